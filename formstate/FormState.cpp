@@ -1,0 +1,142 @@
+#include "formstate/FormState.h"
+
+#include "formstate/ProfileFile.h"
+#include "formstate/SettingsLocation.h"
+
+#include <QWidget>
+
+namespace {
+
+// Read as the default, this says that a key is not stored (or not a number).
+constexpr int NotStored = -5000;
+constexpr int FarthestEdge = 5000;
+
+enum WindowStateNumber { Normal = 0, Minimised = 1, Maximised = 2 };
+
+struct StateKeys
+{
+    explicit StateKeys(const QWidget *form)
+        : section(QLatin1String(form->metaObject()->className()) + QStringLiteral("State")),
+          left(form->objectName() + QStringLiteral(".Left")),
+          top(form->objectName() + QStringLiteral(".Top")),
+          width(form->objectName() + QStringLiteral(".Width")),
+          height(form->objectName() + QStringLiteral(".Height")),
+          windowState(form->objectName() + QStringLiteral(".WindowState"))
+    {}
+    QString section, left, top, width, height, windowState;
+};
+
+int windowStateNumber(Qt::WindowStates state)
+{
+    if (state & Qt::WindowMaximized)
+        return Maximised;
+    if (state & Qt::WindowMinimized)
+        return Minimised;
+    return Normal;
+}
+
+void setWindowStateNumber(QWidget *form, int number)
+{
+    const Qt::WindowStates others =
+        form->windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
+    if (number == Normal)
+        form->setWindowState(others);
+    else if (number == Minimised)
+        form->setWindowState(others | Qt::WindowMinimized);
+    else if (number == Maximised)
+        form->setWindowState(others | Qt::WindowMaximized);
+}
+
+bool isOnScreenEdge(int edge)
+{
+    return edge >= 0 && edge <= FarthestEdge;
+}
+
+// Position (frame included) and size the form has, or returns to when it is
+// shown normally again.
+QRect normalPlacement(const QWidget *form)
+{
+    const QRect normal = form->normalGeometry();
+    if (windowStateNumber(form->windowState()) == Normal || !normal.isValid())
+        return {form->pos(), form->size()};
+    const QPoint frameOffset = form->geometry().topLeft() - form->pos();
+    return {normal.topLeft() - frameOffset, normal.size()};
+}
+
+} // namespace
+
+void SaveFormState(QWidget *form, const QString &fileName)
+{
+    formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
+    const StateKeys keys(form);
+    file.eraseSection(keys.section);
+
+    QRect placement = normalPlacement(form);
+    const bool shownNormally = windowStateNumber(form->windowState()) == Normal;
+    if (!isOnScreenEdge(placement.left())) {
+        placement.moveLeft(0);
+        if (shownNormally)
+            form->move(0, form->y());
+    }
+    if (!isOnScreenEdge(placement.top())) {
+        placement.moveTop(0);
+        if (shownNormally)
+            form->move(form->x(), 0);
+    }
+    file.writeInteger(keys.section, keys.left, placement.left());
+    file.writeInteger(keys.section, keys.top, placement.top());
+    file.writeInteger(keys.section, keys.width, placement.width());
+    file.writeInteger(keys.section, keys.height, placement.height());
+    file.writeInteger(keys.section, keys.windowState, windowStateNumber(form->windowState()));
+}
+
+void LoadFormState(QWidget *form, const QString &fileName)
+{
+    const formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
+    const StateKeys keys(form);
+    const auto stored = [&](const QString &key) {
+        return file.readInteger(keys.section, key, NotStored);
+    };
+    // Where the windowing system places the form, a restored position would
+    // be replaced at the first show anyway; the form is not moved.
+    const bool systemPlaces = formstate::systemChoosesPosition(form);
+    if (const int left = stored(keys.left); left > NotStored && !systemPlaces)
+        form->move(left, form->y());
+    if (const int top = stored(keys.top); top > NotStored && !systemPlaces)
+        form->move(form->x(), top);
+    if (const int width = stored(keys.width); width > NotStored)
+        form->resize(width, form->height());
+    if (const int height = stored(keys.height); height > NotStored)
+        form->resize(form->width(), height);
+    if (const int state = stored(keys.windowState); state > NotStored)
+        setWindowStateNumber(form, state);
+}
+
+void LoadFormPosition(QWidget *form, const QString &fileName)
+{
+    const formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
+    const StateKeys keys(form);
+    const int storedLeft = file.readInteger(keys.section, keys.left, NotStored);
+    const int storedTop = file.readInteger(keys.section, keys.top, NotStored);
+    if (storedLeft > NotStored && storedTop > NotStored)
+        form->setProperty(formstate::PositionProperty, QStringLiteral("poDesigned"));
+    if (const int left = storedLeft; left > NotStored)
+        form->move(left, form->y());
+    if (const int top = storedTop; top > NotStored)
+        form->move(form->x(), top);
+}
+
+namespace formstate {
+
+bool systemChoosesPosition(const QWidget *form)
+{
+    return form->property(PositionProperty).toString() == QLatin1String("poDefaultPosOnly");
+}
+
+bool hasSizeableBorder(const QWidget *form)
+{
+    return form->minimumSize() != form->maximumSize() &&
+           !form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
+}
+
+} // namespace formstate
