@@ -1,0 +1,174 @@
+#include "serial/Comms.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+namespace {
+
+const char kOpenFailed[] = "Unable to open com port: ";
+const char kReadStatusFailed[] = "Unable to read com status: ";
+const char kSignalFailed[] = "Unable to set signal: ";
+const char kOperationFailed[] = "Operation failed: ";
+const char kOperationAborted[] = "Operation aborted: ";
+const char kAbortFailed[] = "Cannot abort operation: ";
+
+} // namespace
+
+TComPort::TComPort(QObject *parent) : QObject(parent) {}
+
+TComPort::~TComPort()
+{
+    try {
+        Close();
+    } catch (const EComPort &) {
+        // The pending transfers could not be purged (the device is gone):
+        // release them and the handle anyway, a destructor cannot report.
+        m_pending.clear();
+        serial::closeHandle(m_handle);
+        m_connected = false;
+    }
+}
+
+QString TComPort::DeviceName() const
+{
+    if (!m_devicePath.isEmpty())
+        return m_devicePath;
+    return QStringLiteral("/dev/ttyS%1").arg(static_cast<int>(m_port));
+}
+
+void TComPort::Open()
+{
+    Close();
+    int err = 0;
+    std::unique_ptr<serial::CommHandle> handle = serial::createFile(DeviceName(), err);
+    if (!handle)
+        throw EComPort(kOpenFailed, err);
+    m_handle = std::move(handle);
+    m_connected = true;
+    try {
+        ApplyBuffers();
+        ApplyLineState();
+        ApplyTimeouts();
+    } catch (const EComPort &) {
+        serial::closeHandle(m_handle);
+        m_connected = false;
+        throw;
+    }
+    if (OnOpen)
+        OnOpen(this);
+}
+
+void TComPort::Close()
+{
+    if (!m_connected)
+        return;
+    AbortAllAsync();
+    serial::closeHandle(m_handle);
+    m_connected = false;
+    if (OnClose)
+        OnClose(this);
+}
+
+int TComPort::InputCount()
+{
+    uint32_t errors = 0;
+    serial::ComStat stat;
+    const int err = serial::clearCommError(m_handle.get(), errors, stat);
+    if (err != 0)
+        throw EComPort(kReadStatusFailed, err);
+    return static_cast<int>(stat.cbInQue);
+}
+
+std::unique_ptr<serial::Overlapped> TComPort::newRecord(const char *failurePrefix)
+{
+    try {
+        return std::make_unique<serial::Overlapped>();
+    } catch (const std::system_error &error) {
+        throw EComPort(failurePrefix, error.code().value());
+    }
+}
+
+// The common end of ReadStr and WriteStr once the record is on the stack.
+int TComPort::concludeTransfer(int result, uint32_t done, bool WaitFor, const char *failurePrefix)
+{
+    if (result == 0) {
+        m_pending.pop();
+        return static_cast<int>(done);
+    }
+    if (result == serial::ERROR_IO_PENDING)
+        return WaitFor ? WaitForAsync() : -1;
+    m_pending.pop();
+    throw EComPort(failurePrefix, result);
+}
+
+int TComPort::ReadStr(QByteArray &Str, int Count, bool WaitFor)
+{
+    const auto count = static_cast<uint32_t>(std::max(Count, 0));
+    Str.resize(count);
+    m_pending.push(newRecord(kOperationAborted));
+    uint32_t done = 0;
+    const int result = serial::readFile(m_handle.get(), Str.data(), count, done, m_pending.top());
+    return concludeTransfer(result, done, WaitFor, kOperationAborted);
+}
+
+int TComPort::WriteStr(const QByteArray &Str, bool WaitFor)
+{
+    m_pending.push(newRecord(kOperationFailed));
+    uint32_t done = 0;
+    const int result = serial::writeFile(m_handle.get(), Str.constData(),
+                                         static_cast<uint32_t>(Str.size()), done, m_pending.top());
+    return concludeTransfer(result, done, WaitFor, kOperationFailed);
+}
+
+int TComPort::WaitForAsync()
+{
+    if (m_pending.isEmpty())
+        return -2;
+    const std::unique_ptr<serial::Overlapped> record = m_pending.pop();
+    uint32_t done = 0;
+    int err = 0;
+    if (record->event().wait(serial::INFINITE) == serial::WAIT_OBJECT_0)
+        err = serial::getOverlappedResult(m_handle.get(), *record, done, false);
+    else
+        err = errno;
+    if (err != 0)
+        throw EComPort(kOperationFailed, err);
+    return static_cast<int>(done);
+}
+
+void TComPort::AbortAllAsync()
+{
+    if (m_pending.isEmpty())
+        return;
+    const int err =
+        serial::purgeComm(m_handle.get(), serial::PURGE_TXABORT | serial::PURGE_RXABORT);
+    if (err != 0)
+        throw EComPort(kAbortFailed, err);
+    m_pending.clear();
+}
+
+void TComPort::SetDTR(bool On)
+{
+    const int err =
+        serial::escapeCommFunction(m_handle.get(), On ? serial::SETDTR : serial::CLRDTR);
+    if (err != 0)
+        throw EComPort(kSignalFailed, err);
+}
+
+void TComPort::SetRTS(bool On)
+{
+    const int err =
+        serial::escapeCommFunction(m_handle.get(), On ? serial::SETRTS : serial::CLRRTS);
+    if (err != 0)
+        throw EComPort(kSignalFailed, err);
+}
+
+bool TComPort::GetCTS()
+{
+    uint32_t status = 0;
+    const int err = serial::getCommModemStatus(m_handle.get(), status);
+    if (err != 0)
+        throw EComPort(kReadStatusFailed, err);
+    return (status & serial::MS_CTS_ON) != 0;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "serial/Comms.h"
+
+#include <QStringList>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+// The message of the EComPort that `call` raised, or a note that it raised none.
+inline std::string comFailure(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const EComPort &error) {
+        return error.what();
+    }
+    return "(no EComPort)";
+}
+
+// Records OnOpen and OnClose calls in order.
+struct OpenCloseLog
+{
+    QStringList calls;
+
+    void attach(TComPort &port)
+    {
+        port.OnOpen = [this, &port](QObject *sender) {
+            calls << (sender == &port ? "open" : "open from a stranger");
+        };
+        port.OnClose = [this, &port](QObject *sender) {
+            calls << (sender == &port ? "close" : "close from a stranger");
+        };
+    }
+};
+
+// Waits, within a generous limit, until the port holds at least `count` bytes.
+inline int waitForInput(TComPort &port, int count)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int available = port.InputCount();
+    while (available < count && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        available = port.InputCount();
+    }
+    return available;
+}
