@@ -1,0 +1,405 @@
+#include "radio/Corvane_main.h"
+
+#include "controls/Getdata.h"
+#include "formstate/FormState.h"
+#include "formstate/OnlyOne.h"
+#include "radio/ActivityLog.h"
+#include "radio/Application.h"
+#include "radio/ModalBox.h"
+#include "radio/PortSelection.h"
+#include "radio/ResponseScan.h"
+#include "radio/SaveDialog.h"
+#include "radio/SdsCodec.h"
+#include "radio/Timer.h"
+#include "serial/Comms.h"
+#include "serial/DeviceRegistry.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QThread>
+
+namespace {
+const QByteArray probeCommand = QByteArrayLiteral("AT\r");
+const QString stopCaption = QStringLiteral("Stop");
+const QString sendCaption = QStringLiteral("Send");
+constexpr int retryIntervalMs = 100;
+constexpr int maxRetries = 50;
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : TForm1(QString(), parent) {}
+
+TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
+{
+    buildControls();
+    // The windowing system places the main window; only its size comes back.
+    setProperty(formstate::PositionProperty, QStringLiteral("poDefaultPosOnly"));
+    buildComponents(settingsFile);
+    connectHandlers();
+    // The stored field values and placement come back before FormCreate.
+    FormEnh1->Loaded();
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    // Saved while the controls still exist.
+    try {
+        FormEnh1->FormDestroying();
+    } catch (const std::exception &e) {
+        TApplication::ShowException(QString::fromLatin1(e.what()));
+    }
+}
+
+void TForm1::buildComponents(const QString &settingsFile)
+{
+    ComPort = new TComPort(this);
+    ComPort->setObjectName(QStringLiteral("ComPort"));
+
+    CTS = new TTimer(this);
+    CTS->setObjectName(QStringLiteral("CTS"));
+    CTS->setEnabled(false);
+    CTS->setInterval(500);
+
+    DataTimer = new TTimer(this);
+    DataTimer->setObjectName(QStringLiteral("DataTimer"));
+    DataTimer->setEnabled(false);
+    DataTimer->setInterval(200);
+
+    // The series timer keeps its period to the millisecond.
+    DelayTimer = new TTimer(this, Qt::PreciseTimer);
+    DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
+
+    sd = new TSaveDialog(this);
+    sd->setObjectName(QStringLiteral("sd"));
+    sd->setTitle(QStringLiteral("Save as"));
+    sd->setDefaultExt(QStringLiteral("txt"));
+    sd->setFilter(QStringLiteral("Text files (*.txt)"));
+
+    FormEnh1 = new TFormEnh(this);
+    FormEnh1->setObjectName(QStringLiteral("FormEnh1"));
+    FormEnh1->setReLoadOnClose(false);
+    FormEnh1->setSettingsFile(settingsFile);
+
+    if (serial::isRegisteredDevice(QStringLiteral("SIM")))
+        ComPortComboBox->addItem(QStringLiteral("SIM"));
+}
+
+void TForm1::connectHandlers()
+{
+    connect(ConnectButton, &QPushButton::clicked, this, &TForm1::ConnectButtonClick);
+    connect(RegisterButton, &QPushButton::clicked, this, &TForm1::RegisterButtonClick);
+    connect(DisconnectButton, &QPushButton::clicked, this, &TForm1::DisconnectButtonClick);
+    connect(SendButton, &QPushButton::clicked, this, &TForm1::SendButtonClick);
+    connect(CheckBoxRec, &QCheckBox::clicked, this, &TForm1::CheckBoxRecClick);
+    connect(CheckBoxCon, &QCheckBox::clicked, this, &TForm1::CheckBoxConClick);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    CTS->OnTimer = [this] { CTSTimer(); };
+    DataTimer->OnTimer = [this] { DataTimerTimer(); };
+    DelayTimer->OnTimer = [this] { DelayTimerTimer(); };
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    FormEnh1->FormClosing(false);
+}
+
+QString TForm1::TimeStamp() const
+{
+    return currentTimeStamp();
+}
+
+void TForm1::AddMessage(const QByteArray &text)
+{
+    appendLogEntry(MessagesPad_Memo, TimeStamp().toLatin1() + text);
+}
+
+void TForm1::FormCreate()
+{
+    RxBuffer.clear();
+    ConnectButton->setEnabled(true);
+    RegisterButton->setEnabled(false);
+    DisconnectButton->setEnabled(false);
+    SendButton->setEnabled(false);
+    CheckBoxRec->setEnabled(false);
+    CheckBoxCon->setEnabled(false);
+    ProtocolIdentifierEdit->setEnabled(false);
+    DestISSI_Edit->setEnabled(false);
+    Message_Edit->setEnabled(false);
+    RepititionsEdit->setEnabled(false);
+    DelayEdit->setEnabled(false);
+    DelayTimer->setEnabled(false);
+    MessageReference = 0;
+}
+
+bool TForm1::SendCommand(const QByteArray &Command)
+{
+    if (!ComPort->GetCTS())
+        return false;
+    ComPort->WriteStr(Command, true);
+    appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + Command);
+    return true;
+}
+
+void TForm1::StartRetry(std::uint8_t State)
+{
+    CTS->setInterval(retryIntervalMs);
+    CTS->setEnabled(true);
+    RetryCount = 0;
+    RadioState = State;
+}
+
+void TForm1::CTSTimer()
+{
+    ++RetryCount;
+    bool sent = false;
+    try {
+        sent = SendCommand(PendingCommand);
+    } catch (...) {
+        // A vanished port is reported once, not on every retry.
+        CTS->setEnabled(false);
+        throw;
+    }
+    if (sent) {
+        CTS->setEnabled(false);
+    } else if (RetryCount >= maxRetries) {
+        CTS->setEnabled(false);
+        showAbortBox(this, QStringLiteral("Timeout waiting for ready signal from radio.\r\n"
+                                          "Ensure that the radio is connected and turned on.'"));
+    }
+}
+
+void TForm1::ConnectButtonClick()
+{
+    MessageReference = 0;
+    ReportRequestFlags = 0;
+    try {
+        applyPortChoice(*ComPort, choosePort(ComPortComboBox->currentText()));
+        ComPort->Open();
+    } catch (const std::exception &) {
+        showAbortBox(this, QStringLiteral("An Error Has Occurred whilst opening the Serial Port\r\n"
+                                          "Another application may be utilising that COM port !!!!!'"));
+        return;
+    }
+    AddMessage(": Trying to connect to radio.");
+    ComPort->SetDTR(true);
+    ComPort->SetRTS(true);
+    DataTimer->setEnabled(true);
+    const bool sent = SendCommand(probeCommand);
+    RadioState = rsProbing;
+    if (!sent) {
+        PendingCommand = probeCommand;
+        StartRetry(rsProbing);
+    }
+}
+
+void TForm1::RegisterButtonClick()
+{
+    AddMessage(": Trying to register this application.");
+    const QByteArray command =
+        SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->text().toLatin1());
+    const bool sent = SendCommand(command);
+    RadioState = rsRegistering;
+    if (!sent) {
+        PendingCommand = command;
+        StartRetry(rsRegistering);
+    }
+}
+
+void TForm1::ComposeAndSendTextMessage()
+{
+    Message_Edit->AddTextToHistory();
+    const QByteArray destination = DestISSI_Edit->text().toLatin1();
+    // Characters outside Latin-1 become "?": one character, one octet.
+    const QByteArray message = Message_Edit->currentText().toLatin1();
+    const QByteArray command =
+        SdsCodec::composeTextMessage(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
+                                     MessageReference, destination, message);
+    AddMessage(SdsCodec::sendingLine(destination, message));
+    if (SendCommand(command)) {
+        RadioState = rsSending;
+    } else {
+        PendingCommand = command;
+        StartRetry(rsSending);
+    }
+    ++MessageReference;
+}
+
+void TForm1::stopSeries()
+{
+    DelayTimer->setEnabled(false);
+    SendButton->setText(sendCaption);
+}
+
+void TForm1::SendButtonClick()
+{
+    if (SendButton->text() == stopCaption) {
+        stopSeries();
+        return;
+    }
+    ComposeAndSendTextMessage();
+    const int repetitions = RepititionsEdit->Value();
+    if (repetitions > 1) {
+        SendButton->setText(stopCaption);
+        RepeatsLeft = repetitions - 1;
+        DelayTimer->setInterval(DelayEdit->Value());
+        DelayTimer->setEnabled(true);
+    }
+}
+
+void TForm1::DelayTimerTimer()
+{
+    try {
+        ComposeAndSendTextMessage();
+    } catch (...) {
+        // One failure ends the series instead of repeating on every tick.
+        stopSeries();
+        throw;
+    }
+    --RepeatsLeft;
+    DelayTimer->setInterval(DelayEdit->Value());
+    if (RepeatsLeft <= 0)
+        stopSeries();
+}
+
+void TForm1::DisconnectButtonClick()
+{
+    ComPort->SetDTR(false);
+    ComPort->SetRTS(false);
+    RegisterButton->setEnabled(false);
+    DisconnectButton->setEnabled(false);
+    ConnectButton->setEnabled(true);
+    SendButton->setEnabled(false);
+    CheckBoxRec->setEnabled(false);
+    CheckBoxCon->setEnabled(false);
+    ProtocolIdentifierEdit->setEnabled(false);
+    DestISSI_Edit->setEnabled(false);
+    Message_Edit->setEnabled(false);
+    DelayEdit->setEnabled(false);
+    RepititionsEdit->setEnabled(false);
+    ComPortComboBox->setEnabled(true);
+}
+
+void TForm1::CheckBoxRecClick()
+{
+    if (CheckBoxRec->isChecked())
+        ReportRequestFlags |= SdsCodec::ReceivedReportFlag;
+    else
+        ReportRequestFlags &= 0xFB;
+}
+
+void TForm1::CheckBoxConClick()
+{
+    if (CheckBoxCon->isChecked())
+        ReportRequestFlags |= SdsCodec::ConsumedReportFlag;
+    else
+        ReportRequestFlags &= 0xF7;
+}
+
+void TForm1::DataTimerTimer()
+{
+    try {
+        if (ComPort->InputCount() > 0) {
+            QByteArray received;
+            const int count = ComPort->ReadStr(received, ComPort->InputCount(), true);
+            // Only the bytes actually read belong to the chunk.
+            if (count > 0)
+                RxBuffer += received.left(count);
+            return;
+        }
+    } catch (...) {
+        // A vanished port is reported once; the next Connect polls again.
+        DataTimer->setEnabled(false);
+        throw;
+    }
+    if (RxBuffer.isEmpty())
+        return;
+    const QByteArray chunk = RxBuffer;
+    appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " ms:" + chunk);
+    DispatchResponse(chunk);
+    RxBuffer.clear();
+    HandleReceivedChunk(chunk);
+}
+
+void TForm1::DispatchResponse(const QByteArray &Chunk)
+{
+    switch (RadioState) {
+    case rsProbing:
+        if (ResponseScan::isProbeAnswer(Chunk)) {
+            AddMessage(": Connection to radio successful. Radio supports AT commands.");
+            EnableAfterProbe();
+            RadioState = rsReady;
+        }
+        break;
+    case rsRegistering:
+        if (ResponseScan::isRegistrationAnswer(Chunk)) {
+            AddMessage(": Registration successful.");
+            EnableAfterRegistration();
+            RadioState = rsRegistered;
+        }
+        break;
+    case rsSending: {
+        const ResponseScan::SendingScan scan = ResponseScan::scanSendingResponse(Chunk);
+        for (const QByteArray &line : scan.lines)
+            AddMessage(line);
+        if (scan.completed)
+            RadioState = rsRegistered;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
+{
+    const SdsCodec::ReceivedChunk received = SdsCodec::parseReceivedChunk(Chunk);
+    if (!received.isIndication)
+        return;
+    AddMessage(SdsCodec::receivedLine(received.callingIssi, received.messageOctets));
+    const QList<QByteArray> reports = SdsCodec::reportCommands(received);
+    for (int i = 0; i < reports.size(); ++i) {
+        // The pause holds the window thread, as the radio expects.
+        if (i > 0)
+            QThread::msleep(SdsCodec::PauseBetweenReportsMs);
+        // A report that finds the radio not ready is dropped.
+        SendCommand(reports.at(i));
+    }
+}
+
+void TForm1::EnableAfterProbe()
+{
+    ConnectButton->setEnabled(false);
+    RegisterButton->setEnabled(true);
+    DisconnectButton->setEnabled(true);
+    ComPortComboBox->setEnabled(false);
+    ProtocolIdentifierEdit->setEnabled(true);
+}
+
+void TForm1::EnableAfterRegistration()
+{
+    RegisterButton->setEnabled(false);
+    SendButton->setEnabled(true);
+    CheckBoxRec->setEnabled(true);
+    CheckBoxCon->setEnabled(true);
+    DestISSI_Edit->setEnabled(true);
+    Message_Edit->setEnabled(true);
+    RepititionsEdit->setEnabled(true);
+    DelayEdit->setEnabled(true);
+}
+
+void TForm1::Button1Click()
+{
+    if (sd->Execute(this))
+        savePaneToFile(MessagesPad_Memo, sd->FileName());
+}
+
+void TForm1::Button2Click()
+{
+    if (sd->Execute(this))
+        savePaneToFile(CommandLogger_Memo, sd->FileName());
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+#include <cstdint>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class TComPort;
+class TFormEnh;
+class TGetLong;
+class THistComboBox;
+class TSaveDialog;
+class TTimer;
+
+// States of the dialogue with the radio.
+enum : std::uint8_t {
+    rsProbing = 0,
+    rsReady = 1,
+    rsRegistering = 2,
+    rsRegistered = 3,
+    rsSending = 4,
+};
+
+// The main window and the controller of one radio on one serial port.
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    // A window that keeps its state in the given settings file (empty: the
+    // program's default file).
+    explicit TForm1(const QString &settingsFile, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, named as their object names.
+    QWidget *Panel1 = nullptr;
+    QWidget *Panel6 = nullptr;
+    QWidget *Panel2 = nullptr;
+    QWidget *Panel4 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QPushButton *ConnectButton = nullptr;
+    QPushButton *RegisterButton = nullptr;
+    QPushButton *DisconnectButton = nullptr;
+    QPushButton *SendButton = nullptr;
+    QLabel *ComPortLabel = nullptr;
+    QComboBox *ComPortComboBox = nullptr;
+    QLabel *Label1 = nullptr;
+    TGetLong *ProtocolIdentifierEdit = nullptr;
+    QLabel *Label2 = nullptr;
+    TGetLong *DestISSI_Edit = nullptr;
+    QLabel *Label3 = nullptr;
+    THistComboBox *Message_Edit = nullptr;
+    QLabel *Label6 = nullptr;
+    TGetLong *RepititionsEdit = nullptr;
+    QLabel *Label7 = nullptr;
+    TGetLong *DelayEdit = nullptr;
+    QCheckBox *CheckBoxRec = nullptr;
+    QCheckBox *CheckBoxCon = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    QPlainTextEdit *MessagesPad_Memo = nullptr;
+    QPlainTextEdit *CommandLogger_Memo = nullptr;
+
+    // Non-visual components.
+    TComPort *ComPort = nullptr;
+    TTimer *CTS = nullptr;
+    TTimer *DataTimer = nullptr;
+    TTimer *DelayTimer = nullptr;
+    TSaveDialog *sd = nullptr;
+    TFormEnh *FormEnh1 = nullptr;
+
+    // Controller variables.
+    std::uint8_t RadioState = rsProbing;
+    QByteArray RxBuffer;
+    QByteArray PendingCommand;
+    int RetryCount = 0;
+    int RepeatsLeft = 0;
+    std::uint8_t MessageReference = 0;
+    std::uint8_t ReportRequestFlags = 0;
+
+    // Handlers and operations.
+    void FormCreate();
+    void ConnectButtonClick();
+    void RegisterButtonClick();
+    void SendButtonClick();
+    void DisconnectButtonClick();
+    void CheckBoxRecClick();
+    void CheckBoxConClick();
+    void Button1Click();
+    void Button2Click();
+    void CTSTimer();
+    void DataTimerTimer();
+    void DelayTimerTimer();
+
+    bool SendCommand(const QByteArray &Command);
+    void StartRetry(std::uint8_t State);
+    void DispatchResponse(const QByteArray &Chunk);
+    void EnableAfterProbe();
+    void EnableAfterRegistration();
+    void ComposeAndSendTextMessage();
+    void HandleReceivedChunk(const QByteArray &Chunk);
+    QString TimeStamp() const;
+
+    // Appends a timestamped line to the message window.
+    void AddMessage(const QByteArray &text);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildComponents(const QString &settingsFile);
+    void connectHandlers();
+    void stopSeries();
+};

@@ -1,0 +1,306 @@
+#include "WindowHarness.h"
+
+#include "controls/Getdata.h"
+#include "radio/ConvertError.h"
+#include "radio/Timer.h"
+#include "serial/Comms.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QPushButton>
+
+namespace {
+
+const QByteArray completion = "\r\n+CMGS: 0\r\n\r\nOK\r\n";
+
+class ShortDataWindowTest : public WindowHarness
+{
+protected:
+    void registered(const char *protocolId = "130")
+    {
+        connectProbed();
+        form->ProtocolIdentifierEdit->setText(protocolId);
+        form->RegisterButtonClick();
+        line->takeOutput();
+        receive(completion);
+        ASSERT_EQ(form->RadioState, 3);
+    }
+
+    void compose(const char *destination, const QString &text)
+    {
+        form->DestISSI_Edit->setText(destination);
+        form->Message_Edit->setEditText(text);
+    }
+
+    // Records when each write reached the line.
+    void recordWrites()
+    {
+        clock.start();
+        line->setWriteHook([this](const QByteArray &bytes) {
+            QMutexLocker lock(&writesMutex);
+            writes.append({clock.elapsed(), bytes});
+        });
+    }
+    QList<QPair<qint64, QByteArray>> recordedWrites()
+    {
+        QMutexLocker lock(&writesMutex);
+        return writes;
+    }
+
+    QElapsedTimer clock;
+    QMutex writesMutex;
+    QList<QPair<qint64, QByteArray>> writes;
+};
+
+} // namespace
+
+TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSending)
+{
+    connectProbed();
+    form->ProtocolIdentifierEdit->setText("130");
+    form->RegisterButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\r82\x1a"));
+    EXPECT_EQ(form->RadioState, 2);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to register this application."));
+    EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().contains(" pc: AT+CMGS=0,1,0,8"));
+
+    receive("\r\n+CMGS: 0\r\n\r\nOK\r\nX");
+    EXPECT_EQ(form->RadioState, 2);
+    EXPECT_FALSE(form->SendButton->isEnabled());
+
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Registration successful."));
+    EXPECT_FALSE(form->RegisterButton->isEnabled());
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             form->SendButton, form->CheckBoxRec, form->CheckBoxCon, form->DestISSI_Edit,
+             form->Message_Edit, form->RepititionsEdit, form->DelayEdit,
+             form->ProtocolIdentifierEdit})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+}
+
+TEST_F(ShortDataWindowTest, SendWritesTheMessageAndItsCompletionReturnsToRegistered)
+{
+    registered();
+    form->CheckBoxRec->click();
+    compose("1234", "  Hi ");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1234,1,0,48\r820400014869\x1a"));
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_EQ(form->MessageReference, 1);
+    EXPECT_EQ(form->Message_Edit->itemText(0), "Hi");
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1234: Hi"));
+    EXPECT_EQ(form->SendButton->text(), "Send");
+
+    receive(completion + "\r\n+CMT: 1234,0,32\r\n82100000\r\n");
+    EXPECT_EQ(form->RadioState, 3);
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    ASSERT_GE(messages.size(), 2);
+    EXPECT_TRUE(messages.at(messages.size() - 2).endsWith(": Send command completed successfully."));
+    EXPECT_TRUE(messages.last().endsWith(": Report received with error code: 00"));
+}
+
+TEST_F(ShortDataWindowTest, CmeErrorIsShownAndTheStateStaysSending)
+{
+    registered("200");
+    compose("1234", "Hi");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1234,1,0,40\rC800004869\x1a"));
+    receive("\r\n+CME ERROR: 35\r\n");
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(
+        ": CME ERROR received from MS with error code: 35"));
+}
+
+TEST_F(ShortDataWindowTest, ReferenceWrapsAndEveryRepetitionCarriesTheNextOne)
+{
+    registered("200");
+    form->MessageReference = 255;
+    compose("9", "");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,24\rC800FF\x1a"));
+    EXPECT_EQ(form->MessageReference, 0);
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,24\rC80000\x1a"));
+}
+
+TEST_F(ShortDataWindowTest, LatinOneTextIsOneOctetPerCharacter)
+{
+    registered("200");
+    compose("9", QString::fromUtf8("\xc3\xa9\xe2\x82\xac")); // e-acute, then the euro sign
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,40\rC80000E93F\x1a"));
+}
+
+TEST_F(ShortDataWindowTest, RefusedSendIsHeldForTheRetryTimerInStateSending)
+{
+    registered("200");
+    line->setCts(false);
+    compose("1234", "Hi");
+    form->SendButtonClick();
+    EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_TRUE(form->CTS->Enabled());
+    EXPECT_EQ(form->PendingCommand, QByteArray("AT+CMGS=1234,1,0,40\rC800004869\x1a"));
+    EXPECT_EQ(form->MessageReference, 1);
+    line->setCts(true);
+    form->CTSTimer();
+    EXPECT_EQ(line->takeOutput(), form->PendingCommand);
+}
+
+TEST_F(ShortDataWindowTest, ProtocolIdentifierThatIsNoNumberStopsComposeBeforeAnyLog)
+{
+    registered("200");
+    compose("1234", "Hi");
+    form->ProtocolIdentifierEdit->setText("");
+    const QString logBefore = form->CommandLogger_Memo->toPlainText();
+    const QString messagesBefore = form->MessagesPad_Memo->toPlainText();
+    try {
+        form->SendButtonClick();
+        FAIL() << "no exception";
+    } catch (const EConvertError &e) {
+        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+    }
+    EXPECT_EQ(form->Message_Edit->itemText(0), "Hi"); // the history step ran first
+    EXPECT_EQ(form->MessageReference, 0);
+    EXPECT_EQ(form->CommandLogger_Memo->toPlainText(), logBefore);
+    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messagesBefore);
+    EXPECT_TRUE(line->output().isEmpty());
+}
+
+TEST_F(ShortDataWindowTest, ConnectClearsTheReportFlagsWhileTheBoxStaysChecked)
+{
+    registered("200");
+    form->CheckBoxCon->click();
+    EXPECT_EQ(form->ReportRequestFlags, 0x08);
+    form->DisconnectButtonClick();
+    form->ConnectButtonClick();
+    EXPECT_TRUE(form->CheckBoxCon->isChecked());
+    EXPECT_EQ(form->ReportRequestFlags, 0);
+    line->takeOutput();
+    receive("\r\nOK\r\n");
+    form->RegisterButtonClick();
+    receive(completion);
+    line->takeOutput();
+    compose("5", "");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5,1,0,24\rC80000\x1a"));
+    form->CheckBoxCon->click(); // unchecked
+    form->CheckBoxCon->click(); // checked again
+    EXPECT_EQ(form->ReportRequestFlags, 0x08);
+}
+
+TEST_F(ShortDataWindowTest, SeriesSendsEveryRepetitionOnItsIntervalThenShowsSend)
+{
+    registered("200");
+    compose("1234", "Hi");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("1000");
+    recordWrites();
+    form->SendButtonClick();
+    EXPECT_EQ(form->SendButton->text(), "Stop");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 6000));
+    const auto sent = recordedWrites();
+    ASSERT_EQ(sent.size(), 3);
+    EXPECT_LT(sent.at(0).first, 300);
+    EXPECT_NEAR(double(sent.at(1).first), 1000.0, 400.0);
+    EXPECT_NEAR(double(sent.at(2).first), 2000.0, 600.0);
+    EXPECT_TRUE(sent.at(0).second.contains("\rC800004869"));
+    EXPECT_TRUE(sent.at(1).second.contains("\rC800014869"));
+    EXPECT_TRUE(sent.at(2).second.contains("\rC800024869"));
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+}
+
+TEST_F(ShortDataWindowTest, StopEndsTheSeriesAtOnceAndTheNextClickStartsAFullOne)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("5");
+    form->DelayEdit->setText("100");
+    form->SendButtonClick();
+    form->DelayTimerTimer();
+    EXPECT_EQ(form->RepeatsLeft, 3);
+    form->SendButtonClick(); // "Stop"
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+    line->takeOutput();
+
+    form->SendButtonClick();
+    EXPECT_EQ(form->RepeatsLeft, 4);
+    EXPECT_EQ(form->SendButton->text(), "Stop");
+    for (int i = 0; i < 4; ++i)
+        form->DelayTimerTimer();
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 5);
+}
+
+TEST_F(ShortDataWindowTest, DisconnectDuringASeriesLetsItFinish)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("50");
+    form->SendButtonClick();
+    form->DisconnectButtonClick();
+    EXPECT_FALSE(form->SendButton->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 3000));
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 3);
+    EXPECT_FALSE(form->SendButton->isEnabled());
+}
+
+TEST_F(ShortDataWindowTest, DelayZeroSendsOnlyTheFirstAndKeepsStop)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("0");
+    form->SendButtonClick();
+    QTest::qWait(300);
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 1);
+    EXPECT_EQ(form->SendButton->text(), "Stop");
+    form->SendButtonClick();
+    EXPECT_EQ(form->SendButton->text(), "Send");
+}
+
+TEST_F(ShortDataWindowTest, FailingRepetitionEndsTheSeriesWithOneBox)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("10");
+    form->DelayEdit->setText("50");
+    form->SendButtonClick();
+    line->hangUp();
+    QTest::qWait(700);
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+    // One box for the series; the poll timer reports the vanished port once too.
+    EXPECT_GE(boxes.size(), 1);
+    EXPECT_LE(boxes.size(), 2);
+}
+
+TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoSecondsApart)
+{
+    registered("200");
+    recordWrites();
+    receive("\r\n+CMT: 1234,0,48\r\n820E01014869\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_TRUE(messages.last().endsWith(QString(": Message received from 1234: ") + QChar(1) + "Hi"));
+    const auto sent = recordedWrites();
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent.at(0).second, QByteArray("AT+CMGS=1234,1,0,32\r82100001\x1a"));
+    EXPECT_EQ(sent.at(1).second, QByteArray("AT+CMGS=1234,1,0,32\r82100201\x1a"));
+    EXPECT_GE(sent.at(1).first - sent.at(0).first, 1990);
+    EXPECT_LT(sent.at(1).first - sent.at(0).first, 3000);
+    EXPECT_EQ(form->RadioState, 3); // reports leave the link state alone
+}
+
+TEST_F(ShortDataWindowTest, ReportThatFindsTheRadioNotReadyIsDropped)
+{
+    registered("200");
+    line->setCts(false);
+    receive("\r\n+CMT: 1234,0,48\r\n820601014869\r\n");
+    EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_FALSE(form->CTS->Enabled());
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains("Message received from 1234"));
+}

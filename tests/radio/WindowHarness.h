@@ -1,0 +1,77 @@
+#pragma once
+
+// A main window wired to a scriptable line, for the window tests.
+#include "radio/Corvane_main.h"
+#include "radio/ModalBox.h"
+#include "radio/SaveDialog.h"
+#include "serial/DeviceRegistry.h"
+#include "serial/TestDevice.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+class WindowHarness : public ::testing::Test
+{
+protected:
+    static constexpr const char *deviceName = "TESTLINE";
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(settingsDir.isValid());
+        line = std::make_shared<serial::TestLine>();
+        line->setCts(true);
+        serial::registerDevice(deviceName, serial::TestDevice::factory(line));
+        setModalBoxHandler([this](const ModalBoxRequest &request) {
+            boxes.append(request);
+            return 0;
+        });
+        form = std::make_unique<TForm1>(settingsDir.filePath("corvane.set"));
+        form->ComPortComboBox->setEditText(deviceName);
+    }
+
+    void TearDown() override
+    {
+        form.reset();
+        setModalBoxHandler({});
+        TSaveDialog::setHandler({});
+        serial::unregisterDevice(deviceName);
+    }
+
+    // Polls the port as the data timer would: read what is waiting, then
+    // hand the collected chunk on at the first empty poll.
+    void poll()
+    {
+        form->DataTimerTimer();
+        form->DataTimerTimer();
+    }
+
+    void receive(const QByteArray &chunk)
+    {
+        line->pushInput(chunk);
+        poll();
+    }
+
+    void connectProbed()
+    {
+        form->ConnectButtonClick();
+        ASSERT_EQ(line->takeOutput(), QByteArray("AT\r"));
+        receive("\r\nOK\r\n");
+        ASSERT_EQ(form->RadioState, 1);
+    }
+
+    static QString lastLine(const QPlainTextEdit *pane)
+    {
+        const QStringList lines = pane->toPlainText().split('\n');
+        return lines.isEmpty() ? QString() : lines.last();
+    }
+    static QStringList lines(const QPlainTextEdit *pane) { return pane->toPlainText().split('\n'); }
+
+    QTemporaryDir settingsDir;
+    std::shared_ptr<serial::TestLine> line;
+    std::unique_ptr<TForm1> form;
+    QList<ModalBoxRequest> boxes;
+};
