@@ -84,9 +84,11 @@ void savePaneToFile(const QPlainTextEdit *pane, const QString &fileName)
     const QByteArray bytes = paneFileContents(paneLines(pane));
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()).toStdString());
+        throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
+                                     .arg(fileName, file.errorString())
+                                     .toStdString());
     if (file.write(bytes) != bytes.size() || !file.flush())
-        throw std::runtime_error(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()).toStdString());
+        throw std::runtime_error(QStringLiteral("Cannot write file \"%1\". %2")
+                                     .arg(fileName, file.errorString())
+                                     .toStdString());
 }

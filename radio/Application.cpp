@@ -24,6 +24,7 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
 
 void TApplication::ShowException(const QString &message)
 {
-    showModalBox(activeWindow(), {applicationName(), message, ModalBoxRequest::Icon::Error,
-                                  {QStringLiteral("OK")}});
+    showModalBox(
+        activeWindow(),
+        {applicationName(), message, ModalBoxRequest::Icon::Error, {QStringLiteral("OK")}});
 }

@@ -181,8 +181,9 @@ void TForm1::ConnectButtonClick()
         applyPortChoice(*ComPort, choosePort(ComPortComboBox->currentText()));
         ComPort->Open();
     } catch (const std::exception &) {
-        showAbortBox(this, QStringLiteral("An Error Has Occurred whilst opening the Serial Port\r\n"
-                                          "Another application may be utilising that COM port !!!!!'"));
+        showAbortBox(this,
+                     QStringLiteral("An Error Has Occurred whilst opening the Serial Port\r\n"
+                                    "Another application may be utilising that COM port !!!!!'"));
         return;
     }
     AddMessage(": Trying to connect to radio.");

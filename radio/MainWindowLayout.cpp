@@ -21,7 +21,8 @@ template <typename T> T *named(T *object, const char *name)
     return object;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const char *caption, const char *hint = nullptr)
+QPushButton *button(QWidget *parent, const char *name, const char *caption,
+                    const char *hint = nullptr)
 {
     auto *b = named(new QPushButton(QString::fromLatin1(caption), parent), name);
     if (hint)
@@ -148,10 +149,9 @@ void TForm1::buildControls()
     Splitter1->setChildrenCollapsible(false);
     lower->addWidget(Splitter1);
 
-    const auto logPanel = [this](const char *panelName, const char *labelName,
-                                 const char *caption, const char *buttonName,
-                                 const char *buttonCaption, const char *paneName,
-                                 QLabel **labelOut, QPushButton **buttonOut,
+    const auto logPanel = [this](const char *panelName, const char *labelName, const char *caption,
+                                 const char *buttonName, const char *buttonCaption,
+                                 const char *paneName, QLabel **labelOut, QPushButton **buttonOut,
                                  QPlainTextEdit **paneOut) {
         auto *panel = named(new QWidget(Splitter1), panelName);
         auto *column = new QVBoxLayout(panel);
@@ -171,9 +171,9 @@ void TForm1::buildControls()
     };
     Panel2 = logPanel("Panel2", "Label4", "Message window:", "Button1", "Save Msg Window to File",
                       "MessagesPad_Memo", &Label4, &Button1, &MessagesPad_Memo);
-    Panel4 = logPanel("Panel4", "Label5", "PEI logger window:", "Button2",
-                      "Save Log Window to File", "CommandLogger_Memo", &Label5, &Button2,
-                      &CommandLogger_Memo);
+    Panel4 =
+        logPanel("Panel4", "Label5", "PEI logger window:", "Button2", "Save Log Window to File",
+                 "CommandLogger_Memo", &Label5, &Button2, &CommandLogger_Memo);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({129, 480 - 137 - 129 - 3});

@@ -46,6 +46,7 @@ int showModalBox(QWidget *parent, const ModalBoxRequest &request)
 
 void showAbortBox(QWidget *parent, const QString &text)
 {
-    showModalBox(parent, {QStringLiteral("Error"), text, ModalBoxRequest::Icon::Error,
-                          {QStringLiteral("&Abort")}});
+    showModalBox(
+        parent,
+        {QStringLiteral("Error"), text, ModalBoxRequest::Icon::Error, {QStringLiteral("&Abort")}});
 }

@@ -8,7 +8,9 @@
 namespace {
 bool isCharacterDevice(const QString &path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode);
 }
 } // namespace
@@ -25,7 +27,8 @@ PortChoice choosePort(const QString &text)
             return choice;
         }
     }
-    if (serial::isRegisteredDevice(text) || (text.startsWith(QLatin1Char('/')) && isCharacterDevice(text))) {
+    if (serial::isRegisteredDevice(text) ||
+        (text.startsWith(QLatin1Char('/')) && isCharacterDevice(text))) {
         choice.kind = PortChoice::Kind::Device;
         choice.devicePath = text;
     }

@@ -18,7 +18,8 @@ namespace {
 
 const QRegularExpression stamped(const QString &rest)
 {
-    return QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d" + QRegularExpression::escape(rest) + "$");
+    return QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d" +
+                              QRegularExpression::escape(rest) + "$");
 }
 
 } // namespace
@@ -34,13 +35,39 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
     EXPECT_EQ(form->minimumSize(), QSize(680, 480));
     EXPECT_EQ(form->Panel1->height(), 137);
 
-    for (const char *name :
-         {"ConnectButton", "RegisterButton", "DisconnectButton", "SendButton", "ComPortLabel",
-          "ComPortComboBox", "Label1", "ProtocolIdentifierEdit", "Label2", "DestISSI_Edit",
-          "Label3", "Message_Edit", "Label6", "RepititionsEdit", "Label7", "DelayEdit",
-          "CheckBoxRec", "CheckBoxCon", "Button1", "Button2", "MessagesPad_Memo",
-          "CommandLogger_Memo", "Splitter1", "Panel1", "Panel2", "Panel4", "Panel6", "ComPort",
-          "CTS", "DataTimer", "DelayTimer", "sd", "FormEnh1"})
+    for (const char *name : {"ConnectButton",
+                             "RegisterButton",
+                             "DisconnectButton",
+                             "SendButton",
+                             "ComPortLabel",
+                             "ComPortComboBox",
+                             "Label1",
+                             "ProtocolIdentifierEdit",
+                             "Label2",
+                             "DestISSI_Edit",
+                             "Label3",
+                             "Message_Edit",
+                             "Label6",
+                             "RepititionsEdit",
+                             "Label7",
+                             "DelayEdit",
+                             "CheckBoxRec",
+                             "CheckBoxCon",
+                             "Button1",
+                             "Button2",
+                             "MessagesPad_Memo",
+                             "CommandLogger_Memo",
+                             "Splitter1",
+                             "Panel1",
+                             "Panel2",
+                             "Panel4",
+                             "Panel6",
+                             "ComPort",
+                             "CTS",
+                             "DataTimer",
+                             "DelayTimer",
+                             "sd",
+                             "FormEnh1"})
         EXPECT_NE(form->findChild<QObject *>(name), nullptr) << name;
 
     EXPECT_EQ(form->ConnectButton->text(), "Connect");
@@ -113,7 +140,8 @@ TEST_F(MainWindowTest, ConnectRaisesTheLinesAndWritesTheProbe)
     EXPECT_TRUE(form->DataTimer->Enabled());
     EXPECT_FALSE(form->CTS->Enabled());
     EXPECT_EQ(form->RadioState, 0);
-    EXPECT_TRUE(lastLine(form->MessagesPad_Memo).contains(stamped(": Trying to connect to radio.")));
+    EXPECT_TRUE(
+        lastLine(form->MessagesPad_Memo).contains(stamped(": Trying to connect to radio.")));
     EXPECT_TRUE(lastLine(form->CommandLogger_Memo).contains(stamped(" pc: AT")));
     // Connect alone enables nothing.
     EXPECT_TRUE(form->ConnectButton->isEnabled());
@@ -136,8 +164,9 @@ TEST_F(MainWindowTest, ProbeAnswerIsLoggedAndEnablesRegistration)
     ASSERT_GE(log.size(), 2);
     EXPECT_TRUE(log.at(log.size() - 2).contains(stamped(" ms:")));
     EXPECT_EQ(log.last(), "OK");
-    EXPECT_TRUE(lastLine(form->MessagesPad_Memo)
-                    .contains(stamped(": Connection to radio successful. Radio supports AT commands.")));
+    EXPECT_TRUE(
+        lastLine(form->MessagesPad_Memo)
+            .contains(stamped(": Connection to radio successful. Radio supports AT commands.")));
 
     EXPECT_FALSE(form->ConnectButton->isEnabled());
     EXPECT_TRUE(form->RegisterButton->isEnabled());
@@ -338,6 +367,7 @@ TEST_F(MainWindowTest, VanishedPortGivesOneBoxAndStopsPolling)
     line->hangUp();
     QTest::qWait(1200);
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes.first().text.startsWith("Unable to read com status: ")) << boxes.first().text.toStdString();
+    EXPECT_TRUE(boxes.first().text.startsWith("Unable to read com status: "))
+        << boxes.first().text.toStdString();
     EXPECT_FALSE(form->DataTimer->Enabled());
 }

@@ -62,7 +62,8 @@ TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSend
     form->RegisterButtonClick();
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\r82\x1a"));
     EXPECT_EQ(form->RadioState, 2);
-    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to register this application."));
+    EXPECT_TRUE(
+        lines(form->MessagesPad_Memo).last().endsWith(": Trying to register this application."));
     EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().contains(" pc: AT+CMGS=0,1,0,8"));
 
     receive("\r\n+CMGS: 0\r\n\r\nOK\r\nX");
@@ -97,7 +98,8 @@ TEST_F(ShortDataWindowTest, SendWritesTheMessageAndItsCompletionReturnsToRegiste
     EXPECT_EQ(form->RadioState, 3);
     const QStringList messages = lines(form->MessagesPad_Memo);
     ASSERT_GE(messages.size(), 2);
-    EXPECT_TRUE(messages.at(messages.size() - 2).endsWith(": Send command completed successfully."));
+    EXPECT_TRUE(
+        messages.at(messages.size() - 2).endsWith(": Send command completed successfully."));
     EXPECT_TRUE(messages.last().endsWith(": Report received with error code: 00"));
 }
 
@@ -109,8 +111,9 @@ TEST_F(ShortDataWindowTest, CmeErrorIsShownAndTheStateStaysSending)
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1234,1,0,40\rC800004869\x1a"));
     receive("\r\n+CME ERROR: 35\r\n");
     EXPECT_EQ(form->RadioState, 4);
-    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(
-        ": CME ERROR received from MS with error code: 35"));
+    EXPECT_TRUE(lines(form->MessagesPad_Memo)
+                    .last()
+                    .endsWith(": CME ERROR received from MS with error code: 35"));
 }
 
 TEST_F(ShortDataWindowTest, ReferenceWrapsAndEveryRepetitionCarriesTheNextOne)
@@ -285,7 +288,8 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
     recordWrites();
     receive("\r\n+CMT: 1234,0,48\r\n820E01014869\r\n");
     const QStringList messages = lines(form->MessagesPad_Memo);
-    EXPECT_TRUE(messages.last().endsWith(QString(": Message received from 1234: ") + QChar(1) + "Hi"));
+    EXPECT_TRUE(
+        messages.last().endsWith(QString(": Message received from 1234: ") + QChar(1) + "Hi"));
     const auto sent = recordedWrites();
     ASSERT_EQ(sent.size(), 2);
     EXPECT_EQ(sent.at(0).second, QByteArray("AT+CMGS=1234,1,0,32\r82100001\x1a"));

@@ -63,7 +63,8 @@ TEST_F(WindowStateTest, ClosingWritesEveryFieldAndThePlacementButNoLogPane)
     EXPECT_TRUE(settingsText().startsWith(expected)) << settingsText().constData();
     EXPECT_TRUE(settingsText().contains("\nsd_InitialDir=" + folder.toLocal8Bit() +
                                         "\n[TForm1State]\nForm1.Left="));
-    EXPECT_TRUE(settingsText().contains("\nForm1.Width=680\nForm1.Height=480\nForm1.WindowState=0\n"));
+    EXPECT_TRUE(
+        settingsText().contains("\nForm1.Width=680\nForm1.Height=480\nForm1.WindowState=0\n"));
     EXPECT_FALSE(settingsText().contains("Memo"));
 }
 
