@@ -27,6 +27,12 @@ const QString stopCaption = QStringLiteral("Stop");
 const QString sendCaption = QStringLiteral("Send");
 constexpr int retryIntervalMs = 100;
 constexpr int maxRetries = 50;
+
+void setEnabledAll(std::initializer_list<QWidget *> controls, bool enabled)
+{
+    for (QWidget *control : controls)
+        control->setEnabled(enabled);
+}
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : TForm1(QString(), parent) {}
@@ -121,17 +127,10 @@ void TForm1::AddMessage(const QByteArray &text)
 void TForm1::FormCreate()
 {
     RxBuffer.clear();
-    ConnectButton->setEnabled(true);
-    RegisterButton->setEnabled(false);
-    DisconnectButton->setEnabled(false);
-    SendButton->setEnabled(false);
-    CheckBoxRec->setEnabled(false);
-    CheckBoxCon->setEnabled(false);
-    ProtocolIdentifierEdit->setEnabled(false);
-    DestISSI_Edit->setEnabled(false);
-    Message_Edit->setEnabled(false);
-    RepititionsEdit->setEnabled(false);
-    DelayEdit->setEnabled(false);
+    setEnabledAll({ConnectButton}, true);
+    setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
+                   ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, RepititionsEdit, DelayEdit},
+                  false);
     DelayTimer->setEnabled(false);
     MessageReference = 0;
 }
@@ -151,6 +150,17 @@ void TForm1::StartRetry(std::uint8_t State)
     CTS->setEnabled(true);
     RetryCount = 0;
     RadioState = State;
+}
+
+void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state)
+{
+    const bool sent = SendCommand(command);
+    RadioState = state;
+    if (!sent) {
+        // Held for the retry timer until the radio raises CTS.
+        PendingCommand = command;
+        StartRetry(state);
+    }
 }
 
 void TForm1::CTSTimer()
@@ -190,12 +200,7 @@ void TForm1::ConnectButtonClick()
     ComPort->SetDTR(true);
     ComPort->SetRTS(true);
     DataTimer->setEnabled(true);
-    const bool sent = SendCommand(probeCommand);
-    RadioState = rsProbing;
-    if (!sent) {
-        PendingCommand = probeCommand;
-        StartRetry(rsProbing);
-    }
+    sendOrHold(probeCommand, rsProbing);
 }
 
 void TForm1::RegisterButtonClick()
@@ -203,12 +208,7 @@ void TForm1::RegisterButtonClick()
     AddMessage(": Trying to register this application.");
     const QByteArray command =
         SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->text().toLatin1());
-    const bool sent = SendCommand(command);
-    RadioState = rsRegistering;
-    if (!sent) {
-        PendingCommand = command;
-        StartRetry(rsRegistering);
-    }
+    sendOrHold(command, rsRegistering);
 }
 
 void TForm1::ComposeAndSendTextMessage()
@@ -221,12 +221,7 @@ void TForm1::ComposeAndSendTextMessage()
         SdsCodec::composeTextMessage(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
                                      MessageReference, destination, message);
     AddMessage(SdsCodec::sendingLine(destination, message));
-    if (SendCommand(command)) {
-        RadioState = rsSending;
-    } else {
-        PendingCommand = command;
-        StartRetry(rsSending);
-    }
+    sendOrHold(command, rsSending);
     ++MessageReference;
 }
 
@@ -271,18 +266,10 @@ void TForm1::DisconnectButtonClick()
 {
     ComPort->SetDTR(false);
     ComPort->SetRTS(false);
-    RegisterButton->setEnabled(false);
-    DisconnectButton->setEnabled(false);
-    ConnectButton->setEnabled(true);
-    SendButton->setEnabled(false);
-    CheckBoxRec->setEnabled(false);
-    CheckBoxCon->setEnabled(false);
-    ProtocolIdentifierEdit->setEnabled(false);
-    DestISSI_Edit->setEnabled(false);
-    Message_Edit->setEnabled(false);
-    DelayEdit->setEnabled(false);
-    RepititionsEdit->setEnabled(false);
-    ComPortComboBox->setEnabled(true);
+    setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
+                   ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, DelayEdit, RepititionsEdit},
+                  false);
+    setEnabledAll({ConnectButton, ComPortComboBox}, true);
 }
 
 void TForm1::CheckBoxRecClick()
@@ -374,23 +361,16 @@ void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
 
 void TForm1::EnableAfterProbe()
 {
-    ConnectButton->setEnabled(false);
-    RegisterButton->setEnabled(true);
-    DisconnectButton->setEnabled(true);
-    ComPortComboBox->setEnabled(false);
-    ProtocolIdentifierEdit->setEnabled(true);
+    setEnabledAll({ConnectButton, ComPortComboBox}, false);
+    setEnabledAll({RegisterButton, DisconnectButton, ProtocolIdentifierEdit}, true);
 }
 
 void TForm1::EnableAfterRegistration()
 {
-    RegisterButton->setEnabled(false);
-    SendButton->setEnabled(true);
-    CheckBoxRec->setEnabled(true);
-    CheckBoxCon->setEnabled(true);
-    DestISSI_Edit->setEnabled(true);
-    Message_Edit->setEnabled(true);
-    RepititionsEdit->setEnabled(true);
-    DelayEdit->setEnabled(true);
+    setEnabledAll({RegisterButton}, false);
+    setEnabledAll({SendButton, CheckBoxRec, CheckBoxCon, DestISSI_Edit, Message_Edit,
+                   RepititionsEdit, DelayEdit},
+                  true);
 }
 
 void TForm1::Button1Click()

@@ -120,4 +120,6 @@ private:
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
     void stopSeries();
+    // Writes a command, or holds it for the retry timer; enters `state` either way.
+    void sendOrHold(const QByteArray &command, std::uint8_t state);
 };
