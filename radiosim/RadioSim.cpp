@@ -1,0 +1,273 @@
+#include "radiosim/RadioSim.h"
+
+#include "radiosim/Printable.h"
+#include "radiosim/SdsWire.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace radiosim {
+
+namespace {
+
+const QByteArray okAnswer = "\r\nOK\r\n";
+const QByteArray errorAnswer = "\r\nERROR\r\n";
+const QByteArray completionAnswer = "\r\n+CMGS: 0\r\n\r\nOK\r\n";
+
+QByteArray cmeErrorAnswer(int code)
+{
+    return "\r\n+CME ERROR: " + QByteArray::number(code) + "\r\n";
+}
+
+// The due time after one that has come: the next on the grid, or one period
+// from now when the clock jumped past it, so a jump gives one event, not a
+// burst.
+qint64 nextPeriod(qint64 dueMs, qint64 periodMs, qint64 nowMs)
+{
+    const qint64 next = dueMs + periodMs;
+    return next > nowMs ? next : nowMs + periodMs;
+}
+
+quint8 octetAt(const QByteArray &octets, int index)
+{
+    return quint8(octets.at(index));
+}
+
+} // namespace
+
+RadioSim::RadioSim(const Options &options, qint64 startMs)
+    : m_options(options), m_schedule(options.quietGapMs),
+      m_peer({options.peerIssi, options.peerProtocolId, options.peerReportRequest}),
+      m_nowMs(startMs), m_nextPeerMs(startMs + options.peerIntervalMs),
+      m_nextGarbageMs(startMs + options.garbageIntervalMs),
+      m_ctsDownUntilMs(std::numeric_limits<qint64>::min()), m_echo(options.echo)
+{}
+
+void RadioSim::receive(const QByteArray &bytes, qint64 nowMs)
+{
+    runTimers(nowMs);
+    QByteArray echoed;
+    for (const char byte : bytes) {
+        if (m_echo)
+            echoed.append(byte);
+        const std::optional<PeiFrame> frame = m_framer.push(byte);
+        if (!frame)
+            continue;
+        m_schedule.addAnswer(echoed, m_nowMs);
+        echoed.clear();
+        handleFrame(*frame);
+    }
+    m_schedule.addAnswer(echoed, m_nowMs);
+    releaseDue();
+}
+
+void RadioSim::advance(qint64 nowMs)
+{
+    runTimers(nowMs);
+    releaseDue();
+}
+
+QByteArray RadioSim::takeOutput()
+{
+    QByteArray output;
+    output.swap(m_output);
+    return output;
+}
+
+std::optional<qint64> RadioSim::nextDueMs() const
+{
+    std::optional<qint64> next = m_schedule.nextDueMs();
+    const auto consider = [&next](qint64 due) { next = next ? std::min(*next, due) : due; };
+    if (m_options.peerIntervalMs > 0)
+        consider(m_nextPeerMs);
+    if (m_options.garbageIntervalMs > 0)
+        consider(m_nextGarbageMs);
+    return next;
+}
+
+void RadioSim::holdCtsDown(qint64 durationMs)
+{
+    const qint64 until = durationMs >= std::numeric_limits<qint64>::max() - m_nowMs
+                             ? std::numeric_limits<qint64>::max()
+                             : m_nowMs + durationMs;
+    m_ctsDownUntilMs = std::max(m_ctsDownUntilMs, until);
+    log(QStringLiteral("CTS down for %1 ms").arg(durationMs));
+}
+
+void RadioSim::injectGarbage(const QByteArray &bytes)
+{
+    m_schedule.addAnswer(bytes, m_nowMs);
+    releaseDue();
+}
+
+void RadioSim::runTimers(qint64 nowMs)
+{
+    m_nowMs = std::max(m_nowMs, nowMs);
+    if (m_options.peerIntervalMs > 0 && m_nowMs >= m_nextPeerMs) {
+        m_nextPeerMs = nextPeriod(m_nextPeerMs, m_options.peerIntervalMs, m_nowMs);
+        // The peer waits while unsolicited output is still queued.
+        if (m_schedule.pendingIndications() == 0)
+            sendPeerMessage();
+    }
+    if (m_options.garbageIntervalMs > 0 && m_nowMs >= m_nextGarbageMs) {
+        m_nextGarbageMs = nextPeriod(m_nextGarbageMs, m_options.garbageIntervalMs, m_nowMs);
+        m_schedule.addAnswer(m_options.garbage, m_nowMs);
+    }
+}
+
+void RadioSim::handleFrame(const PeiFrame &frame)
+{
+    ++m_counters.commandsSeen;
+    switch (frame.kind) {
+    case PeiFrame::Kind::Command:
+        log("rx " + printable(frame.text));
+        handleCommand(frame.text);
+        break;
+    case PeiFrame::Kind::Message:
+        log("rx " + printable(frame.text + '\r' + frame.userData + '\x1A'));
+        handleMessage(frame.text, frame.userData);
+        break;
+    case PeiFrame::Kind::Overlong:
+        log(QStringLiteral("rx overlong input, skipped to its end"));
+        ++m_counters.errorsAnswered;
+        answer(errorAnswer);
+        break;
+    }
+}
+
+void RadioSim::handleCommand(const QByteArray &line)
+{
+    const QByteArray command = line.toUpper();
+    if (command == "AT") {
+        ++m_counters.probesAnswered;
+        QByteArray reply = okAnswer;
+        if (m_echoNextProbe && !m_echo)
+            reply.prepend(line + '\r');
+        m_echoNextProbe = false;
+        answer(reply);
+    } else if (command == "ATE0" || command == "ATE1") {
+        m_echo = command == "ATE1";
+        answer(okAnswer);
+    } else {
+        ++m_counters.errorsAnswered;
+        answer(errorAnswer);
+    }
+}
+
+void RadioSim::handleMessage(const QByteArray &header, const QByteArray &userData)
+{
+    const std::optional<CmgsHeader> fields = parseCmgsHeader(header);
+    if (!fields) {
+        ++m_counters.errorsAnswered;
+        answer(errorAnswer);
+        return;
+    }
+    const std::optional<QByteArray> octets = octetsFromHex(userData);
+    if (!octets || octets->isEmpty() || fields->lengthBits != quint64(userData.size()) * 4) {
+        log(QStringLiteral("length %1 bits does not match %2 hex digits")
+                .arg(fields->lengthBits)
+                .arg(userData.size()));
+        ++m_counters.messagesRefused;
+        answer(cmeErrorAnswer(cmeLengthMismatch));
+        return;
+    }
+    if (fields->destination == 0) {
+        ++m_counters.registrations;
+        answer(completionAnswer);
+        return;
+    }
+    if (m_failNextCode) {
+        ++m_counters.messagesRefused;
+        answer(cmeErrorAnswer(*m_failNextCode));
+        m_failNextCode.reset();
+        return;
+    }
+    ++m_counters.messagesCompleted;
+    const bool isReport = octets->size() >= 2 && octetAt(*octets, 1) == sdsReport;
+    if (isReport)
+        checkTerminalReport(fields->destination, *octets);
+    answer(completionAnswer + (isReport ? QByteArray() : reportsFor(fields->destination, *octets)));
+    if (fields->destination == m_options.issi) {
+        ++m_counters.loopbacksSent;
+        queueIndication(cmtIndication(m_options.issi, *octets), m_nowMs);
+    }
+}
+
+// The reports that go out with the completion; delayed ones are queued.
+QByteArray RadioSim::reportsFor(quint64 destination, const QByteArray &octets)
+{
+    if (octets.size() < 3 || (octetAt(octets, 1) & 0xF0) != sdsTransfer)
+        return {};
+    QByteArray immediate;
+    const auto report = [&](quint8 status) {
+        ++m_counters.reportsSent;
+        const QByteArray indication = cmtIndication(
+            destination, reportOctets(octetAt(octets, 0), status, octetAt(octets, 2)));
+        if (m_options.reportDelayMs > 0)
+            queueIndication(indication, m_nowMs + m_options.reportDelayMs);
+        else
+            immediate += indication;
+    };
+    if (octetAt(octets, 1) & receivedReportRequested)
+        report(statusReceived);
+    if (octetAt(octets, 1) & consumedReportRequested)
+        report(statusConsumed);
+    return immediate;
+}
+
+void RadioSim::checkTerminalReport(quint64 destination, const QByteArray &octets)
+{
+    const PeerTraffic::Verdict verdict = m_peer.checkReport(destination, octets);
+    if (verdict.good) {
+        ++m_counters.goodReports;
+        log(QStringLiteral("peer: good report %1")
+                .arg(QString::fromLatin1(octets.toHex().toUpper())));
+    } else {
+        ++m_counters.badReports;
+        log(QStringLiteral("peer: bad report %1: %2")
+                .arg(QString::fromLatin1(octets.toHex().toUpper()), verdict.reason));
+    }
+}
+
+void RadioSim::sendPeerMessage()
+{
+    ++m_counters.peerMessagesSent;
+    queueIndication(cmtIndication(m_options.peerIssi, m_peer.nextMessage()), m_nowMs);
+}
+
+void RadioSim::queueIndication(const QByteArray &bytes, qint64 dueMs)
+{
+    if (m_schedule.addIndication(bytes, dueMs))
+        return;
+    ++m_counters.indicationsDropped;
+    log("dropped, too much unsolicited output waiting: " + printable(bytes));
+}
+
+void RadioSim::answer(const QByteArray &bytes)
+{
+    if ((m_splitNext || m_options.splitAnswers) && bytes.size() >= 2) {
+        const int half = int(bytes.size() / 2);
+        m_schedule.addAnswer(bytes.left(half), m_nowMs);
+        m_schedule.addAnswer(bytes.mid(half), m_nowMs + m_options.splitDelayMs);
+    } else {
+        m_schedule.addAnswer(bytes, m_nowMs);
+    }
+    m_splitNext = false;
+}
+
+void RadioSim::releaseDue()
+{
+    const QByteArray out = m_schedule.release(m_nowMs);
+    if (out.isEmpty())
+        return;
+    log("tx " + printable(out));
+    m_output += out;
+}
+
+void RadioSim::log(const QString &line) const
+{
+    if (m_logger)
+        m_logger(line);
+}
+
+} // namespace radiosim

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "radiosim/OutputSchedule.h"
+#include "radiosim/PeerTraffic.h"
+#include "radiosim/PeiFramer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <optional>
+
+namespace radiosim {
+
+// How a RadioSim behaves; the defaults are a quiet, well-behaved radio.
+struct RadioSimOptions
+{
+    quint64 issi = 1234;
+    bool echo = false;
+    // 0: reports go out with the completion, in the same write.
+    qint64 reportDelayMs = 0;
+    // 0: no peer traffic.
+    qint64 peerIntervalMs = 0;
+    quint64 peerIssi = 5678;
+    quint8 peerReportRequest = 0x06;
+    quint8 peerProtocolId = 130;
+    // Every answer in two halves, the second splitDelayMs later.
+    bool splitAnswers = false;
+    qint64 splitDelayMs = 500;
+    // 0: no periodic garbage.
+    qint64 garbageIntervalMs = 0;
+    QByteArray garbage = QByteArray("\x00\xA5\xFFnoise\x7F", 9);
+    // Silence before and between unsolicited indications, longer than
+    // a terminal polling every 200 ms needs to see a chunk end.
+    qint64 quietGapMs = 600;
+};
+
+// A TETRA radio as seen from its PEI: bytes in, bytes out. It answers the
+// probe, echo switching, registration and SDS-TL text messages, generates
+// the reports a message asks for, loops back messages sent to its own ISSI,
+// plays a peer that sends messages and checks the terminal's reports about
+// them, and injects faults on request. It has no thread, no device and no
+// clock of its own: every call says what time it is (milliseconds from any
+// fixed origin, never decreasing), and output that is due later is released
+// by advance(). Output accumulates until takeOutput().
+class RadioSim
+{
+public:
+    using Options = RadioSimOptions;
+
+    struct Counters
+    {
+        int commandsSeen = 0;      // command lines and messages, well formed or not
+        int probesAnswered = 0;    // "AT"
+        int registrations = 0;     // messages to ISSI 0
+        int messagesCompleted = 0; // "+CMGS: 0" for a message other than a registration
+        int messagesRefused = 0;   // "+CME ERROR: <n>" for a message or registration
+        int errorsAnswered = 0;    // "ERROR": unknown, malformed or overlong input
+        int reportsSent = 0;       // SDS-REPORT indications generated for the terminal
+        int loopbacksSent = 0;
+        int peerMessagesSent = 0;
+        int goodReports = 0; // terminal's reports to the peer that matched
+        int badReports = 0;  // terminal's reports that did not
+        int indicationsDropped = 0;
+    };
+
+    using Logger = std::function<void(const QString &line)>;
+
+    // The "+CME ERROR" code for user data whose length does not match.
+    static constexpr int cmeLengthMismatch = 35;
+
+    explicit RadioSim(const Options &options = {}, qint64 startMs = 0);
+
+    // Receives one line per event: "rx AT" for a command, "tx \r\nOK\r\n"
+    // for output (escaped as by printable()), the peer's verdicts on reports.
+    void setLogger(Logger logger) { m_logger = std::move(logger); }
+
+    void receive(const QByteArray &bytes, qint64 nowMs);
+    void advance(qint64 nowMs);
+    QByteArray takeOutput();
+    // When advance() has something to do next, if anything is scheduled.
+    std::optional<qint64> nextDueMs() const;
+
+    bool ctsUp(qint64 nowMs) const { return nowMs >= m_ctsDownUntilMs; }
+    bool echo() const { return m_echo; }
+    const Counters &counters() const { return m_counters; }
+
+    // Faults. They act at the latest time given to receive() or advance().
+    void holdCtsDown(qint64 durationMs);
+    // The next message other than a registration is refused with the code.
+    void failNextMessage(int cmeCode) { m_failNextCode = cmeCode; }
+    void splitNextAnswer() { m_splitNext = true; }
+    void injectGarbage(const QByteArray &bytes);
+    // The next probe's answer begins with the probe itself, as from a
+    // radio with echo on.
+    void echoNextProbe() { m_echoNextProbe = true; }
+
+private:
+    void runTimers(qint64 nowMs);
+    void handleFrame(const PeiFrame &frame);
+    void handleCommand(const QByteArray &line);
+    void handleMessage(const QByteArray &header, const QByteArray &userData);
+    QByteArray reportsFor(quint64 destination, const QByteArray &octets);
+    void checkTerminalReport(quint64 destination, const QByteArray &octets);
+    void sendPeerMessage();
+    void queueIndication(const QByteArray &bytes, qint64 dueMs);
+    void answer(const QByteArray &bytes);
+    void releaseDue();
+    void log(const QString &line) const;
+
+    Options m_options;
+    PeiFramer m_framer;
+    OutputSchedule m_schedule;
+    PeerTraffic m_peer;
+    Counters m_counters;
+    Logger m_logger;
+    QByteArray m_output;
+    qint64 m_nowMs = 0;
+    qint64 m_nextPeerMs = 0;
+    qint64 m_nextGarbageMs = 0;
+    qint64 m_ctsDownUntilMs = 0;
+    bool m_echo = false;
+    std::optional<int> m_failNextCode;
+    bool m_splitNext = false;
+    bool m_echoNextProbe = false;
+};
+
+} // namespace radiosim

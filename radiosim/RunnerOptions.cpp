@@ -1,0 +1,121 @@
+#include "radiosim/RunnerOptions.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace radiosim {
+
+namespace {
+
+constexpr qint64 maxIssi = 16777215;
+constexpr qint64 maxSeconds = 24 * 3600;
+constexpr qint64 maxDelayMs = maxSeconds * 1000;
+
+// Reads the option's value as a whole number within bounds, or explains.
+std::optional<qint64> number(const QCommandLineParser &parser, const QString &name, qint64 low,
+                             qint64 high, QString &problem)
+{
+    bool ok = false;
+    const QString text = parser.value(name);
+    const qint64 value = text.toLongLong(&ok);
+    if (ok && value >= low && value <= high)
+        return value;
+    problem = QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'")
+                  .arg(name)
+                  .arg(low)
+                  .arg(high)
+                  .arg(text);
+    return std::nullopt;
+}
+
+std::optional<quint8> reportRequest(const QString &text, QString &problem)
+{
+    const QString upper = text.toUpper();
+    if (upper == "06" || upper == "0A" || upper == "0E")
+        return quint8(upper.toUInt(nullptr, 16));
+    problem = QStringLiteral("--peer-report takes 06, 0A or 0E, not '%1'").arg(text);
+    return std::nullopt;
+}
+
+} // namespace
+
+RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Plays a TETRA radio's PEI on a pseudo-terminal. Prints \"Device: <path>\" first;\n"
+        "open that path as the serial port. Then logs what it receives and answers.\n"
+        "Each client that opens the device meets a freshly started radio.");
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    parser.addOption(help);
+    parser.addOptions({
+        {"issi", "The radio's own ISSI (default 1234).", "n", "1234"},
+        {"echo", "Start with command echo on (ATE0 and ATE1 switch it)."},
+        {"report-delay-ms", "Send reports this long after the completion instead of with it.", "ms",
+         "0"},
+        {"peer-interval-s", "Every n seconds a peer sends a text message (0: no peer).", "n", "0"},
+        {"peer-issi", "The peer's ISSI (default 5678).", "n", "5678"},
+        {"peer-report", "Reports the peer asks for: 06 received, 0A consumed, 0E both.", "hex",
+         "06"},
+        {"peer-pid", "Protocol identifier of the peer's messages (default 130).", "n", "130"},
+        {"cme-next", "Refuse the first message with \"+CME ERROR: <n>\".", "n"},
+        {"split-answers", "Send every answer in two halves, 500 ms apart."},
+        {"garbage-every-s", "Send garbage bytes every n seconds (0: never).", "n", "0"},
+        {"echo-probe", "Echo the first probe, as a radio with echo on would."},
+        {"exit-after-seconds", "Exit after n seconds (0: run until SIGINT or SIGTERM).", "n", "0"},
+        {"quiet", "Print the device line only, no log."},
+    });
+
+    RunnerCommandLine result;
+    if (!parser.parse(arguments)) {
+        result.action = RunnerCommandLine::Action::Fail;
+        result.text = parser.errorText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.action = RunnerCommandLine::Action::ShowHelp;
+        result.text = parser.helpText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.action = RunnerCommandLine::Action::Fail;
+        result.text = "Unexpected argument: " + parser.positionalArguments().constFirst();
+        return result;
+    }
+
+    QString problem;
+    RunnerOptions &options = result.options;
+    RadioSimOptions &radio = options.radio;
+    radio.echo = parser.isSet("echo");
+    radio.splitAnswers = parser.isSet("split-answers");
+    options.echoProbe = parser.isSet("echo-probe");
+    options.quiet = parser.isSet("quiet");
+    const auto issi = number(parser, "issi", 1, maxIssi, problem);
+    const auto reportDelay = number(parser, "report-delay-ms", 0, maxDelayMs, problem);
+    const auto peerInterval = number(parser, "peer-interval-s", 0, maxSeconds, problem);
+    const auto peerIssi = number(parser, "peer-issi", 1, maxIssi, problem);
+    const auto peerReport = reportRequest(parser.value("peer-report"), problem);
+    const auto peerPid = number(parser, "peer-pid", 0, 255, problem);
+    const auto garbage = number(parser, "garbage-every-s", 0, maxSeconds, problem);
+    const auto exitAfter = number(parser, "exit-after-seconds", 0, maxSeconds, problem);
+    if (parser.isSet("cme-next")) {
+        if (const auto code = number(parser, "cme-next", 0, 999, problem))
+            options.cmeNext = int(*code);
+    }
+    if (!problem.isEmpty()) {
+        result.action = RunnerCommandLine::Action::Fail;
+        result.text = problem;
+        return result;
+    }
+    radio.issi = quint64(*issi);
+    radio.reportDelayMs = *reportDelay;
+    radio.peerIntervalMs = *peerInterval * 1000;
+    radio.peerIssi = quint64(*peerIssi);
+    radio.peerReportRequest = *peerReport;
+    radio.peerProtocolId = quint8(*peerPid);
+    radio.garbageIntervalMs = *garbage * 1000;
+    options.exitAfterMs = *exitAfter * 1000;
+    return result;
+}
+
+} // namespace radiosim

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "radiosim/RadioSim.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace radiosim {
+
+// What corvane-radiosim was asked to do. Each client that opens the
+// device meets a freshly started radio with these options.
+struct RunnerOptions
+{
+    RadioSimOptions radio;
+    std::optional<int> cmeNext; // refuse the first message of each client
+    bool echoProbe = false;     // echo the first probe of each client
+    qint64 exitAfterMs = 0;     // 0: run until SIGINT or SIGTERM
+    bool quiet = false;         // print the device line only
+};
+
+struct RunnerCommandLine
+{
+    enum class Action { Run, ShowHelp, Fail };
+    Action action = Action::Run;
+    RunnerOptions options;
+    QString text; // the help text, or what is wrong with the arguments
+};
+
+// arguments as in main(), the program name first.
+RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments);
+
+} // namespace radiosim

@@ -1,0 +1,180 @@
+#include "radiosim/SimDevice.h"
+
+#include "serial/DeviceRegistry.h"
+#include "serial/TestDevice.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QTimer>
+#include <cerrno>
+#include <memory>
+#include <mutex>
+
+namespace radiosim {
+
+namespace {
+
+constexpr int tickIntervalMs = 10;
+
+// One open SIM device's far end: the radio core on a scriptable test line.
+// The port's writes reach the core through the line's write hook, on the
+// writing thread; the timer ticks on the thread that opened the device.
+class SimLink
+{
+public:
+    SimLink(std::shared_ptr<serial::TestLine> line, const RadioSimOptions &options)
+        : m_line(std::move(line)), m_sim(options, 0)
+    {
+        m_clock.start();
+        m_line->setWriteHook([this](const QByteArray &bytes) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_sim.receive(bytes, m_clock.elapsed());
+            passOn(lock);
+        });
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_sim.advance(m_clock.elapsed());
+            passOn(lock);
+        });
+        m_timer.start(tickIntervalMs);
+    }
+    ~SimLink() { m_line->setWriteHook({}); }
+    SimLink(const SimLink &) = delete;
+    SimLink &operator=(const SimLink &) = delete;
+
+    void run(const std::function<void(RadioSim &)> &action)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        action(m_sim);
+        passOn(lock);
+    }
+
+private:
+    // Hands the core's output and CTS to the line, outside the core's lock.
+    void passOn(std::unique_lock<std::mutex> &lock)
+    {
+        const QByteArray output = m_sim.takeOutput();
+        const bool cts = m_sim.ctsUp(m_clock.elapsed());
+        lock.unlock();
+        m_line->setCts(cts);
+        if (!output.isEmpty())
+            m_line->pushInput(output);
+    }
+
+    std::shared_ptr<serial::TestLine> m_line;
+    std::mutex m_mutex;
+    RadioSim m_sim;
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+};
+
+// The links of the SIM devices that are open, by device name. A device
+// removes its link under the mutex before destroying it, so holding the
+// mutex keeps a link alive.
+struct ActiveLinks
+{
+    std::mutex mutex;
+    QHash<QString, SimLink *> byName;
+};
+
+ActiveLinks &activeLinks()
+{
+    static ActiveLinks links;
+    return links;
+}
+
+class SimDevice : public serial::SerialDevice
+{
+public:
+    SimDevice(const QString &name, const RadioSimOptions &options)
+        : m_name(name), m_options(options), m_line(std::make_shared<serial::TestLine>()),
+          m_device(m_line)
+    {}
+
+    ~SimDevice() override
+    {
+        if (!m_link)
+            return;
+        ActiveLinks &links = activeLinks();
+        std::lock_guard<std::mutex> lock(links.mutex);
+        if (links.byName.value(m_name) == m_link.get())
+            links.byName.remove(m_name);
+    }
+
+    int open(const QString &path) override
+    {
+        ActiveLinks &links = activeLinks();
+        std::lock_guard<std::mutex> lock(links.mutex);
+        if (links.byName.contains(m_name))
+            return EBUSY;
+        if (const int error = m_device.open(path))
+            return error;
+        m_link = std::make_unique<SimLink>(m_line, m_options);
+        links.byName.insert(m_name, m_link.get());
+        return 0;
+    }
+    int setupComm(uint32_t inQueue, uint32_t outQueue) override
+    {
+        return m_device.setupComm(inQueue, outQueue);
+    }
+    int setCommState(const serial::Dcb &dcb) override { return m_device.setCommState(dcb); }
+    int setCommTimeouts(const serial::CommTimeouts &timeouts) override
+    {
+        return m_device.setCommTimeouts(timeouts);
+    }
+    int clearCommError(uint32_t &errors, serial::ComStat &stat) override
+    {
+        return m_device.clearCommError(errors, stat);
+    }
+    int getCommModemStatus(uint32_t &status) override
+    {
+        return m_device.getCommModemStatus(status);
+    }
+    int escapeCommFunction(uint32_t function) override
+    {
+        return m_device.escapeCommFunction(function);
+    }
+    int purgeComm(uint32_t flags) override { return m_device.purgeComm(flags); }
+    int read(char *buffer, uint32_t size, uint32_t &done) override
+    {
+        return m_device.read(buffer, size, done);
+    }
+    int write(const char *buffer, uint32_t size, uint32_t &done) override
+    {
+        return m_device.write(buffer, size, done);
+    }
+    serial::PollTarget readiness(serial::Direction direction) const override
+    {
+        return m_device.readiness(direction);
+    }
+
+private:
+    QString m_name;
+    RadioSimOptions m_options;
+    std::shared_ptr<serial::TestLine> m_line;
+    // Declared before the device so that it outlives the device's last write.
+    std::unique_ptr<SimLink> m_link;
+    serial::TestDevice m_device;
+};
+
+} // namespace
+
+void registerSimDevice(const QString &name, const RadioSimOptions &options)
+{
+    serial::registerDevice(name, [name, options]() -> std::unique_ptr<serial::SerialDevice> {
+        return std::make_unique<SimDevice>(name, options);
+    });
+}
+
+bool withActiveSim(const std::function<void(RadioSim &sim)> &action, const QString &name)
+{
+    ActiveLinks &links = activeLinks();
+    std::lock_guard<std::mutex> lock(links.mutex);
+    SimLink *const link = links.byName.value(name);
+    if (!link)
+        return false;
+    link->run(action);
+    return true;
+}
+
+} // namespace radiosim

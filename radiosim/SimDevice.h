@@ -1,0 +1,29 @@
+#pragma once
+
+#include "radiosim/RadioSim.h"
+
+#include <QString>
+#include <functional>
+
+// The simulated radio as a serial device inside the program: the serial
+// layer opens it by name like a port, so everything from TComPort down runs
+// as with a real radio.
+namespace radiosim {
+
+// Registers the device name with the serial layer. Each open meets a
+// freshly started radio with these options; the name is exclusive like a
+// real port (a second open fails with EBUSY). The port must be opened on a
+// thread with a Qt event loop (the window thread): a 10 ms timer there
+// drives the radio's clock, its output and its CTS line.
+void registerSimDevice(const QString &name = QStringLiteral("SIM"),
+                       const RadioSimOptions &options = {});
+
+// Runs action on the radio behind the open device of that name, under the
+// lock that serialises it with the port's writes, then passes its output
+// and CTS line on at once. Returns false, without calling action, when the
+// device is not open. For counters and faults:
+//     withActiveSim([](RadioSim &sim) { sim.holdCtsDown(3000); });
+bool withActiveSim(const std::function<void(RadioSim &sim)> &action,
+                   const QString &name = QStringLiteral("SIM"));
+
+} // namespace radiosim

@@ -1,0 +1,233 @@
+// corvane-radiosim end to end: the real executable on a real pseudo-terminal.
+#include "radiosim/UniqueFd_linux.h"
+#include "serial/Comms.h"
+#include "tests/radiosim/ByteArrayPrinter.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
+
+using radiosim::UniqueFd;
+
+namespace {
+
+constexpr int generousMs = 8000;
+
+class Runner
+{
+public:
+    explicit Runner(QStringList arguments)
+    {
+        m_process.start(CORVANE_RADIOSIM_EXECUTABLE, arguments);
+    }
+    ~Runner()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(generousMs);
+        }
+    }
+
+    // The path from the first line, "Device: <path>".
+    QByteArray devicePath()
+    {
+        const QByteArray line = readLine();
+        return line.startsWith("Device: ") ? line.mid(8).trimmed() : QByteArray();
+    }
+
+    QByteArray readLine()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_process.canReadLine() && clock.elapsed() < generousMs)
+            m_process.waitForReadyRead(100);
+        return m_process.readLine();
+    }
+
+    // Reads log lines until one contains text; false when none did in time.
+    bool waitForLog(const QByteArray &text)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < generousMs) {
+            if (m_process.canReadLine()) {
+                if (m_process.readLine().contains(text))
+                    return true;
+            } else {
+                m_process.waitForReadyRead(100);
+            }
+        }
+        return false;
+    }
+
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+};
+
+// A client on the slave side, as a terminal program would open it.
+class Client
+{
+public:
+    explicit Client(const QByteArray &path)
+        : m_fd(::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        termios settings{};
+        if (m_fd.valid() && tcgetattr(m_fd.get(), &settings) == 0) {
+            cfmakeraw(&settings);
+            tcsetattr(m_fd.get(), TCSANOW, &settings);
+        }
+    }
+    bool isOpen() const { return m_fd.valid(); }
+
+    void write(const QByteArray &bytes)
+    {
+        ASSERT_EQ(::write(m_fd.get(), bytes.constData(), size_t(bytes.size())),
+                  ssize_t(bytes.size()));
+    }
+
+    // Collects input until it ends with expectedEnd or the time runs out.
+    QByteArray readUntil(const QByteArray &expectedEnd, int timeoutMs = generousMs)
+    {
+        QByteArray received;
+        QElapsedTimer clock;
+        clock.start();
+        while (!received.endsWith(expectedEnd) && clock.elapsed() < timeoutMs) {
+            pollfd fd{m_fd.get(), POLLIN, 0};
+            if (::poll(&fd, 1, 50) > 0 && (fd.revents & POLLIN)) {
+                char buffer[512];
+                const ssize_t count = ::read(m_fd.get(), buffer, sizeof buffer);
+                if (count > 0)
+                    received.append(buffer, int(count));
+            }
+        }
+        return received;
+    }
+
+private:
+    UniqueFd m_fd;
+};
+
+} // namespace
+
+TEST(PtyRunner, PrintsTheDeviceAndAnswersTheProbe)
+{
+    Runner runner({"--exit-after-seconds", "30"});
+    const QByteArray path = runner.devicePath();
+    ASSERT_TRUE(path.startsWith("/dev/pts/")) << path.constData();
+    Client client(path);
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n");
+    client.write(QByteArray("AT+CMGS=4321,1,0,48\r820400014869\x1A"));
+    EXPECT_EQ(client.readUntil("82100000\r\n"),
+              "\r\n+CMGS: 0\r\n\r\nOK\r\n\r\n+CMT: 4321,0,32\r\n82100000\r\n");
+    EXPECT_TRUE(runner.waitForLog("rx AT+CMGS=4321,1,0,48\\r820400014869\\x1A"));
+}
+
+TEST(PtyRunner, EachClientMeetsAFreshRadio)
+{
+    Runner runner({"--exit-after-seconds", "30", "--cme-next", "21"});
+    const QByteArray path = runner.devicePath();
+    const QByteArray refused = "\r\n+CME ERROR: 21\r\n";
+    {
+        Client first(path);
+        ASSERT_TRUE(first.isOpen());
+        first.write("ATE1\r");
+        EXPECT_EQ(first.readUntil("OK\r\n"), "\r\nOK\r\n");
+        first.write(QByteArray("AT+CMGS=4321,1,0,8\r82\x1A"));
+        EXPECT_TRUE(first.readUntil(refused).endsWith(refused));
+    }
+    ASSERT_TRUE(runner.waitForLog("client closed the device"));
+    Client second(path);
+    ASSERT_TRUE(second.isOpen());
+    second.write("AT\r");
+    EXPECT_EQ(second.readUntil("\r\nOK\r\n"), "\r\nOK\r\n") << "echo is off again";
+    second.write(QByteArray("AT+CMGS=4321,1,0,8\r82\x1A"));
+    EXPECT_EQ(second.readUntil(refused), refused) << "the fault is armed again";
+}
+
+TEST(PtyRunner, PeerTrafficReachesTheClientAndReportsAreChecked)
+{
+    Runner runner({"--exit-after-seconds", "30", "--peer-interval-s", "1", "--peer-pid", "200",
+                   "--peer-issi", "4444"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT\r");
+    ASSERT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n");
+    const QByteArray indication = client.readUntil("\r\n", generousMs);
+    ASSERT_TRUE(indication.startsWith("\r\n+CMT: 4444,0,")) << indication.constData();
+    client.write(QByteArray("AT+CMGS=4444,1,0,32\rC8100000\x1A"));
+    EXPECT_TRUE(runner.waitForLog("peer: good report C8100000"));
+}
+
+TEST(PtyRunner, SerialPortComponentTalksToItThroughTheDevicePath)
+{
+    Runner runner({"--exit-after-seconds", "30"});
+    TComPort port;
+    port.setDevicePath(QString::fromLatin1(runner.devicePath()));
+    port.Open();
+    EXPECT_TRUE(port.GetCTS()) << "a pseudo-terminal has no CTS line; the port must not wait";
+    port.WriteStr("AT\r", true);
+    QByteArray received;
+    QElapsedTimer clock;
+    clock.start();
+    while (!received.endsWith("\r\nOK\r\n") && clock.elapsed() < generousMs) {
+        if (const int count = port.InputCount(); count > 0) {
+            QByteArray chunk;
+            received += chunk.left(port.ReadStr(chunk, count, true));
+        } else {
+            QThread::msleep(10);
+        }
+    }
+    EXPECT_EQ(received, "\r\nOK\r\n");
+}
+
+TEST(PtyRunner, StopsCleanlyOnSigterm)
+{
+    Runner runner({});
+    ASSERT_FALSE(runner.devicePath().isEmpty());
+    runner.process().terminate();
+    ASSERT_TRUE(runner.process().waitForFinished(generousMs));
+    EXPECT_EQ(runner.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(runner.process().exitCode(), 0);
+    EXPECT_TRUE(runner.process().readAllStandardOutput().contains("stopped"));
+}
+
+TEST(PtyRunner, ExitsAfterTheGivenTime)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Runner runner({"--exit-after-seconds", "1", "--quiet"});
+    ASSERT_TRUE(runner.process().waitForFinished(generousMs));
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_EQ(runner.process().exitCode(), 0);
+    const QByteArray output = runner.process().readAllStandardOutput();
+    EXPECT_TRUE(output.startsWith("Device: /dev/pts/"));
+    EXPECT_EQ(output.count('\n'), 1) << "quiet prints the device line only";
+}
+
+TEST(PtyRunner, HelpListsTheOptionsAndBadArgumentsFail)
+{
+    QProcess help;
+    help.start(CORVANE_RADIOSIM_EXECUTABLE, {"--help"});
+    ASSERT_TRUE(help.waitForFinished(generousMs));
+    EXPECT_EQ(help.exitCode(), 0);
+    const QByteArray text = help.readAllStandardOutput();
+    for (const char *option :
+         {"--issi", "--echo", "--report-delay-ms", "--peer-interval-s", "--peer-issi",
+          "--peer-report", "--peer-pid", "--cme-next", "--split-answers", "--garbage-every-s",
+          "--exit-after-seconds", "--quiet"})
+        EXPECT_TRUE(text.contains(option)) << option;
+
+    QProcess bad;
+    bad.start(CORVANE_RADIOSIM_EXECUTABLE, {"--peer-report", "0F"});
+    ASSERT_TRUE(bad.waitForFinished(generousMs));
+    EXPECT_EQ(bad.exitCode(), 2);
+    EXPECT_TRUE(bad.readAllStandardError().contains("--peer-report"));
+}

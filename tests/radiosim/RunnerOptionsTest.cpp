@@ -1,0 +1,92 @@
+#include "radiosim/RunnerOptions.h"
+
+#include <gtest/gtest.h>
+
+using radiosim::parseRunnerCommandLine;
+using radiosim::RunnerCommandLine;
+
+namespace {
+
+RunnerCommandLine parse(const QStringList &arguments)
+{
+    return parseRunnerCommandLine(QStringList{"corvane-radiosim"} + arguments);
+}
+
+} // namespace
+
+TEST(RunnerOptions, DefaultsAreAPlainRadio)
+{
+    const RunnerCommandLine line = parse({});
+    ASSERT_EQ(line.action, RunnerCommandLine::Action::Run) << line.text.toStdString();
+    EXPECT_EQ(line.options.radio.issi, 1234u);
+    EXPECT_FALSE(line.options.radio.echo);
+    EXPECT_EQ(line.options.radio.peerIntervalMs, 0);
+    EXPECT_FALSE(line.options.cmeNext);
+    EXPECT_EQ(line.options.exitAfterMs, 0);
+}
+
+TEST(RunnerOptions, ReadsEveryOption)
+{
+    const RunnerCommandLine line = parse({"--issi",
+                                          "99",
+                                          "--echo",
+                                          "--report-delay-ms",
+                                          "250",
+                                          "--peer-interval-s",
+                                          "3",
+                                          "--peer-issi=77",
+                                          "--peer-report",
+                                          "0e",
+                                          "--peer-pid",
+                                          "200",
+                                          "--cme-next",
+                                          "4",
+                                          "--split-answers",
+                                          "--garbage-every-s",
+                                          "7",
+                                          "--echo-probe",
+                                          "--exit-after-seconds",
+                                          "5",
+                                          "--quiet"});
+    ASSERT_EQ(line.action, RunnerCommandLine::Action::Run) << line.text.toStdString();
+    const radiosim::RunnerOptions &o = line.options;
+    EXPECT_EQ(o.radio.issi, 99u);
+    EXPECT_TRUE(o.radio.echo);
+    EXPECT_EQ(o.radio.reportDelayMs, 250);
+    EXPECT_EQ(o.radio.peerIntervalMs, 3000);
+    EXPECT_EQ(o.radio.peerIssi, 77u);
+    EXPECT_EQ(o.radio.peerReportRequest, 0x0E);
+    EXPECT_EQ(o.radio.peerProtocolId, 200);
+    EXPECT_EQ(o.cmeNext, 4);
+    EXPECT_TRUE(o.radio.splitAnswers);
+    EXPECT_EQ(o.radio.garbageIntervalMs, 7000);
+    EXPECT_TRUE(o.echoProbe);
+    EXPECT_EQ(o.exitAfterMs, 5000);
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(RunnerOptions, RejectsValuesOutOfRangeAndUnknownOptions)
+{
+    for (const QStringList &arguments : {QStringList{"--issi", "0"},
+                                         {"--issi", "16777216"},
+                                         {"--issi", "12ab"},
+                                         {"--peer-pid", "256"},
+                                         {"--peer-report", "0C"},
+                                         {"--report-delay-ms", "-1"},
+                                         {"--cme-next", "x"},
+                                         {"--frobnicate"},
+                                         {"extra"},
+                                         {"--issi"}}) {
+        const RunnerCommandLine line = parse(arguments);
+        EXPECT_EQ(line.action, RunnerCommandLine::Action::Fail)
+            << arguments.join(' ').toStdString();
+        EXPECT_FALSE(line.text.isEmpty());
+    }
+}
+
+TEST(RunnerOptions, HelpIsAskedFor)
+{
+    const RunnerCommandLine line = parse({"--help"});
+    EXPECT_EQ(line.action, RunnerCommandLine::Action::ShowHelp);
+    EXPECT_TRUE(line.text.contains("--peer-interval-s"));
+}
