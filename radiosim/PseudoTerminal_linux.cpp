@@ -14,7 +14,7 @@ namespace {
 UniqueFd openSlave(const QByteArray &path)
 {
     UniqueFd slave(
-        retryOnInterrupt([&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK); }));
+        retryOnEintr([&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK); }));
     if (!slave.valid())
         throw SystemError("open", errno);
     return slave;
@@ -40,7 +40,7 @@ PseudoTerminal::PseudoTerminal() : m_master(posix_openpt(O_RDWR | O_NOCTTY | O_N
     if (tcgetattr(m_master.get(), &settings) != 0)
         throw SystemError("tcgetattr", errno);
     cfmakeraw(&settings);
-    if (retryOnInterrupt([&] { return tcsetattr(m_master.get(), TCSANOW, &settings); }) != 0)
+    if (retryOnEintr([&] { return tcsetattr(m_master.get(), TCSANOW, &settings); }) != 0)
         throw SystemError("tcsetattr", errno);
 
     // A slave that was never opened does not hang up the master; one that
@@ -51,7 +51,7 @@ PseudoTerminal::PseudoTerminal() : m_master(posix_openpt(O_RDWR | O_NOCTTY | O_N
 bool PseudoTerminal::hungUp() const
 {
     pollfd master{m_master.get(), POLLIN, 0};
-    if (retryOnInterrupt([&] { return ::poll(&master, 1, 0); }) < 0)
+    if (retryOnEintr([&] { return ::poll(&master, 1, 0); }) < 0)
         throw SystemError("poll", errno);
     return master.revents & POLLHUP;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "radiosim/UniqueFd_linux.h"
+#include "serial/UniqueFd_linux.h"
 
 #include <QByteArray>
 
@@ -30,7 +30,7 @@ public:
     void discardUnreadOutput();
 
 private:
-    UniqueFd m_master;
+    serial::UniqueFd m_master;
     QByteArray m_slavePath;
 };
 

@@ -136,11 +136,11 @@ bool Runner::wait(bool watchMaster, int timeoutMs, short &masterEvents)
     if (!m_unwritten.isEmpty())
         fds[1].events |= POLLOUT;
     const nfds_t count = watchMaster ? 2 : 1;
-    if (retryOnInterrupt([&] { return ::poll(fds, count, timeoutMs); }) < 0)
+    if (retryOnEintr([&] { return ::poll(fds, count, timeoutMs); }) < 0)
         throw SystemError("poll", errno);
     if (fds[0].revents & POLLIN) {
         signalfd_siginfo info{};
-        if (retryOnInterrupt([&] { return ::read(m_signals.get(), &info, sizeof info); }) < 0)
+        if (retryOnEintr([&] { return ::read(m_signals.get(), &info, sizeof info); }) < 0)
             throw SystemError("read", errno);
         log(QStringLiteral("signal %1").arg(info.ssi_signo));
         return false;
@@ -199,7 +199,7 @@ bool Runner::readInput()
     char buffer[readChunkBytes];
     for (;;) {
         const ssize_t count =
-            retryOnInterrupt([&] { return ::read(m_terminal.masterFd(), buffer, sizeof buffer); });
+            retryOnEintr([&] { return ::read(m_terminal.masterFd(), buffer, sizeof buffer); });
         if (count > 0) {
             m_radio->receive(QByteArray(buffer, int(count)), m_clock.elapsed());
             continue;
@@ -215,7 +215,7 @@ bool Runner::readInput()
 void Runner::writeOutput()
 {
     while (!m_unwritten.isEmpty()) {
-        const ssize_t count = retryOnInterrupt([&] {
+        const ssize_t count = retryOnEintr([&] {
             return ::write(m_terminal.masterFd(), m_unwritten.constData(),
                            size_t(m_unwritten.size()));
         });

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "serial/Syscall_linux.h"
+#include "serial/UniqueFd_linux.h"
+
 #include <cerrno>
 #include <stdexcept>
 
@@ -17,14 +20,8 @@ private:
     int m_error = 0;
 };
 
-// Runs a system call again while it is interrupted by a signal.
-template <typename Call> auto retryOnInterrupt(Call call)
-{
-    for (;;) {
-        const auto result = call();
-        if (!(result == -1 && errno == EINTR))
-            return result;
-    }
-}
+// The runner shares the serial layer's descriptor and EINTR helpers.
+using serial::retryOnEintr;
+using serial::UniqueFd;
 
 } // namespace radiosim

@@ -7,7 +7,7 @@
 #include <termios.h>
 
 using radiosim::PseudoTerminal;
-using radiosim::UniqueFd;
+using serial::UniqueFd;
 
 namespace {
 

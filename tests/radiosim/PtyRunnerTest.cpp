@@ -1,5 +1,5 @@
 // corvane-radiosim end to end: the real executable on a real pseudo-terminal.
-#include "radiosim/UniqueFd_linux.h"
+#include "serial/UniqueFd_linux.h"
 #include "serial/Comms.h"
 #include "tests/radiosim/ByteArrayPrinter.h"
 
@@ -11,7 +11,7 @@
 #include <poll.h>
 #include <termios.h>
 
-using radiosim::UniqueFd;
+using serial::UniqueFd;
 
 namespace {
 
