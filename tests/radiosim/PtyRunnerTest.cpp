@@ -1,6 +1,6 @@
 // corvane-radiosim end to end: the real executable on a real pseudo-terminal.
-#include "serial/UniqueFd_linux.h"
 #include "serial/Comms.h"
+#include "serial/UniqueFd_linux.h"
 #include "tests/radiosim/ByteArrayPrinter.h"
 
 #include <QElapsedTimer>
