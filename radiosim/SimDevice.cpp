@@ -143,6 +143,11 @@ public:
     {
         return m_device.write(buffer, size, done);
     }
+    int setCommMask(uint32_t mask) override { return m_device.setCommMask(mask); }
+    uint32_t waitCommEvent(const serial::Event &stop, uint32_t &events) override
+    {
+        return m_device.waitCommEvent(stop, events);
+    }
     serial::PollTarget readiness(serial::Direction direction) const override
     {
         return m_device.readiness(direction);

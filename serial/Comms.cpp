@@ -21,11 +21,14 @@ TComPort::~TComPort()
 {
     try {
         Close();
-    } catch (const EComPort &) {
-        // The pending transfers could not be purged (the device is gone):
-        // release them and the handle anyway, a destructor cannot report.
+    } catch (...) {
+        // The pending transfers could not be purged (the device is gone), or
+        // a handler that Close ran failed: release everything anyway, a
+        // destructor cannot report.
+        stopThread();
         m_pending.clear();
         serial::closeHandle(m_handle);
+        m_window.reset();
         m_connected = false;
     }
 }
@@ -40,6 +43,10 @@ QString TComPort::DeviceName() const
 void TComPort::Open()
 {
     Close();
+    // Only a handler that Close runs while it waits for the event thread
+    // gets here; the device is busy until that Close has ended.
+    if (m_closing)
+        throw EComPort(kOpenFailed, EBUSY);
     int err = 0;
     std::unique_ptr<serial::CommHandle> handle = serial::createFile(DeviceName(), err);
     if (!handle)
@@ -55,19 +62,54 @@ void TComPort::Open()
         m_connected = false;
         throw;
     }
+    try {
+        if (m_syncMethod == smWindow)
+            m_window = std::make_unique<ComMessageWindow>(*this);
+        if (!m_events.isEmpty()) {
+            m_thread = std::make_unique<TComThread>(*this);
+            m_threadCreated = true;
+        }
+    } catch (const std::system_error &error) {
+        // No event or thread could be created: the port is of no use
+        // without its events, so it closes as after a failed settings step.
+        m_window.reset();
+        serial::closeHandle(m_handle);
+        m_connected = false;
+        throw EComPort(kOpenFailed, error.code().value());
+    }
     if (OnOpen)
         OnOpen(this);
 }
 
 void TComPort::Close()
 {
-    if (!m_connected)
+    // A handler that this Close runs while it waits for the event thread may
+    // call Close again: the Close under way finishes the job.
+    if (!m_connected || m_closing)
         return;
     AbortAllAsync();
+    const std::exception_ptr handlerError = stopThread();
     serial::closeHandle(m_handle);
     m_connected = false;
+    m_window.reset();
     if (OnClose)
         OnClose(this);
+    if (handlerError)
+        std::rethrow_exception(handlerError);
+}
+
+// Waits for the thread's end while serving its deliveries; returns the
+// first exception a handler raised meanwhile.
+std::exception_ptr TComPort::stopThread()
+{
+    if (!m_threadCreated)
+        return nullptr;
+    m_closing = true;
+    const std::exception_ptr handlerError = m_thread->Stop();
+    m_thread.reset();
+    m_threadCreated = false;
+    m_closing = false;
+    return handlerError;
 }
 
 int TComPort::InputCount()

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "serial/ComSettings.h"
+#include "serial/ComThread.h"
 #include "serial/ComTypes.h"
 #include "serial/CommApi.h"
 #include "serial/EComPort.h"
 #include "serial/PendingStack.h"
+#include "serial/Synchronizer.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -17,8 +20,10 @@ using TNotifyEvent = std::function<void(QObject *Sender)>;
 using TRxCharEvent = std::function<void(QObject *Sender, int InQue)>;
 
 // One serial port: its settings, opening and closing, reads and writes,
-// line signals. Every failing port call raises EComPort; nothing is retried.
-// Operations are called from one thread.
+// line signals, and an event thread that calls the handlers on line events.
+// Every failing port call raises EComPort; nothing is retried. Operations
+// are called from one thread, the one that created the port (the window
+// thread): its event loop runs the deliveries of smSynchronize and smWindow.
 class TComPort : public QObject
 {
     Q_OBJECT
@@ -113,15 +118,26 @@ public:
     TNotifyEvent OnRx80Full;
 
 private:
+    friend class TComThread;
+
+    std::exception_ptr stopThread();
     serial::Dcb buildDcb() const;
     serial::CommTimeouts buildTimeouts() const;
     void reopenIfConnected();
     std::unique_ptr<serial::Overlapped> newRecord(const char *failurePrefix);
     int concludeTransfer(int result, uint32_t done, bool WaitFor, const char *failurePrefix);
 
+    // Declared first: outlives the thread, which it serves until its end.
+    serial::Synchronizer m_synchronizer;
+    std::unique_ptr<TComThread> m_thread;
+    bool m_threadCreated = false;
     PendingStack<serial::Overlapped> m_pending;
     std::unique_ptr<serial::CommHandle> m_handle;
+    // Stands for the message window while open with smWindow.
+    std::unique_ptr<ComMessageWindow> m_window;
     bool m_connected = false;
+    // Set while Close waits for the event thread.
+    bool m_closing = false;
 
     TBaudRate m_baudRate = br9600;
     TPortType m_port = COM1;

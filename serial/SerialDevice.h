@@ -165,6 +165,14 @@ public:
     virtual int read(char *buffer, uint32_t size, uint32_t &done) = 0;
     virtual int write(const char *buffer, uint32_t size, uint32_t &done) = 0;
     virtual PollTarget readiness(Direction direction) const = 0;
+
+    // Line events for the event thread. setCommMask selects the EV_ bits
+    // that waitCommEvent reports. waitCommEvent blocks until events of the
+    // mask happened (WAIT_OBJECT_0 + 1, the bits in `events`) or `stop` is
+    // set (WAIT_OBJECT_0, which wins over events that happened meanwhile);
+    // WAIT_FAILED when the wait itself failed. One thread waits at a time.
+    virtual int setCommMask(uint32_t mask) = 0;
+    virtual uint32_t waitCommEvent(const Event &stop, uint32_t &events) = 0;
 };
 
 } // namespace serial

@@ -1,5 +1,7 @@
 #include "serial/TestDevice.h"
 
+#include "serial/Syscall_linux.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <numeric>
@@ -27,7 +29,17 @@ void TestLine::setCts(bool on)
 void TestLine::pushInput(const QByteArray &bytes)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (bytes.isEmpty())
+        return;
+    const qsizetype before = m_input.size();
     m_input.append(bytes);
+    uint32_t events = EV_RXCHAR;
+    if (bytes.contains(char(m_dcb.EvtChar)))
+        events |= EV_RXFLAG;
+    const qsizetype nearlyFull = qsizetype(uint64_t(m_inQueue) * 8 / 10);
+    if (nearlyFull > 0 && before <= nearlyFull && m_input.size() > nearlyFull)
+        events |= EV_RX80FULL;
+    raiseEventsLocked(events);
     updateReadinessLocked();
 }
 
@@ -54,6 +66,12 @@ void TestLine::hangUp()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hungUp = true;
     updateReadinessLocked();
+}
+
+void TestLine::raiseEvents(uint32_t evMask)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    raiseEventsLocked(evMask);
 }
 
 void TestLine::setHoldWrites(bool hold)
@@ -149,6 +167,18 @@ int TestLine::openCount() const
     return m_openCount;
 }
 
+uint32_t TestLine::commMask() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_commMask;
+}
+
+int TestLine::eventWaitCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_eventWaits;
+}
+
 int TestLine::enterLocked(Op op)
 {
     const int i = index(op);
@@ -175,6 +205,13 @@ void TestLine::updateReadinessLocked()
         m_writable.reset();
 }
 
+void TestLine::raiseEventsLocked(uint32_t events)
+{
+    m_raisedEvents |= events & m_commMask;
+    if (m_raisedEvents != 0)
+        m_lineEvent.set();
+}
+
 TestDevice::TestDevice(std::shared_ptr<TestLine> line) : m_line(std::move(line)) {}
 
 TestDevice::~TestDevice()
@@ -183,6 +220,8 @@ TestDevice::~TestDevice()
         return;
     std::lock_guard<std::mutex> lock(m_line->m_mutex);
     m_line->m_open = false;
+    m_line->m_commMask = 0;
+    m_line->m_raisedEvents = 0;
 }
 
 DeviceFactory TestDevice::factory(std::shared_ptr<TestLine> line)
@@ -199,6 +238,8 @@ int TestDevice::open(const QString &)
         return EBUSY;
     m_line->m_open = true;
     ++m_line->m_openCount;
+    m_line->m_commMask = 0;
+    m_line->m_raisedEvents = 0;
     m_opened = true;
     return 0;
 }
@@ -315,6 +356,8 @@ int TestDevice::write(const char *buffer, uint32_t size, uint32_t &done)
         if (m_line->m_holdWrites)
             return 0;
         m_line->m_output.append(block);
+        if (size > 0)
+            m_line->raiseEventsLocked(EV_TXEMPTY); // nothing stays queued here
         hook = m_line->m_writeHook;
     }
     done = size;
@@ -328,6 +371,40 @@ PollTarget TestDevice::readiness(Direction direction) const
 {
     const Event &event = direction == Direction::Input ? m_line->m_readable : m_line->m_writable;
     return {event.fd(), POLLIN};
+}
+
+int TestDevice::setCommMask(uint32_t mask)
+{
+    std::lock_guard<std::mutex> lock(m_line->m_mutex);
+    if (m_line->m_hungUp)
+        return EIO;
+    m_line->m_commMask = mask;
+    m_line->m_raisedEvents = 0;
+    return 0;
+}
+
+uint32_t TestDevice::waitCommEvent(const Event &stop, uint32_t &events)
+{
+    events = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_line->m_mutex);
+        ++m_line->m_eventWaits;
+    }
+    for (;;) {
+        if (stop.isSet())
+            return WAIT_OBJECT_0;
+        {
+            std::lock_guard<std::mutex> lock(m_line->m_mutex);
+            events = m_line->m_raisedEvents;
+            m_line->m_raisedEvents = 0;
+            m_line->m_lineEvent.reset();
+        }
+        if (events != 0)
+            return WAIT_OBJECT_0 + 1;
+        pollfd entries[] = {{stop.fd(), POLLIN, 0}, {m_line->m_lineEvent.fd(), POLLIN, 0}};
+        if (retryOnEintr([&] { return ::poll(entries, 2, -1); }) < 0)
+            return WAIT_FAILED;
+    }
 }
 
 } // namespace serial

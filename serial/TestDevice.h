@@ -45,6 +45,12 @@ public:
     void setFailure(Op op, int err); // every call fails until set again with 0
     void hangUp();                   // the device vanished: every later call fails with EIO
     void setHoldWrites(bool hold);   // writes accept nothing until released
+    // Line events: any set of EV_ bits at once. Input raises EV_RXCHAR by
+    // itself (with EV_RXFLAG when the event character is among the bytes,
+    // EV_RX80FULL when the input passes 80% of the input queue size), an
+    // accepted write EV_TXEMPTY. Only bits of the open device's event mask
+    // are kept, until a wait takes them.
+    void raiseEvents(uint32_t evMask);
 
     // What the port did.
     QVector<uint32_t> escapeCalls() const;
@@ -61,6 +67,8 @@ public:
     bool rts() const;
     bool isOpen() const;
     int openCount() const;
+    uint32_t commMask() const; // 0 while no mask is set on the open device
+    int eventWaitCount() const;
 
 private:
     friend class TestDevice;
@@ -68,6 +76,7 @@ private:
     // Counts the call and returns the errno it must fail with, or 0.
     int enterLocked(Op op);
     void updateReadinessLocked();
+    void raiseEventsLocked(uint32_t events);
 
     mutable std::mutex m_mutex;
     std::array<int, kOpCount> m_calls{};
@@ -89,8 +98,12 @@ private:
     uint32_t m_inQueue = 0;
     uint32_t m_outQueue = 0;
     uint32_t m_purge = 0;
+    uint32_t m_commMask = 0;
+    uint32_t m_raisedEvents = 0;
+    int m_eventWaits = 0;
     Event m_readable;
     Event m_writable;
+    Event m_lineEvent;
 };
 
 // A device on a TestLine. Register it under a name the port opens:
@@ -114,6 +127,8 @@ public:
     int read(char *buffer, uint32_t size, uint32_t &done) override;
     int write(const char *buffer, uint32_t size, uint32_t &done) override;
     PollTarget readiness(Direction direction) const override;
+    int setCommMask(uint32_t mask) override;
+    uint32_t waitCommEvent(const Event &stop, uint32_t &events) override;
 
 private:
     std::shared_ptr<TestLine> m_line;

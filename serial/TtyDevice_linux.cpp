@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,6 +40,12 @@ int TtyDevice::open(const QString &path)
         [&] { return ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
     if (!fd.valid())
         return errno;
+    std::unique_ptr<EventWaiter> lineEvents;
+    try {
+        lineEvents = std::make_unique<EventWaiter>(fd.get());
+    } catch (const std::system_error &error) {
+        return error.code().value();
+    }
     // The lock first: when another process holds the device, it must not
     // find its tty switched to exclusive mode by an open that failed.
     if (retryOnEintr([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0)
@@ -56,6 +63,7 @@ int TtyDevice::open(const QString &path)
         return err;
     }
     m_fd = std::move(fd);
+    m_lineEvents = std::move(lineEvents);
     return 0;
 }
 
@@ -65,9 +73,12 @@ int TtyDevice::checkLine() const
     return readTermios2(m_fd.get(), termios);
 }
 
-int TtyDevice::setupComm(uint32_t, uint32_t)
+int TtyDevice::setupComm(uint32_t inQueue, uint32_t)
 {
-    return checkLine();
+    const int err = checkLine();
+    if (err == 0)
+        m_lineEvents->setInputQueueSize(inQueue);
+    return err;
 }
 
 int TtyDevice::setCommState(const Dcb &dcb)
@@ -187,6 +198,8 @@ int TtyDevice::write(const char *buffer, uint32_t size, uint32_t &done)
     const ssize_t n = retryOnEintr([&] { return ::write(m_fd.get(), buffer, size); });
     if (n < 0)
         return errno == EAGAIN ? 0 : errno;
+    if (n > 0)
+        m_lineEvents->noteWrite();
     done = static_cast<uint32_t>(n);
     return 0;
 }
@@ -194,6 +207,22 @@ int TtyDevice::write(const char *buffer, uint32_t size, uint32_t &done)
 PollTarget TtyDevice::readiness(Direction direction) const
 {
     return {m_fd.get(), static_cast<short>(direction == Direction::Input ? POLLIN : POLLOUT)};
+}
+
+int TtyDevice::setCommMask(uint32_t mask)
+{
+    if (!m_lineEvents)
+        return EBADF;
+    m_lineEvents->setMask(mask);
+    return 0;
+}
+
+uint32_t TtyDevice::waitCommEvent(const Event &stop, uint32_t &events)
+{
+    events = 0;
+    if (!m_lineEvents)
+        return WAIT_FAILED;
+    return m_lineEvents->wait(stop, events);
 }
 
 } // namespace serial

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "serial/EventWaiter.h"
 #include "serial/SerialDevice.h"
 #include "serial/UniqueFd_linux.h"
+
+#include <memory>
 
 namespace serial {
 
@@ -21,9 +24,11 @@ namespace serial {
 // pseudo-terminal closed) answers EIO.
 //
 // Linux cannot size the driver's queues, so setupComm only checks that the
-// line is still there; the read and write time-outs are carried out by the
-// handle. Line errors (overrun, parity, framing, break) are not reported by
-// clearCommError.
+// line is still there and keeps the input size for the 80% event; the read
+// and write time-outs are carried out by the handle. Line errors (overrun,
+// parity, framing, break) are not reported by clearCommError; they reach
+// the event thread where the driver counts them. Line events are told
+// apart as serial/EventWaiter.h describes.
 class TtyDevice : public SerialDevice
 {
 public:
@@ -41,6 +46,8 @@ public:
     int read(char *buffer, uint32_t size, uint32_t &done) override;
     int write(const char *buffer, uint32_t size, uint32_t &done) override;
     PollTarget readiness(Direction direction) const override;
+    int setCommMask(uint32_t mask) override;
+    uint32_t waitCommEvent(const Event &stop, uint32_t &events) override;
 
 private:
     int checkLine() const;
@@ -48,6 +55,7 @@ private:
     bool hungUp() const;
 
     UniqueFd m_fd;
+    std::unique_ptr<EventWaiter> m_lineEvents;
 };
 
 } // namespace serial

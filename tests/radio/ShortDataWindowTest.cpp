@@ -206,9 +206,13 @@ TEST_F(ShortDataWindowTest, SeriesSendsEveryRepetitionOnItsIntervalThenShowsSend
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 6000));
     const auto sent = recordedWrites();
     ASSERT_EQ(sent.size(), 3);
-    EXPECT_LT(sent.at(0).first, 300);
-    EXPECT_NEAR(double(sent.at(1).first), 1000.0, 400.0);
-    EXPECT_NEAR(double(sent.at(2).first), 2000.0, 600.0);
+    EXPECT_LT(sent.at(0).first, 500);
+    // One interval apart: never early, and late only by the machine's load.
+    for (int i = 1; i < 3; ++i) {
+        const qint64 gap = sent.at(i).first - sent.at(i - 1).first;
+        EXPECT_GE(gap, 950) << i;
+        EXPECT_LT(gap, 1800) << i;
+    }
     EXPECT_TRUE(sent.at(0).second.contains("\rC800004869"));
     EXPECT_TRUE(sent.at(1).second.contains("\rC800014869"));
     EXPECT_TRUE(sent.at(2).second.contains("\rC800024869"));

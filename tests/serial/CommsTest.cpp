@@ -366,6 +366,7 @@ TEST_F(ComPortOnTestLine, PendingTransfersAreCollectedNewestFirst)
 
 TEST_F(ComPortOnTestLine, AbortThatCannotPurgeKeepsThePortOpen)
 {
+    port.setEvents(TEvents()); // no event thread, whose end purges the port too
     port.Open();
     line.setHoldWrites(true);
     EXPECT_EQ(port.WriteStr("AT\r", false), -1);
@@ -385,6 +386,7 @@ TEST_F(ComPortOnTestLine, AbortThatCannotPurgeKeepsThePortOpen)
 
 TEST_F(ComPortOnTestLine, AbortWithNothingPendingTouchesNothing)
 {
+    port.setEvents(TEvents()); // no event thread, whose end purges the port too
     port.Open();
     port.AbortAllAsync();
     port.Close();
