@@ -1,8 +1,8 @@
 #include "radio/ActivityLog.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QPlainTextEdit>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -82,12 +82,15 @@ QByteArray paneFileContents(const QStringList &lines)
 void savePaneToFile(const QPlainTextEdit *pane, const QString &fileName)
 {
     const QByteArray bytes = paneFileContents(paneLines(pane));
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the target and renamed over it, so a failed save never
+    // destroys an earlier file of that name.
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
         throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
                                      .arg(fileName, file.errorString())
                                      .toStdString());
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (file.write(bytes) != bytes.size() || !file.commit())
         throw std::runtime_error(QStringLiteral("Cannot write file \"%1\". %2")
                                      .arg(fileName, file.errorString())
                                      .toStdString());

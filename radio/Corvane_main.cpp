@@ -188,6 +188,9 @@ void TForm1::ConnectButtonClick()
     MessageReference = 0;
     ReportRequestFlags = 0;
     try {
+        // Opening closes the port anyway; closing first keeps the selection
+        // setters from reopening the old device on the way to the new one.
+        ComPort->Close();
         applyPortChoice(*ComPort, choosePort(ComPortComboBox->currentText()));
         ComPort->Open();
     } catch (const std::exception &) {
@@ -264,12 +267,22 @@ void TForm1::DelayTimerTimer()
 
 void TForm1::DisconnectButtonClick()
 {
-    ComPort->SetDTR(false);
-    ComPort->SetRTS(false);
-    setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
-                   ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, DelayEdit, RepititionsEdit},
-                  false);
-    setEnabledAll({ConnectButton, ComPortComboBox}, true);
+    const auto resetControls = [this] {
+        setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
+                       ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, DelayEdit,
+                       RepititionsEdit},
+                      false);
+        setEnabledAll({ConnectButton, ComPortComboBox}, true);
+    };
+    try {
+        ComPort->SetDTR(false);
+        ComPort->SetRTS(false);
+    } catch (...) {
+        // A vanished port must not leave Connect disabled for good.
+        resetControls();
+        throw;
+    }
+    resetControls();
 }
 
 void TForm1::CheckBoxRecClick()

@@ -330,6 +330,57 @@ TEST_F(MainWindowTest, DisconnectDropsTheLinesAndKeepsPolling)
     EXPECT_EQ(line->takeOutput(), QByteArray("AT\r"));
 }
 
+TEST_F(MainWindowTest, SwitchingFromADeviceToAComPortOpensOnlyThatPort)
+{
+    form->ConnectButtonClick();
+    ASSERT_EQ(line->openCount(), 1);
+    form->ComPortComboBox->setEditText("COM2");
+    form->ConnectButtonClick(); // /dev/ttyS1 may or may not open here
+    EXPECT_EQ(line->openCount(), 1);
+    EXPECT_FALSE(line->isOpen());
+    EXPECT_EQ(form->ComPort->Port(), COM2);
+    EXPECT_TRUE(form->ComPort->DevicePath().isEmpty());
+    form->ComPort->Close();
+}
+
+TEST_F(MainWindowTest, DisconnectFromAVanishedPortStillEnablesConnect)
+{
+    connectProbed();
+    form->DataTimer->setEnabled(false);
+    line->hangUp();
+    EXPECT_THROW(form->DisconnectButtonClick(), EComPort);
+    EXPECT_TRUE(form->ConnectButton->isEnabled());
+    EXPECT_TRUE(form->ComPortComboBox->isEnabled());
+    EXPECT_FALSE(form->DisconnectButton->isEnabled());
+    EXPECT_FALSE(form->RegisterButton->isEnabled());
+}
+
+TEST_F(MainWindowTest, ChunksOutsideTheAwaitedStateAreIgnored)
+{
+    connectProbed();
+    const QString messages = form->MessagesPad_Memo->toPlainText();
+    receive("\r\n+CMGS: 0\r\n\r\nOK\r\n");
+    receive("\r\nOK\r\n");
+    EXPECT_EQ(form->RadioState, 1);
+    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messages);
+}
+
+TEST_F(MainWindowTest, ASecondRefusedCommandReplacesTheHeldOneAndRestartsTheCount)
+{
+    line->setCts(false);
+    form->ConnectButtonClick();
+    for (int i = 0; i < 10; ++i)
+        form->CTSTimer();
+    form->ProtocolIdentifierEdit->setText("130");
+    form->RegisterButtonClick();
+    EXPECT_EQ(form->PendingCommand, QByteArray("AT+CMGS=0,1,0,8\r82\x1a"));
+    EXPECT_EQ(form->RetryCount, 0);
+    EXPECT_EQ(form->RadioState, 2);
+    line->setCts(true);
+    form->CTSTimer();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\r82\x1a"));
+}
+
 TEST_F(MainWindowTest, SavedPanesHoldTheirExactLines)
 {
     connectProbed();
