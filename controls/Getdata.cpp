@@ -6,6 +6,7 @@
 #include "controls/SpinButtonPair.h"
 
 #include <QApplication>
+#include <QCompleter>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
@@ -87,10 +88,10 @@ void TGetLong::WriteValue(int value)
 
 bool TGetLong::AcceptsKey(QChar key) const
 {
-    const bool control = key.unicode() < 32;
+    const bool control = key.unicode() < 32 && key != enterKey;
     if (!m_editorEnabled)
         return control && key != backspaceKey;
-    return (control && key != enterKey) || key == u'-' || (key >= u'0' && key <= u'9');
+    return control || key == u'-' || (key >= u'0' && key <= u'9');
 }
 
 void TGetLong::StepUp()
@@ -266,6 +267,10 @@ THistComboBox::THistComboBox(QWidget *parent) : QComboBox(parent)
     setEditable(true);
     // Entries come only from AddTextToHistory, not from pressing Enter.
     setInsertPolicy(QComboBox::NoInsert);
+    // Offer matching history entries without changing what was typed: an
+    // inline completion would send a text the user never finished typing.
+    completer()->setCompletionMode(QCompleter::PopupCompletion);
+    completer()->setCaseSensitivity(Qt::CaseSensitive);
 }
 
 void THistComboBox::AddTextToHistory()

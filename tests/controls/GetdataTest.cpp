@@ -166,10 +166,15 @@ TEST_F(TGetLongTest, WithEditorDisabledOnlyControlCharactersOtherThanBackspacePa
     QTest::keyClick(m_field, Qt::Key_Backspace);
     EXPECT_EQ(m_beeps, 4);
     EXPECT_EQ(m_field->text(), "42");
+    int returns = 0;
+    QObject::connect(m_field, &QLineEdit::returnPressed, [&] { ++returns; });
+    QTest::keyClick(m_field, Qt::Key_Return);
+    EXPECT_EQ(m_beeps, 5);
+    EXPECT_EQ(returns, 0);
 
     QTest::keyClick(m_field, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(m_field, Qt::Key_Escape);
-    EXPECT_EQ(m_beeps, 4);
+    EXPECT_EQ(m_beeps, 5);
     EXPECT_EQ(m_field->selectedText(), "42");
 }
 
@@ -652,6 +657,16 @@ TEST_F(THistComboBoxTest, IsEditableAndKeepsNineByDefault)
     EXPECT_EQ(m_box.property("maxHistoryLength").toInt(), 9);
     m_box.setProperty("maxHistoryLength", 4);
     EXPECT_EQ(m_box.MaxHistoryLength(), 4);
+}
+
+TEST_F(THistComboBoxTest, TypingAPrefixOfAnEntryKeepsWhatWasTyped)
+{
+    add("hello world");
+    m_box.show();
+    m_box.setEditText(QString());
+    m_box.lineEdit()->setFocus();
+    QTest::keyClicks(m_box.lineEdit(), "hel");
+    EXPECT_EQ(m_box.currentText(), "hel");
 }
 
 TEST_F(THistComboBoxTest, BlankTextAddsNothing)
