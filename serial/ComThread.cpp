@@ -118,13 +118,14 @@ void TComThread::deliver(uint32_t mask)
     Synchronizer &synchronizer = m_port.m_synchronizer;
     switch (m_port.SyncMethod()) {
     case smSynchronize:
-        synchronizer.runInOwnerThread([&] { dispatchComEvents(m_port, mask); });
+        // Captured by value: the call may outlive this frame by a moment.
+        synchronizer.runInOwnerThread([this, mask] { dispatchComEvents(m_port, mask); });
         break;
     case smWindow:
         for (const uint32_t eventBit : ComEventDispatchOrder) {
             if ((mask & eventBit) == 0)
                 continue;
-            synchronizer.runInOwnerThread([&] {
+            synchronizer.runInOwnerThread([this, eventBit] {
                 ComEventMessage message(eventBit);
                 QCoreApplication::sendEvent(m_port.m_window.get(), &message);
             });

@@ -81,6 +81,9 @@ public:
     // finishes. Returns the first exception a handler raised meanwhile.
     std::exception_ptr Stop();
 
+    // True on the event thread itself (a handler delivered in smNone).
+    bool isCurrentThread() const { return std::this_thread::get_id() == m_thread.get_id(); }
+
 private:
     void Execute();
     void deliver(uint32_t mask);

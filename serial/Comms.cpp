@@ -87,6 +87,10 @@ void TComPort::Close()
     // call Close again: the Close under way finishes the job.
     if (!m_connected || m_closing)
         return;
+    // The event thread cannot wait for its own end: a handler running on it
+    // (smNone) that closes or reopens the port is refused, not hung.
+    if (m_threadCreated && m_thread->isCurrentThread())
+        throw EComPort(kOperationFailed, EDEADLK);
     AbortAllAsync();
     const std::exception_ptr handlerError = stopThread();
     serial::closeHandle(m_handle);

@@ -375,6 +375,25 @@ TEST_F(ComThreadTest, EventThreadGoesOnAfterAHandlerThrows)
     EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, 10000));
 }
 
+TEST_F(ComThreadTest, CloseFromAHandlerOnTheEventThreadIsRefusedNotHung)
+{
+    m_port.setSyncMethod(smNone);
+    std::atomic<bool> refused{false};
+    m_port.OnRing = [&](QObject *) {
+        try {
+            m_port.Close();
+        } catch (const EComPort &e) {
+            refused = std::string(e.what()) == "Operation failed: " + std::to_string(EDEADLK);
+        }
+    };
+    m_port.Open();
+    m_line.line().raiseEvents(EV_RING);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return refused.load(); }, 10000));
+    EXPECT_TRUE(m_port.Connected());
+    m_port.Close(); // from the window thread, as usual
+    EXPECT_FALSE(m_port.Connected());
+}
+
 TEST_F(ComThreadTest, MessageWindowExistsOnlyWhileOpenInWindowMode)
 {
     auto windows = [&] { return m_port.findChildren<ComMessageWindow *>().size(); };
