@@ -1,0 +1,155 @@
+#include "tests/endtoend/PtyRadio.h"
+
+#include "tests/endtoend/EndToEndWindow.h"
+#include "tests/endtoend/EventLoopWait.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+using radiosim::RadioSim;
+
+namespace {
+
+// A safety net: the program ends even if this test process dies.
+const QString exitAfterSeconds = QStringLiteral("120");
+constexpr int stopTimeoutMs = 5000;
+
+QStringList argumentsFor(const RadioSetup &setup)
+{
+    QStringList arguments{QStringLiteral("--exit-after-seconds"), exitAfterSeconds};
+    if (setup.peerIntervalSeconds > 0)
+        arguments << QStringLiteral("--peer-interval-s")
+                  << QString::number(setup.peerIntervalSeconds) << QStringLiteral("--peer-report")
+                  << QString::asprintf("%02X", setup.peerReportRequest);
+    if (setup.refusedMessageCode)
+        arguments << QStringLiteral("--cme-next") << QString::number(*setup.refusedMessageCode);
+    if (setup.echoesProbe)
+        arguments << QStringLiteral("--echo-probe");
+    return arguments;
+}
+
+// Log lines begin with the program's clock: "[    3.412] ".
+qint64 logTimeMs(const QString &line)
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\[\\s*([0-9]+)\\.([0-9]{3})\\]"));
+    const QRegularExpressionMatch match = stamp.match(line);
+    if (!match.hasMatch())
+        return -1;
+    return match.captured(1).toLongLong() * 1000 + match.captured(2).toLongLong();
+}
+
+} // namespace
+
+PtyRadio::PtyRadio(const RadioSetup &setup)
+    : m_outputPath(m_outputDir.filePath(QStringLiteral("radiosim.log")))
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setStandardOutputFile(m_outputPath);
+    m_process.start(QStringLiteral(CORVANE_RADIOSIM_EXECUTABLE), argumentsFor(setup));
+    // An empty path tells the test that the program did not start.
+    runEventLoopUntil([this] {
+        readLines();
+        return !m_devicePath.isEmpty() || m_process.state() == QProcess::NotRunning;
+    });
+}
+
+PtyRadio::~PtyRadio()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(stopTimeoutMs)) {
+        m_process.kill();
+        m_process.waitForFinished(stopTimeoutMs);
+    }
+}
+
+void PtyRadio::readLines()
+{
+    QFile output(m_outputPath);
+    if (!output.open(QIODevice::ReadOnly) || !output.seek(m_outputRead))
+        return;
+    const QByteArray fresh = output.readAll();
+    m_outputRead += fresh.size();
+    m_partialLine += fresh;
+    const qsizetype lastEnd = m_partialLine.lastIndexOf('\n');
+    if (lastEnd < 0)
+        return;
+    const QList<QByteArray> lines = m_partialLine.left(lastEnd).split('\n');
+    m_partialLine.remove(0, lastEnd + 1);
+    for (const QByteArray &bytes : lines) {
+        const QString line = QString::fromLocal8Bit(bytes);
+        if (m_devicePath.isEmpty() && line.startsWith(QLatin1String("Device: ")))
+            m_devicePath = line.mid(8).trimmed();
+        else
+            m_log.append(line);
+    }
+}
+
+QString PtyRadio::portName() const
+{
+    return m_devicePath;
+}
+
+bool PtyRadio::portOpened()
+{
+    return waitUntil(
+        [this] { return !findLog(QStringLiteral("client opened the device")).isEmpty(); },
+        QStringLiteral("client session in the radio's log"));
+}
+
+QList<PeerVerdict> PtyRadio::peerVerdicts()
+{
+    readLines();
+    QList<PeerVerdict> verdicts;
+    for (const QString &line : m_log) {
+        if (const std::optional<PeerVerdict> verdict = peerVerdictFromLog(line, logTimeMs(line)))
+            verdicts.append(*verdict);
+    }
+    return verdicts;
+}
+
+std::optional<RadioSim::Counters> PtyRadio::closeAndCount(EndToEndWindow &window)
+{
+    window.close();
+    const QString radioOff = QStringLiteral("client closed the device: radio off after");
+    if (!waitUntil([&] { return !findLog(radioOff).isEmpty(); },
+                   QStringLiteral("end of the session in the radio's log")))
+        return std::nullopt;
+    return countersFromRadioOffLine(findLog(radioOff));
+}
+
+QString PtyRadio::findLog(const QString &text)
+{
+    readLines();
+    for (const QString &line : m_log) {
+        if (line.contains(text))
+            return line;
+    }
+    return QString();
+}
+
+std::optional<RadioSim::Counters> countersFromRadioOffLine(const QString &line)
+{
+    static const QRegularExpression summary(QStringLiteral(
+        "radio off after ([0-9]+) commands, ([0-9]+) probes, ([0-9]+) registrations, "
+        "([0-9]+) messages completed, ([0-9]+) refused, ([0-9]+) errors, ([0-9]+) reports sent, "
+        "([0-9]+) loopbacks, ([0-9]+) peer messages, ([0-9]+) good and ([0-9]+) bad reports"));
+    const QRegularExpressionMatch match = summary.match(line);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto field = [&match](int index) { return match.captured(index).toInt(); };
+    RadioSim::Counters counters;
+    counters.commandsSeen = field(1);
+    counters.probesAnswered = field(2);
+    counters.registrations = field(3);
+    counters.messagesCompleted = field(4);
+    counters.messagesRefused = field(5);
+    counters.errorsAnswered = field(6);
+    counters.reportsSent = field(7);
+    counters.loopbacksSent = field(8);
+    counters.peerMessagesSent = field(9);
+    counters.goodReports = field(10);
+    counters.badReports = field(11);
+    return counters;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "radiosim/RadioSim.h"
+
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+class EndToEndWindow;
+
+// What the radio does besides answering.
+struct RadioSetup
+{
+    // Every so many seconds a peer sends a text message (0: no peer).
+    int peerIntervalSeconds = 0;
+    quint8 peerReportRequest = 0x06;
+    // The first text message is refused with this "+CME ERROR" code.
+    std::optional<int> refusedMessageCode;
+    // The probe comes back in front of its answer, as from a radio with echo on.
+    bool echoesProbe = false;
+};
+
+// The radio's peer judging one report that the terminal sent it.
+struct PeerVerdict
+{
+    qint64 atMs = 0; // on the radio's clock
+    bool good = false;
+    QString report; // the report's octets in hex
+};
+
+// Reads a verdict from a line of the radio's log; nullopt for other lines.
+std::optional<PeerVerdict> peerVerdictFromLog(const QString &line, qint64 atMs);
+
+// The far end of the window's port: the simulated radio in process, or the
+// corvane-radiosim program on a pseudo-terminal.
+class RadioUnderTest
+{
+public:
+    virtual ~RadioUnderTest() = default;
+
+    // The text to type into the window's port selector.
+    virtual QString portName() const = 0;
+    // Called once the window has opened the port and the probe was
+    // answered; false when the radio cannot be reached.
+    virtual bool portOpened() = 0;
+    virtual QList<PeerVerdict> peerVerdicts() = 0;
+    // Closes the window, so that the radio's session ends, and returns what
+    // the radio counted in it; nullopt when it could not be learnt.
+    virtual std::optional<radiosim::RadioSim::Counters> closeAndCount(EndToEndWindow &window) = 0;
+};

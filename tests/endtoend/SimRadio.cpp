@@ -1,0 +1,76 @@
+#include "tests/endtoend/SimRadio.h"
+
+#include "radiosim/SimDevice.h"
+#include "serial/DeviceRegistry.h"
+#include "tests/endtoend/EndToEndWindow.h"
+
+using radiosim::RadioSim;
+
+namespace {
+const QString simName = QStringLiteral("SIM");
+constexpr qint64 msPerSecond = 1000;
+} // namespace
+
+SimRadio::SimRadio(const RadioSetup &setup) : m_setup(setup)
+{
+    radiosim::RadioSimOptions options;
+    options.peerIntervalMs = setup.peerIntervalSeconds * msPerSecond;
+    options.peerReportRequest = setup.peerReportRequest;
+    // The device opens and probes in one click, so an echoing radio has
+    // its echo on from the start.
+    options.echo = setup.echoesProbe;
+    radiosim::registerSimDevice(simName, options);
+    m_clock.start();
+}
+
+SimRadio::~SimRadio()
+{
+    serial::unregisterDevice(simName);
+}
+
+QString SimRadio::portName() const
+{
+    return simName;
+}
+
+bool SimRadio::portOpened()
+{
+    return act([this](RadioSim &sim) {
+        sim.setLogger([this](const QString &line) {
+            if (const std::optional<PeerVerdict> verdict =
+                    peerVerdictFromLog(line, m_clock.elapsed())) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_verdicts.append(*verdict);
+            }
+        });
+        if (m_setup.refusedMessageCode)
+            sim.failNextMessage(*m_setup.refusedMessageCode);
+    });
+}
+
+QList<PeerVerdict> SimRadio::peerVerdicts()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_verdicts;
+}
+
+std::optional<RadioSim::Counters> SimRadio::closeAndCount(EndToEndWindow &window)
+{
+    // The radio goes with the port, so it is asked first.
+    const std::optional<RadioSim::Counters> counted = counters();
+    window.close();
+    return counted;
+}
+
+std::optional<RadioSim::Counters> SimRadio::counters() const
+{
+    RadioSim::Counters counted;
+    if (!act([&counted](RadioSim &sim) { counted = sim.counters(); }))
+        return std::nullopt;
+    return counted;
+}
+
+bool SimRadio::act(const std::function<void(RadioSim &)> &action) const
+{
+    return radiosim::withActiveSim(action, simName);
+}
