@@ -2,9 +2,12 @@
 
 #include "serial/Comms.h"
 
+#include "SerialTestSupport.h"
+
 #include <QStringList>
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 
@@ -46,3 +49,19 @@ inline int waitForInput(TComPort &port, int count)
     }
     return available;
 }
+
+// A port on its own registered test line, with its opens and closes logged.
+class PortOnTestLine : public ::testing::Test
+{
+protected:
+    explicit PortOnTestLine(const QString &name) : registered(name)
+    {
+        port.setDevicePath(registered.name());
+        log.attach(port);
+    }
+
+    RegisteredLine registered;
+    serial::TestLine &line = registered.line();
+    OpenCloseLog log; // outlives the port, whose destruction reports a close
+    TComPort port;
+};

@@ -12,19 +12,10 @@ namespace {
 
 using Op = serial::TestLine::Op;
 
-class ComPortSettings : public ::testing::Test
+class ComPortSettings : public PortOnTestLine
 {
 protected:
-    RegisteredLine registered{QStringLiteral("SETTINGS-TEST")};
-    serial::TestLine &line = registered.line();
-    OpenCloseLog log; // outlives the port, whose destruction reports a close
-    TComPort port;
-
-    void SetUp() override
-    {
-        port.setDevicePath(registered.name());
-        log.attach(port);
-    }
+    ComPortSettings() : PortOnTestLine(QStringLiteral("SETTINGS-TEST")) {}
 
     uint32_t dtrField() const { return serial::dtrControl(line.lastDcb()); }
     uint32_t rtsField() const { return serial::rtsControl(line.lastDcb()); }

@@ -227,19 +227,10 @@ TEST_F(ComPortOnPty, VanishedFarEndIsReportedAsEio)
 
 // ---- The port on the scriptable test device. ----
 
-class ComPortOnTestLine : public ::testing::Test
+class ComPortOnTestLine : public PortOnTestLine
 {
 protected:
-    RegisteredLine registered{QStringLiteral("COMPORT-TEST")};
-    serial::TestLine &line = registered.line();
-    OpenCloseLog log; // outlives the port, whose destruction reports a close
-    TComPort port;
-
-    void SetUp() override
-    {
-        port.setDevicePath(registered.name());
-        log.attach(port);
-    }
+    ComPortOnTestLine() : PortOnTestLine(QStringLiteral("COMPORT-TEST")) {}
 };
 
 TEST_F(ComPortOnTestLine, DtrAndRtsIssueTheirCodes)
