@@ -114,6 +114,32 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
     EXPECT_EQ(form->ComPort->BaudRate(), br9600);
     EXPECT_EQ(form->ComPort->DataBits(), dbEight);
     EXPECT_EQ(form->ComPort->StopBits(), sbOneStopBit);
+    EXPECT_EQ(form->ComPort->Parity()->Bits(), prNone);
+    EXPECT_EQ(form->ComPort->FlowControl()->ControlDtr(), dtrDisable);
+    EXPECT_EQ(form->ComPort->FlowControl()->ControlRts(), rtsDisable);
+    EXPECT_EQ(form->ComPort->ReadBufSize(), 1024u);
+    EXPECT_EQ(form->ComPort->WriteBufSize(), 1024u);
+    EXPECT_EQ(form->ComPort->Timeouts()->ReadInterval(), -1);
+    EXPECT_EQ(form->ComPort->Timeouts()->WriteTotalMultiplier(), 100);
+    EXPECT_EQ(form->ComPort->Timeouts()->WriteTotalConstant(), 1000);
+    EXPECT_EQ(form->ComPort->Events().bits(), 0x3FF);
+    EXPECT_EQ(form->ComPort->SyncMethod(), smSynchronize);
+    EXPECT_EQ(form->CTS->Interval(), 500);
+
+    EXPECT_EQ(form->RegisterButton->text(), "Register");
+    EXPECT_EQ(form->DisconnectButton->text(), "Disconnect");
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_EQ(form->ComPortLabel->text(), "Com Port");
+    EXPECT_EQ(form->Label1->text(), "Protocol Identifier");
+    EXPECT_EQ(form->Label2->text(), "Destination ISSI");
+    EXPECT_EQ(form->Label3->text(), "Text message to send");
+    EXPECT_EQ(form->Label4->text(), "Message window:");
+    EXPECT_EQ(form->Label5->text(), "PEI logger window:");
+    EXPECT_EQ(form->DestISSI_Edit->MinValue(), 1);
+    EXPECT_EQ(form->RepititionsEdit->MinValue(), 1);
+    for (TGetLong *field : {form->ProtocolIdentifierEdit, form->DestISSI_Edit,
+                            form->RepititionsEdit, form->DelayEdit})
+        EXPECT_EQ(field->Increment(), 0) << field->objectName().toStdString();
 }
 
 TEST_F(MainWindowTest, FormCreateSetsTheInitialEnabledStates)

@@ -143,6 +143,7 @@ TEST_F(ShortDataWindowTest, RefusedSendIsHeldForTheRetryTimerInStateSending)
     compose("1234", "Hi");
     form->SendButtonClick();
     EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1234: Hi"));
     EXPECT_EQ(form->RadioState, 4);
     EXPECT_TRUE(form->CTS->Enabled());
     EXPECT_EQ(form->PendingCommand, QByteArray("AT+CMGS=1234,1,0,40\rC800004869\x1a"));
@@ -301,6 +302,41 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
     EXPECT_GE(sent.at(1).first - sent.at(0).first, 1990);
     EXPECT_LT(sent.at(1).first - sent.at(0).first, 3000);
     EXPECT_EQ(form->RadioState, 3); // reports leave the link state alone
+}
+
+TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn)
+{
+    registered("200");
+    const QString messages = form->MessagesPad_Memo->toPlainText();
+    line->pushInput("\r\n+CMT: 1234,0,\r\n820601014869\r\n");
+    form->DataTimerTimer();
+    try {
+        form->DataTimerTimer();
+        FAIL() << "no exception";
+    } catch (const EConvertError &e) {
+        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+    }
+    EXPECT_TRUE(form->RxBuffer.isEmpty());
+    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messages);
+    EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_TRUE(form->DataTimer->Enabled());
+    receive("\r\n+CMT: 1234,0,48\r\n820601014869\r\n");
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains("Message received from 1234"));
+}
+
+TEST_F(ShortDataWindowTest, DelayChangesTakeEffectFromTheNextInterval)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("4");
+    form->DelayEdit->setText("5000");
+    form->SendButtonClick();
+    EXPECT_EQ(form->DelayTimer->Interval(), 5000);
+    form->DelayEdit->setText("300");
+    EXPECT_EQ(form->DelayTimer->Interval(), 5000);
+    form->DelayTimerTimer();
+    EXPECT_EQ(form->DelayTimer->Interval(), 300);
+    EXPECT_TRUE(form->DelayTimer->Enabled());
 }
 
 TEST_F(ShortDataWindowTest, ReportThatFindsTheRadioNotReadyIsDropped)
