@@ -416,6 +416,24 @@ TEST_F(ShortDataWindowTest, PeerMessageDuringASeriesIsShownAndAnsweredNotCounted
     EXPECT_EQ(form->RadioState, 3);
 }
 
+TEST_F(ShortDataWindowTest, CompletionOfAReportIsNotTakenForTheCompletionOfAMessage)
+{
+    registered("200");
+    // Our report to a peer is written, then our message; the radio answers
+    // both in that order.
+    receive("\r\n+CMT: 5678,0,48\r\n820609014869\r\n");
+    compose("4321", "x");
+    form->SendButtonClick();
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 4) << "the first completion belongs to the report";
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).filter("completed successfully").isEmpty());
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
+}
+
 TEST_F(ShortDataWindowTest, ReportsGiveTheirStatusWhateverTheCallerIssiLengthAndState)
 {
     connectProbed();
