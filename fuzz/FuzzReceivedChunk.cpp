@@ -1,4 +1,4 @@
-#include "radio/ConvertError.h"
+#include "controls/IntegerConversionError.h"
 #include "radio/ResponseScan.h"
 #include "radio/SdsCodec.h"
 
@@ -26,7 +26,7 @@ void parseIndication(const QByteArray &chunk)
         requireWithin(received.messageOctets, chunk);
         if (SdsCodec::reportCommands(received).size() > 2)
             std::abort();
-    } catch (const EConvertError &) {
+    } catch (const IntegerConversionError &) {
         // A length that is not an integer: the expected outcome for such a chunk.
     }
 }
