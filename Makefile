@@ -48,7 +48,8 @@ fuzz: deps-fuzz
 	    -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_received_chunk
 	mkdir -p fuzz/corpus-run
-	./$(FUZZ_DIR)/fuzz/fuzz_received_chunk -max_total_time=$(FUZZ_SECONDS) fuzz/corpus-run fuzz/corpus
+	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan-suppressions.txt \
+	    ./$(FUZZ_DIR)/fuzz/fuzz_received_chunk -max_total_time=$(FUZZ_SECONDS) fuzz/corpus-run fuzz/corpus
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
