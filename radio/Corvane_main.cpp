@@ -53,7 +53,7 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
 {
     buildControls();
     // The windowing system places the main window; only its size comes back.
-    setProperty(formstate::PositionProperty, QStringLiteral("poDefaultPosOnly"));
+    formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
     buildComponents(settingsFile);
     connectHandlers();
     // The stored field values and placement come back before FormCreate.

@@ -1,7 +1,7 @@
 #include "WindowHarness.h"
 
 #include "controls/Getdata.h"
-#include "radio/ConvertError.h"
+#include "controls/IntegerConversionError.h"
 #include "radio/Timer.h"
 #include "serial/Comms.h"
 
@@ -164,7 +164,7 @@ TEST_F(ShortDataWindowTest, ProtocolIdentifierThatIsNoNumberStopsComposeBeforeAn
     try {
         form->SendButtonClick();
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_EQ(form->Message_Edit->itemText(0), "Hi"); // the history step ran first
@@ -314,7 +314,7 @@ TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn
     try {
         form->DataTimerTimer();
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_TRUE(form->RxBuffer.isEmpty());
