@@ -52,6 +52,9 @@ Reading read(const QByteArray &response)
         const QByteArray status = SdsCodec::userDataOctetText(response, received, 2);
         reading.kind = isHexOctet(status) ? Kind::Report : Kind::Malformed;
         reading.deliveryStatus = status.toUpper();
+        const QByteArray reference = SdsCodec::userDataOctetText(response, received, 3);
+        if (isHexOctet(reference))
+            reading.reportReference = quint8(reference.toUInt(nullptr, 16));
         return reading;
     }
     const bool answered = received.reportKind != SdsCodec::ReportKind::None;

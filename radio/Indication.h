@@ -3,6 +3,7 @@
 #include "radio/SdsCodec.h"
 
 #include <QByteArray>
+#include <optional>
 
 // What a response from the radio says when it is an indication: a delivery
 // report about a message we sent, or a message from a peer. Everything read
@@ -25,6 +26,9 @@ struct Reading
     Kind kind = Kind::None;
     // Report: the delivery status octet as two upper-case hex digits.
     QByteArray deliveryStatus;
+    // Report: the reference of the message it is about (its last user data
+    // octet); absent when the report ends before a whole hex octet of it.
+    std::optional<quint8> reportReference;
     // Message: what the codec read; its calling ISSI is validated, and when
     // reports are asked for, so are the octets copied into them.
     SdsCodec::ReceivedChunk message;

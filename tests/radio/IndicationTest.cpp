@@ -95,6 +95,39 @@ TEST(IndicationReportTest, ReportWithoutWholeStatusOctetIsMalformed)
     EXPECT_EQ(Indication::read(indication("1234567", "8210 001")).kind, Kind::Malformed);
 }
 
+TEST(IndicationReportTest, ReferenceIsTheLastUserDataOctet)
+{
+    const struct
+    {
+        const char *issi;
+        const char *userData;
+        int reference;
+    } cases[] = {
+        {"7", "82100001", 0x01},
+        {"12345678", "821002FF", 0xFF},
+        {"42", "8210000a", 0x0A},
+        {"1234", "C8100200", 0x00},
+    };
+    for (const auto &c : cases) {
+        const Indication::Reading reading = Indication::read(indication(c.issi, c.userData));
+        ASSERT_EQ(reading.kind, Kind::Report) << c.userData;
+        ASSERT_TRUE(reading.reportReference) << c.userData;
+        EXPECT_EQ(int(*reading.reportReference), c.reference) << c.userData;
+    }
+    // A report cut short, or with a reference that is not hex, is still a
+    // report, about no message in particular.
+    const QByteArray whole = indication("1234", "82100201");
+    const qsizetype referenceAt = whole.indexOf("821002") + 6;
+    for (const qsizetype cut : {referenceAt, referenceAt + 1}) {
+        const Indication::Reading reading = Indication::read(whole.left(cut));
+        EXPECT_EQ(reading.kind, Kind::Report) << "cut at " << cut;
+        EXPECT_FALSE(reading.reportReference) << "cut at " << cut;
+    }
+    EXPECT_FALSE(Indication::read(indication("1234", "821002G1")).reportReference);
+    // Messages carry no report reference.
+    EXPECT_FALSE(Indication::read(indication("1234", "82040741")).reportReference);
+}
+
 TEST(IndicationReportTest, LineTexts)
 {
     EXPECT_EQ(Indication::reportLine("02"), QByteArray(": Report received with error code: 02"));
