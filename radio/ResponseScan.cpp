@@ -51,15 +51,19 @@ SendingAnswer readSendingAnswer(const QByteArray &response)
 {
     using Kind = SendingAnswer::Kind;
     if (response.startsWith(SendCompletion))
-        return {Kind::Completed, ": Send command completed successfully."};
-    if (response.startsWith(CmeErrorStart))
-        return {Kind::Refused, ": CME ERROR received from MS with error code: " +
-                                   errorCode(response, CmeErrorStart.size())};
-    if (response.startsWith(CmsErrorStart))
-        return {Kind::Refused, ": CMS ERROR received from MS with error code: " +
-                                   errorCode(response, CmsErrorStart.size())};
+        return {Kind::Completed, ": Send command completed successfully.", QByteArray()};
+    if (response.startsWith(CmeErrorStart)) {
+        const QByteArray code = errorCode(response, CmeErrorStart.size());
+        return {Kind::Refused, ": CME ERROR received from MS with error code: " + code,
+                "CME ERROR " + code};
+    }
+    if (response.startsWith(CmsErrorStart)) {
+        const QByteArray code = errorCode(response, CmsErrorStart.size());
+        return {Kind::Refused, ": CMS ERROR received from MS with error code: " + code,
+                "CMS ERROR " + code};
+    }
     if (response.startsWith(ErrorAnswer))
-        return {Kind::Refused, ": ERROR received from MS."};
+        return {Kind::Refused, ": ERROR received from MS.", "ERROR"};
     return {};
 }
 

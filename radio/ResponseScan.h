@@ -34,6 +34,8 @@ struct SendingAnswer
     Kind kind = Kind::None;
     // The message-window line text, without the timestamp.
     QByteArray line;
+    // A refusal in short: "CME ERROR 35", "CMS ERROR 500" or "ERROR".
+    QByteArray refusal;
 };
 
 // Reads the answer at the front of a response while messages wait for one.

@@ -118,4 +118,22 @@ TEST(SendingAnswerTest, ErrorIsARefusalOnlyAsAWholeLine)
     expectAnswer("ERROR\r\n", Kind::None, QByteArray());
 }
 
+TEST(SendingAnswerTest, RefusalInShortNamesTheAnswerAndItsCode)
+{
+    const struct
+    {
+        const char *response;
+        const char *refusal;
+    } cases[] = {
+        {"\r\n+CME ERROR: 35\r\n", "CME ERROR 35"},
+        {"\r\n+CMS ERROR: 500\r\n", "CMS ERROR 500"},
+        {"\r\nERROR\r\n", "ERROR"},
+        {"\r\n+CME ERROR: ", "CME ERROR "},
+        {"\r\n+CMGS: 0\r\n\r\nOK\r\n", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ResponseScan::readSendingAnswer(c.response).refusal, QByteArray(c.refusal))
+            << c.response;
+}
+
 } // namespace
