@@ -177,6 +177,7 @@ bool TForm1::SendCommand(const QByteArray &Command)
     if (!ComPort->GetCTS())
         return false;
     ComPort->WriteStr(Command, true);
+    m_lastWriteAtMs = nowMs();
     appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + Command);
     return true;
 }
@@ -189,25 +190,28 @@ void TForm1::StartRetry(std::uint8_t State)
     RadioState = State;
 }
 
-void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state)
+void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state,
+                        const std::optional<OutgoingMessage> &message)
 {
     const bool sent = SendCommand(command);
     RadioState = state;
     if (sent) {
-        if (state == rsSending)
-            messageWritten();
+        if (message)
+            messageWritten(*message);
         return;
     }
     // Held for the retry timer until the radio raises CTS.
     PendingCommand = command;
-    m_pendingIsMessage = state == rsSending;
+    m_pendingMessage = message;
     StartRetry(state);
 }
 
-void TForm1::messageWritten()
+void TForm1::messageWritten(const OutgoingMessage &message)
 {
     awaitAnswer(AnswerFor::Message);
     RadioState = rsSending;
+    m_series.messageWritten(message.reference, message.destination, message.reportFlags,
+                            m_lastWriteAtMs);
 }
 
 void TForm1::awaitAnswer(AnswerFor what)
@@ -237,8 +241,8 @@ void TForm1::CTSTimer()
     }
     if (sent) {
         CTS->setEnabled(false);
-        if (m_pendingIsMessage)
-            messageWritten();
+        if (m_pendingMessage)
+            messageWritten(*m_pendingMessage);
     } else if (RetryCount >= maxRetries) {
         CTS->setEnabled(false);
         showAbortBox(this, QStringLiteral("Timeout waiting for ready signal from radio.\r\n"
@@ -253,6 +257,7 @@ void TForm1::ConnectButtonClick()
     // Answers of the earlier connection are not waited for any more; bytes
     // still held from it are logged, not lost.
     m_awaitingAnswer.clear();
+    m_series.linkRestarted();
     cancelReportPause();
     if (const std::optional<FramedResponse> rest = RxBuffer.flush())
         logAndQueue(*rest);
@@ -294,7 +299,8 @@ void TForm1::ComposeAndSendTextMessage()
         SdsCodec::composeTextMessage(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
                                      MessageReference, destination, message);
     AddMessage(SdsCodec::sendingLine(destination, message));
-    sendOrHold(command, rsSending);
+    sendOrHold(command, rsSending,
+               OutgoingMessage{MessageReference, destination, ReportRequestFlags});
     ++MessageReference;
 }
 
@@ -310,6 +316,7 @@ void TForm1::SendButtonClick()
         stopSeries();
         return;
     }
+    m_series.start();
     ComposeAndSendTextMessage();
     const int repetitions = RepititionsEdit->Value();
     if (repetitions > 1) {
@@ -414,17 +421,29 @@ void TForm1::logAndQueue(const FramedResponse &response)
     const QTime readAt = QDateTime::fromMSecsSinceEpoch(response.readAtMs).time();
     appendLogEntry(CommandLogger_Memo,
                    formatTimeStamp(readAt).toLatin1() + " ms:" + response.bytes);
-    m_responseQueue.append(response.bytes);
+    m_responseQueue.append(response);
 }
 
 void TForm1::handleQueuedResponses()
 {
     while (!m_responseQueue.isEmpty() && !reportPauseActive()) {
         // Taken off first: a response that raises an error is not handled twice.
-        const QByteArray response = m_responseQueue.takeFirst();
-        DispatchResponse(response);
-        HandleReceivedChunk(response);
+        const FramedResponse response = m_responseQueue.takeFirst();
+        m_handlingReadAtMs = response.readAtMs;
+        try {
+            DispatchResponse(response.bytes);
+            HandleReceivedChunk(response.bytes);
+        } catch (...) {
+            m_handlingReadAtMs.reset();
+            throw;
+        }
+        m_handlingReadAtMs.reset();
     }
+}
+
+qint64 TForm1::responseReadAtMs() const
+{
+    return m_handlingReadAtMs.value_or(nowMs());
 }
 
 void TForm1::DispatchResponse(const QByteArray &Chunk)
@@ -466,6 +485,10 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
         return;
     }
     AddMessage(answer.line);
+    if (answer.kind == ResponseScan::SendingAnswer::Kind::Completed)
+        m_series.completed(responseReadAtMs());
+    else
+        m_series.refused(answer.refusal, responseReadAtMs());
     // A refusal leaves the link in the sending state.
     if (answer.kind == ResponseScan::SendingAnswer::Kind::Completed &&
         messagesAwaitingAnswer() == 0)
@@ -483,6 +506,8 @@ void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
         return;
     case Indication::Kind::Report:
         AddMessage(Indication::reportLine(reading.deliveryStatus));
+        m_series.reportReceived(reading.reportReference, reading.deliveryStatus,
+                                responseReadAtMs());
         return;
     case Indication::Kind::Message:
         AddMessage(

@@ -2,12 +2,14 @@
 
 #include "radio/PeiDialect.h"
 #include "radio/ResponseFramer.h"
+#include "radio/SeriesStatistics.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QWidget>
 #include <cstdint>
 #include <deque>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -16,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QTimer;
+class SeriesPanel;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -74,6 +77,8 @@ public:
     QPushButton *Button2 = nullptr;
     QPlainTextEdit *MessagesPad_Memo = nullptr;
     QPlainTextEdit *CommandLogger_Memo = nullptr;
+    // Beside the log panes: the live statistics of the current series.
+    SeriesPanel *SeriesPanel1 = nullptr;
 
     // Non-visual components.
     TComPort *ComPort = nullptr;
@@ -127,6 +132,9 @@ public:
     int messagesAwaitingAnswer() const;
     // True during the pause between the two reports answering one message.
     bool reportPauseActive() const;
+    // Every message of the current series (since the last Send click) and
+    // what the radio answered to it.
+    const SeriesStatistics &seriesStatistics() const { return m_series; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -138,10 +146,22 @@ private:
     void buildControls();
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
+    // A text message as the series statistics know it.
+    struct OutgoingMessage
+    {
+        std::uint8_t reference = 0;
+        QByteArray destination;
+        std::uint8_t reportFlags = 0;
+    };
+
     void stopSeries();
-    // Writes a command, or holds it for the retry timer; enters `state` either way.
-    void sendOrHold(const QByteArray &command, std::uint8_t state);
-    void messageWritten();
+    // Writes a command, or holds it for the retry timer; enters `state` either
+    // way. `message` says which text message the command is, if it is one.
+    void sendOrHold(const QByteArray &command, std::uint8_t state,
+                    const std::optional<OutgoingMessage> &message = std::nullopt);
+    void messageWritten(const OutgoingMessage &message);
+    // When the response being handled was read; now for one handed in directly.
+    qint64 responseReadAtMs() const;
     // Reads what the port holds and frames it; complete responses are logged
     // with the time of their last byte and queued for handling.
     void readArrivedBytes();
@@ -156,9 +176,12 @@ private:
 
     // Written commands that wait for their final answer, oldest first.
     std::deque<AnswerFor> m_awaitingAnswer;
-    // The pending command of the retry timer is a text message.
-    bool m_pendingIsMessage = false;
-    QList<QByteArray> m_responseQueue;
+    // The pending command of the retry timer, when it is a text message.
+    std::optional<OutgoingMessage> m_pendingMessage;
+    QList<FramedResponse> m_responseQueue;
+    std::optional<qint64> m_handlingReadAtMs;
+    qint64 m_lastWriteAtMs = 0;
+    SeriesStatistics m_series;
     QTimer *m_reportPause = nullptr;
     QByteArray m_reportAfterPause;
     // Timer ticks that fell due during the pause, run when it ends.

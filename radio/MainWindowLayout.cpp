@@ -2,6 +2,7 @@
 #include "radio/Corvane_main.h"
 
 #include "controls/Getdata.h"
+#include "radio/SeriesPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -139,15 +140,20 @@ void TForm1::buildControls()
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
 
-    // Lower panel: the message window above the PEI logger window.
+    // Lower panel: the message window above the PEI logger window, the
+    // series panel beside them. The outer splitter has no name, so the
+    // settings file keeps the layout it always had.
     Panel6 = named(new QWidget(this), "Panel6");
     windowLayout->addWidget(Panel6, 1);
     auto *lower = new QVBoxLayout(Panel6);
     lower->setContentsMargins(0, 0, 0, 0);
-    Splitter1 = named(new QSplitter(Qt::Vertical, Panel6), "Splitter1");
+    auto *beside = new QSplitter(Qt::Horizontal, Panel6);
+    beside->setHandleWidth(3);
+    lower->addWidget(beside);
+    Splitter1 = named(new QSplitter(Qt::Vertical, beside), "Splitter1");
     Splitter1->setHandleWidth(3);
     Splitter1->setChildrenCollapsible(false);
-    lower->addWidget(Splitter1);
+    beside->addWidget(Splitter1);
 
     const auto logPanel = [this](const char *panelName, const char *labelName, const char *caption,
                                  const char *buttonName, const char *buttonCaption,
@@ -177,6 +183,12 @@ void TForm1::buildControls()
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({129, 480 - 137 - 129 - 3});
+
+    SeriesPanel1 = named(new SeriesPanel(m_series, beside), "SeriesPanel1");
+    beside->addWidget(SeriesPanel1);
+    beside->setStretchFactor(0, 1);
+    beside->setStretchFactor(1, 0);
+    beside->setSizes({680 - 300 - 3, 300});
 
     // Designed enabled states; FormCreate sets the controller's own.
     for (QWidget *w : std::initializer_list<QWidget *>{

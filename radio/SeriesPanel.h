@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class QChart;
+class QGridLayout;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QTimer;
+class QValueAxis;
+class SeriesStatistics;
+class TSaveDialog;
+
+// The live view of a series: its counts, its response times and a plot of
+// them per message. It redraws from the statistics on a timer, and only when
+// they changed and the panel can be seen, so the series never waits for it.
+class SeriesPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RefreshIntervalMs = 250;
+
+    SeriesPanel(const SeriesStatistics &series, QWidget *parent = nullptr);
+
+    QPushButton *SaveSeriesButton = nullptr;
+    TSaveDialog *SeriesDialog = nullptr;
+
+    // Redraws now if the statistics changed since the last redraw.
+    void refresh();
+    // Asks for a file name and writes the CSV there, the summary beside it.
+    void saveSeries();
+    // Writes the series to a CSV file and its JSON summary beside it.
+    void saveSeriesTo(const QString &csvFileName) const;
+
+    // What the panel shows, for a look without reading its labels.
+    QString countsText() const;
+    int plottedPoints() const;
+
+private:
+    void buildCounts(QGridLayout *grid);
+    void buildTimes(QGridLayout *grid);
+    void buildPlot();
+    void redraw();
+
+    const SeriesStatistics &m_series;
+    quint64 m_drawnVersion = 0;
+    QTimer *m_refresh = nullptr;
+    // Sent, completed, refused, received, consumed, other, unmatched, waiting.
+    std::array<QLabel *, 8> m_counts{};
+    QLabel *m_refusals = nullptr;
+    // Per span (completion, received, consumed): min, median, p95, max.
+    std::array<std::array<QLabel *, 4>, 3> m_times{};
+    QChart *m_chart = nullptr;
+    std::array<QLineSeries *, 3> m_plots{};
+    QValueAxis *m_xAxis = nullptr;
+    QValueAxis *m_yAxis = nullptr;
+};
