@@ -203,8 +203,13 @@ QByteArray RadioSim::reportsFor(quint64 destination, const QByteArray &octets)
         ++m_counters.reportsSent;
         const QByteArray indication = cmtIndication(
             destination, reportOctets(octetAt(octets, 0), status, octetAt(octets, 2)));
-        if (m_options.reportDelayMs > 0)
-            queueIndication(indication, m_nowMs + m_options.reportDelayMs);
+        const qint64 delayMs = nextReportDelayMs();
+        if (!m_options.reportDelaysMs.isEmpty())
+            log(QString::asprintf("report %02X status %02X delayed %lld ms",
+                                  unsigned(octetAt(octets, 2)), unsigned(status),
+                                  static_cast<long long>(delayMs)));
+        if (delayMs > 0)
+            queueIndication(indication, m_nowMs + delayMs);
         else
             immediate += indication;
     };
@@ -213,6 +218,15 @@ QByteArray RadioSim::reportsFor(quint64 destination, const QByteArray &octets)
     if (octetAt(octets, 1) & consumedReportRequested)
         report(statusConsumed);
     return immediate;
+}
+
+qint64 RadioSim::nextReportDelayMs()
+{
+    if (m_options.reportDelaysMs.isEmpty())
+        return m_options.reportDelayMs;
+    const qint64 delayMs = m_options.reportDelaysMs.at(m_nextReportDelay);
+    m_nextReportDelay = (m_nextReportDelay + 1) % m_options.reportDelaysMs.size();
+    return delayMs;
 }
 
 void RadioSim::checkTerminalReport(quint64 destination, const QByteArray &octets)

@@ -5,6 +5,7 @@
 #include "radiosim/PeiFramer.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -19,6 +20,10 @@ struct RadioSimOptions
     bool echo = false;
     // 0: reports go out with the completion, in the same write.
     qint64 reportDelayMs = 0;
+    // When not empty, each report generated takes the next of these delays
+    // in turn (a message's received report before its consumed one),
+    // starting over at the end; reportDelayMs is then unused.
+    QList<qint64> reportDelaysMs;
     // 0: no peer traffic.
     qint64 peerIntervalMs = 0;
     quint64 peerIssi = 5678;
@@ -101,6 +106,7 @@ private:
     void handleCommand(const QByteArray &line);
     void handleMessage(const QByteArray &header, const QByteArray &userData);
     QByteArray reportsFor(quint64 destination, const QByteArray &octets);
+    qint64 nextReportDelayMs();
     void checkTerminalReport(quint64 destination, const QByteArray &octets);
     void sendPeerMessage();
     void queueIndication(const QByteArray &bytes, qint64 dueMs);
@@ -123,6 +129,7 @@ private:
     std::optional<int> m_failNextCode;
     bool m_splitNext = false;
     bool m_echoNextProbe = false;
+    qsizetype m_nextReportDelay = 0;
 };
 
 } // namespace radiosim

@@ -28,6 +28,25 @@ std::optional<qint64> number(const QCommandLineParser &parser, const QString &na
     return std::nullopt;
 }
 
+// "40,120,300": delays in milliseconds, at least one.
+std::optional<QList<qint64>> delayList(const QString &text, QString &problem)
+{
+    QList<qint64> delays;
+    for (const QString &part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const qint64 value = part.trimmed().toLongLong(&ok);
+        if (!ok || value < 0 || value > maxDelayMs) {
+            problem = QStringLiteral("--report-delays-ms takes whole numbers from 0 to %1 "
+                                     "separated by commas, not '%2'")
+                          .arg(maxDelayMs)
+                          .arg(text);
+            return std::nullopt;
+        }
+        delays.append(value);
+    }
+    return delays;
+}
+
 std::optional<quint8> reportRequest(const QString &text, QString &problem)
 {
     const QString upper = text.toUpper();
@@ -53,6 +72,10 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
         {"echo", "Start with command echo on (ATE0 and ATE1 switch it)."},
         {"report-delay-ms", "Send reports this long after the completion instead of with it.", "ms",
          "0"},
+        {"report-delays-ms",
+         "Delay the reports by these delays in turn, e.g. 40,120,300 (overrides "
+         "--report-delay-ms); each is logged.",
+         "list"},
         {"peer-interval-s", "Every n seconds a peer sends a text message (0: no peer).", "n", "0"},
         {"peer-interval-ms", "As --peer-interval-s, in milliseconds.", "ms", "0"},
         {"peer-issi", "The peer's ISSI (default 5678).", "n", "5678"},
@@ -100,6 +123,9 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     const auto peerPid = number(parser, "peer-pid", 0, 255, problem);
     const auto garbage = number(parser, "garbage-every-s", 0, maxSeconds, problem);
     const auto exitAfter = number(parser, "exit-after-seconds", 0, maxSeconds, problem);
+    std::optional<QList<qint64>> reportDelays;
+    if (parser.isSet("report-delays-ms"))
+        reportDelays = delayList(parser.value("report-delays-ms"), problem);
     if (parser.isSet("cme-next")) {
         if (const auto code = number(parser, "cme-next", 0, 999, problem))
             options.cmeNext = int(*code);
@@ -111,6 +137,8 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     }
     radio.issi = quint64(*issi);
     radio.reportDelayMs = *reportDelay;
+    if (reportDelays)
+        radio.reportDelaysMs = *reportDelays;
     radio.peerIntervalMs = *peerIntervalMs > 0 ? *peerIntervalMs : *peerInterval * 1000;
     radio.peerIssi = quint64(*peerIssi);
     radio.peerReportRequest = *peerReport;

@@ -219,6 +219,30 @@ TEST(RadioSimReports, DelayedReportsComeOnTheirOwnAfterTheDelay)
     EXPECT_EQ(sim.nextDueMs(), std::nullopt);
 }
 
+TEST(RadioSimReports, ReportsTakeTheListedDelaysInTurnAndSayWhich)
+{
+    RadioSim::Options options;
+    options.reportDelaysMs = {30, 200, 90};
+    RadioSim sim(options, 1000);
+    QStringList log;
+    sim.setLogger([&log](const QString &line) { log << line; });
+    EXPECT_EQ(exchange(sim, message("4321", "820C0A41"), 1000), completion);
+    EXPECT_EQ(exchange(sim, message("4321", "82040B41"), 1010), completion);
+    // The second message's received report takes the third delay; the list
+    // then starts over.
+    EXPECT_EQ(advanceTo(sim, 1029), QByteArray());
+    EXPECT_EQ(advanceTo(sim, 1030), "\r\n+CMT: 4321,0,32\r\n8210000A\r\n");
+    EXPECT_EQ(advanceTo(sim, 1100), "\r\n+CMT: 4321,0,32\r\n8210000B\r\n");
+    EXPECT_EQ(advanceTo(sim, 1199), QByteArray());
+    EXPECT_EQ(advanceTo(sim, 1200), "\r\n+CMT: 4321,0,32\r\n8210020A\r\n");
+    EXPECT_EQ(exchange(sim, message("4321", "82040C41"), 1300), completion);
+    EXPECT_EQ(sim.nextDueMs(), 1330);
+    EXPECT_EQ(
+        log.filter(QStringLiteral("delayed")),
+        QStringList({"report 0A status 00 delayed 30 ms", "report 0A status 02 delayed 200 ms",
+                     "report 0B status 00 delayed 90 ms", "report 0C status 00 delayed 30 ms"}));
+}
+
 TEST(RadioSimLoopback, MessageToTheOwnIssiComesBackAfterAQuietGap)
 {
     RadioSim::Options options;

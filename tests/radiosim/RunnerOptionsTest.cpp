@@ -73,6 +73,9 @@ TEST(RunnerOptions, RejectsValuesOutOfRangeAndUnknownOptions)
                                          {"--peer-pid", "256"},
                                          {"--peer-report", "0C"},
                                          {"--report-delay-ms", "-1"},
+                                         {"--report-delays-ms", "40,,90"},
+                                         {"--report-delays-ms", "40,-1"},
+                                         {"--report-delays-ms", ""},
                                          {"--cme-next", "x"},
                                          {"--frobnicate"},
                                          {"extra"},
@@ -82,6 +85,14 @@ TEST(RunnerOptions, RejectsValuesOutOfRangeAndUnknownOptions)
             << arguments.join(' ').toStdString();
         EXPECT_FALSE(line.text.isEmpty());
     }
+}
+
+TEST(RunnerOptions, ReportDelaysAreAListInTheirOrder)
+{
+    const RunnerCommandLine line = parse({"--report-delays-ms", "40, 120,0,300"});
+    ASSERT_EQ(line.action, RunnerCommandLine::Action::Run) << line.text.toStdString();
+    EXPECT_EQ(line.options.radio.reportDelaysMs, QList<qint64>({40, 120, 0, 300}));
+    EXPECT_TRUE(parse({}).options.radio.reportDelaysMs.isEmpty());
 }
 
 TEST(RunnerOptions, HelpIsAskedFor)
