@@ -25,6 +25,12 @@ QStringList argumentsFor(const RadioSetup &setup)
         arguments << QStringLiteral("--cme-next") << QString::number(*setup.refusedMessageCode);
     if (setup.echoesProbe)
         arguments << QStringLiteral("--echo-probe");
+    if (!setup.reportDelaysMs.isEmpty()) {
+        QStringList delays;
+        for (const qint64 delay : setup.reportDelaysMs)
+            delays << QString::number(delay);
+        arguments << QStringLiteral("--report-delays-ms") << delays.join(QLatin1Char(','));
+    }
     return arguments;
 }
 
@@ -107,6 +113,12 @@ QList<PeerVerdict> PtyRadio::peerVerdicts()
             verdicts.append(*verdict);
     }
     return verdicts;
+}
+
+QStringList PtyRadio::logLines()
+{
+    readLines();
+    return m_log;
 }
 
 std::optional<RadioSim::Counters> PtyRadio::closeAndCount(EndToEndWindow &window)

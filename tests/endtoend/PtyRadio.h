@@ -24,6 +24,7 @@ public:
     QString portName() const override;
     bool portOpened() override;
     QList<PeerVerdict> peerVerdicts() override;
+    QStringList logLines() override;
     std::optional<radiosim::RadioSim::Counters> closeAndCount(EndToEndWindow &window) override;
 
 private:

@@ -19,6 +19,8 @@ struct RadioSetup
     std::optional<int> refusedMessageCode;
     // The probe comes back in front of its answer, as from a radio with echo on.
     bool echoesProbe = false;
+    // Reports are delayed by these in turn (empty: reports come at once).
+    QList<qint64> reportDelaysMs;
 };
 
 // The radio's peer judging one report that the terminal sent it.
@@ -31,6 +33,25 @@ struct PeerVerdict
 
 // Reads a verdict from a line of the radio's log; nullopt for other lines.
 std::optional<PeerVerdict> peerVerdictFromLog(const QString &line, qint64 atMs);
+
+// A text message as the radio received it.
+struct SeenMessage
+{
+    QByteArray destination;
+    int reference = 0;
+};
+// The messages the radio's log shows it received, in order (reports and
+// registrations included: the caller picks by destination).
+QList<SeenMessage> messagesSeenInLog(const QStringList &log);
+
+// A report the radio generated, with the delay it applied.
+struct AppliedReportDelay
+{
+    int reference = 0;
+    int status = 0;
+    qint64 delayMs = 0;
+};
+QList<AppliedReportDelay> reportDelaysInLog(const QStringList &log);
 
 // The far end of the window's port: the simulated radio in process, or the
 // corvane-radiosim program on a pseudo-terminal.
@@ -45,6 +66,8 @@ public:
     // answered; false when the radio cannot be reached.
     virtual bool portOpened() = 0;
     virtual QList<PeerVerdict> peerVerdicts() = 0;
+    // Every line the radio has logged in this session so far.
+    virtual QStringList logLines() = 0;
     // Closes the window, so that the radio's session ends, and returns what
     // the radio counted in it; nullopt when it could not be learnt.
     virtual std::optional<radiosim::RadioSim::Counters> closeAndCount(EndToEndWindow &window) = 0;

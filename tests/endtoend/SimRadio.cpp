@@ -18,6 +18,7 @@ SimRadio::SimRadio(const RadioSetup &setup) : m_setup(setup)
     // The device opens and probes in one click, so an echoing radio has
     // its echo on from the start.
     options.echo = setup.echoesProbe;
+    options.reportDelaysMs = setup.reportDelaysMs;
     radiosim::registerSimDevice(simName, options);
     m_clock.start();
 }
@@ -36,11 +37,11 @@ bool SimRadio::portOpened()
 {
     return act([this](RadioSim &sim) {
         sim.setLogger([this](const QString &line) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_log.append(line);
             if (const std::optional<PeerVerdict> verdict =
-                    peerVerdictFromLog(line, m_clock.elapsed())) {
-                std::lock_guard<std::mutex> lock(m_mutex);
+                    peerVerdictFromLog(line, m_clock.elapsed()))
                 m_verdicts.append(*verdict);
-            }
         });
         if (m_setup.refusedMessageCode)
             sim.failNextMessage(*m_setup.refusedMessageCode);
@@ -51,6 +52,12 @@ QList<PeerVerdict> SimRadio::peerVerdicts()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_verdicts;
+}
+
+QStringList SimRadio::logLines()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_log;
 }
 
 std::optional<RadioSim::Counters> SimRadio::closeAndCount(EndToEndWindow &window)

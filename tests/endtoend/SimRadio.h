@@ -19,6 +19,7 @@ public:
     QString portName() const override;
     bool portOpened() override;
     QList<PeerVerdict> peerVerdicts() override;
+    QStringList logLines() override;
     std::optional<radiosim::RadioSim::Counters> closeAndCount(EndToEndWindow &window) override;
 
     // What the radio has counted so far; nullopt while the port is closed.
@@ -32,4 +33,5 @@ private:
     // The radio logs on whichever thread writes to the port.
     mutable std::mutex m_mutex;
     QList<PeerVerdict> m_verdicts;
+    QStringList m_log;
 };
