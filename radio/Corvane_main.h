@@ -10,6 +10,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class CommandWriter;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -56,6 +57,8 @@ public:
     TGetLong *DestISSI_Edit = nullptr;
     QLabel *Label3 = nullptr;
     THistComboBox *Message_Edit = nullptr;
+    QLabel *CharactersLeftLabel = nullptr;
+    QLabel *Latin1WarningLabel = nullptr;
     QLabel *Label6 = nullptr;
     TGetLong *RepititionsEdit = nullptr;
     QLabel *Label7 = nullptr;
@@ -112,6 +115,11 @@ public:
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
 
+    // The most bits of user data the radio takes in one message; the message
+    // field is limited to what fits.
+    int UserDataBitLimit() const { return m_userDataBitLimit; }
+    void setUserDataBitLimit(int bits);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -120,6 +128,12 @@ private:
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
     void stopSeries();
+    void clearReportRequests();
+    // Limits the message field, and updates its counter and warning.
+    void updateMessageLimit();
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
+
+    int m_userDataBitLimit;
+    CommandWriter *m_writer = nullptr;
 };

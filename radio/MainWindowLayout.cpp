@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 
@@ -73,7 +74,8 @@ void TForm1::buildControls()
 
     // Upper panel: the buttons at the left, the labelled fields beside them.
     Panel1 = named(new QWidget(this), "Panel1");
-    Panel1->setFixedHeight(137);
+    // Room for the message field's counter and warning below it.
+    Panel1->setFixedHeight(160);
     windowLayout->addWidget(Panel1);
     auto *upper = new QHBoxLayout(Panel1);
     upper->setContentsMargins(8, 6, 8, 6);
@@ -111,14 +113,15 @@ void TForm1::buildControls()
     Label1->setToolTip(QStringLiteral("Protocol Identifier"));
     ProtocolIdentifierEdit = numberField(Panel1, "ProtocolIdentifierEdit", 0, 255, 0);
     Label2 = label(Panel1, "Label2", "Destination ISSI");
-    DestISSI_Edit = numberField(Panel1, "DestISSI_Edit", 1, 167777215, 1);
+    // An ISSI is 24 bits.
+    DestISSI_Edit = numberField(Panel1, "DestISSI_Edit", 1, 16777215, 1);
     Label3 = label(Panel1, "Label3", "Text message to send");
     Message_Edit = named(new THistComboBox(Panel1), "Message_Edit");
     Message_Edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     Label6 = label(Panel1, "Label6", "Repititions");
     RepititionsEdit = numberField(Panel1, "RepititionsEdit", 1, 999999999, 1);
     Label7 = label(Panel1, "Label7", "Delay (msec)");
-    DelayEdit = numberField(Panel1, "DelayEdit", 0, 0, 0);
+    DelayEdit = numberField(Panel1, "DelayEdit", 0, std::numeric_limits<int>::max(), 0);
     CheckBoxRec = named(new QCheckBox(QStringLiteral("Received TL flag"), Panel1), "CheckBoxRec");
     CheckBoxCon = named(new QCheckBox(QStringLiteral("Consumed TL flag"), Panel1), "CheckBoxCon");
 
@@ -136,6 +139,14 @@ void TForm1::buildControls()
     fields->addWidget(CheckBoxCon, 2, 3);
     fields->addWidget(Label3, 3, 0);
     fields->addWidget(Message_Edit, 3, 1, 1, 3);
+    CharactersLeftLabel = label(Panel1, "CharactersLeftLabel", "");
+    Latin1WarningLabel = label(Panel1, "Latin1WarningLabel", "");
+    Latin1WarningLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
+    auto *messageNotes = new QHBoxLayout;
+    messageNotes->addWidget(CharactersLeftLabel);
+    messageNotes->addSpacing(12);
+    messageNotes->addWidget(Latin1WarningLabel, 1);
+    fields->addLayout(messageNotes, 4, 1, 1, 3);
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
 
@@ -176,7 +187,7 @@ void TForm1::buildControls()
                  "CommandLogger_Memo", &Label5, &Button2, &CommandLogger_Memo);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({129, 480 - 137 - 129 - 3});
+    Splitter1->setSizes({129, 480 - 160 - 129 - 3});
 
     // Designed enabled states; FormCreate sets the controller's own.
     for (QWidget *w : std::initializer_list<QWidget *>{
