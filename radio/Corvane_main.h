@@ -7,10 +7,10 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class CommandWriter;
+class LogView;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -69,8 +69,8 @@ public:
     QLabel *Label5 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
-    QPlainTextEdit *MessagesPad_Memo = nullptr;
-    QPlainTextEdit *CommandLogger_Memo = nullptr;
+    LogView *MessagesPad_Memo = nullptr;
+    LogView *CommandLogger_Memo = nullptr;
 
     // Non-visual components.
     TComPort *ComPort = nullptr;

@@ -2,13 +2,13 @@
 #include "radio/Corvane_main.h"
 
 #include "controls/Getdata.h"
+#include "controls/LogView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -47,13 +47,11 @@ TGetLong *numberField(QWidget *parent, const char *name, int minValue, int maxVa
     return field;
 }
 
-QPlainTextEdit *logPane(QWidget *parent, const char *name)
+LogView *logPane(QWidget *parent, const char *name)
 {
-    auto *pane = named(new QPlainTextEdit(parent), name);
-    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto *pane = named(new LogView(parent), name);
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    pane->setReadOnly(false);
     // Log panes stay out of the settings file.
     pane->setProperty("Tag", -1);
     return pane;
@@ -163,7 +161,7 @@ void TForm1::buildControls()
     const auto logPanel = [this](const char *panelName, const char *labelName, const char *caption,
                                  const char *buttonName, const char *buttonCaption,
                                  const char *paneName, QLabel **labelOut, QPushButton **buttonOut,
-                                 QPlainTextEdit **paneOut) {
+                                 LogView **paneOut) {
         auto *panel = named(new QWidget(Splitter1), panelName);
         auto *column = new QVBoxLayout(panel);
         column->setContentsMargins(4, 2, 4, 2);

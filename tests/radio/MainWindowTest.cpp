@@ -221,7 +221,7 @@ TEST_F(MainWindowTest, EchoedOrSplitProbeNeverReachesReady)
     receive("\r\n");
     EXPECT_EQ(form->RadioState, 0);
     EXPECT_FALSE(form->RegisterButton->isEnabled());
-    EXPECT_FALSE(form->MessagesPad_Memo->toPlainText().contains("successful"));
+    EXPECT_FALSE(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')).contains("successful"));
 }
 
 TEST_F(MainWindowTest, ProbeIsHeldWhileCtsIsDownAndSentOnceWhenItRises)
@@ -389,11 +389,11 @@ TEST_F(MainWindowTest, DisconnectFromAVanishedPortStillEnablesConnect)
 TEST_F(MainWindowTest, ChunksOutsideTheAwaitedStateAreIgnored)
 {
     connectProbed();
-    const QString messages = form->MessagesPad_Memo->toPlainText();
+    const QString messages = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
     receive("\r\n+CMGS: 0\r\n\r\nOK\r\n");
     receive("\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, 1);
-    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messages);
+    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), messages);
 }
 
 TEST_F(MainWindowTest, ASecondRefusedCommandReplacesTheHeldOneAndRestartsTheCount)

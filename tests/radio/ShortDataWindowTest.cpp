@@ -66,7 +66,8 @@ TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSend
     EXPECT_EQ(form->RadioState, 2);
     EXPECT_TRUE(
         lines(form->MessagesPad_Memo).last().endsWith(": Trying to register this application."));
-    EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().contains(" pc: AT+CMGS=0,1,0,8"));
+    EXPECT_TRUE(
+        form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).contains(" pc: AT+CMGS=0,1,0,8"));
 
     receive("\r\n+CMGS: 0\r\n\r\nOK\r\nX");
     EXPECT_EQ(form->RadioState, 2);
@@ -311,7 +312,7 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
 TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn)
 {
     registered("200");
-    const QString messages = form->MessagesPad_Memo->toPlainText();
+    const QString messages = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
     line->pushInput("\r\n+CMT: 1234,0,\r\n820601014869\r\n");
     form->DataTimerTimer();
     try {
@@ -321,7 +322,7 @@ TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_TRUE(form->RxBuffer.isEmpty());
-    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messages);
+    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), messages);
     EXPECT_TRUE(line->output().isEmpty());
     EXPECT_TRUE(form->DataTimer->Enabled());
     receive("\r\n+CMT: 1234,0,48\r\n820601014869\r\n");
