@@ -21,7 +21,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
 
@@ -52,6 +51,8 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent)
     // The stored field values and placement come back before FormCreate.
     FormEnh1->Loaded();
     FormCreate();
+    if (const QString refusal = FormEnh1->Refusal(); !refusal.isEmpty())
+        AddMessage(": " + refusal.toLatin1());
 }
 
 TForm1::~TForm1()
