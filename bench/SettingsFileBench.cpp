@@ -82,8 +82,7 @@ int main(int argc, char **argv)
     const double floorSave = seconds(clock);
 
     std::printf("settings file of %lld octets, %d history entries (saved back: %lld octets)\n",
-                static_cast<long long>(content.size()), entries,
-                static_cast<long long>(savedSize));
+                static_cast<long long>(content.size()), entries, static_cast<long long>(savedSize));
     std::printf("              window   file read/written whole\n");
     std::printf("load (s)    %8.3f   %8.3f\n", load, floorLoad);
     std::printf("save (s)    %8.3f   %8.3f\n", save, floorSave);

@@ -22,7 +22,7 @@ class CommandWriter : public QObject
 
 public:
     // Longest time a write holds the caller.
-    static constexpr int HoldMs = 40;
+    static constexpr int HoldMs = 20;
     // How often a write in the background is looked at.
     static constexpr int PollMs = 10;
 

@@ -2,6 +2,7 @@
 
 #include "TestFiles.h"
 #include "TestForm.h"
+#include "controls/LogView.h"
 #include "formstate/FormStateError.h"
 #include "formstate/SettingsLocation.h"
 
@@ -230,6 +231,26 @@ TEST_F(FormValuesTest, SavingWritesTheWholeSectionInOneGo)
     EXPECT_TRUE(saved.startsWith("[Other]\nkept=1\n[TTestForm]\n")) << saved.constData();
     EXPECT_FALSE(saved.contains("Stale"));
     EXPECT_TRUE(saved.contains("\nName_Edit=designed\n"));
+}
+
+TEST_F(FormValuesTest, LogViewWithATagOfZeroOrMoreIsKeptAsAPane)
+{
+    QWidget saved;
+    auto *log = new LogView(&saved);
+    log->setObjectName("Trace_View");
+    log->setProperty("Tag", 0);
+    log->appendLine("first");
+    log->appendLine(QByteArray("caf\xE9"));
+    SaveFormValues(&saved, path());
+    EXPECT_TRUE(fileContent(path()).contains("Trace_View0=3\nTrace_View1=\nTrace_View2=first\n"
+                                             "Trace_View3=caf\xE9\n"));
+
+    QWidget restored;
+    auto *again = new LogView(&restored);
+    again->setObjectName("Trace_View");
+    again->appendLine("to be replaced");
+    LoadFormValues(&restored, path());
+    EXPECT_EQ(again->lines(), QStringList({"", "first", QString::fromLatin1("caf\xE9")}));
 }
 
 } // namespace
