@@ -78,12 +78,12 @@ void TGetLong::Loaded()
 
 int TGetLong::ReadValue() const
 {
-    return clamped(integerFromText(text()).value_or(m_minValue));
+    return clamped(tryParseInteger(text()).value_or(m_minValue));
 }
 
 QString TGetLong::boundedText() const
 {
-    const std::optional<qint32> number = integerFromText(text());
+    const std::optional<qint32> number = tryParseInteger(text());
     if (number && clamped(*number) == *number)
         return text();
     return QString::number(Value());

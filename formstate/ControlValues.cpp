@@ -98,7 +98,8 @@ QStringList documentLines(const QTextDocument &document)
     return lines;
 }
 
-QStringList paneLines(const QObject *pane)
+// A pane's lines as the settings file keeps them.
+QStringList paneLinesToStore(const QObject *pane)
 {
     if (const auto *plain = qobject_cast<const QPlainTextEdit *>(pane))
         return documentLines(*plain->document());
@@ -123,7 +124,7 @@ void setPaneLines(QObject *pane, const QStringList &lines)
 
 void savePane(ProfileFile &file, const QString &section, const QObject *pane)
 {
-    const QStringList lines = paneLines(pane);
+    const QStringList lines = paneLinesToStore(pane);
     file.writeInteger(section, keyOf(pane, QStringLiteral("0")), static_cast<int>(lines.size()));
     writeNumberedTexts(file, section, pane, lines);
 }

@@ -95,7 +95,7 @@ void LoadFormPosition(QWidget *form, const QString &fileName)
     const int storedLeft = file.readInteger(keys.section, keys.left, NotStored);
     const int storedTop = file.readInteger(keys.section, keys.top, NotStored);
     if (storedLeft > NotStored && storedTop > NotStored)
-        form->setProperty(formstate::PositionProperty, QStringLiteral("poDesigned"));
+        formstate::setWindowPlacement(form, formstate::WindowPlacement::AsDesigned);
     if (const int left = storedLeft; left > NotStored)
         form->move(left, form->y());
     if (const int top = storedTop; top > NotStored)
@@ -142,7 +142,7 @@ void loadFormState(QWidget *form, const ProfileFile &file)
         form->resize(form->width(), std::min(height, screen.height()));
     // Where the windowing system places the form, a restored position would
     // be replaced at the first show anyway; the form is not moved.
-    const bool systemPlaces = systemChoosesPosition(form);
+    const bool systemPlaces = windowPlacement(form) == WindowPlacement::SystemChooses;
     const auto within = [](int edge, int low, int high) {
         return std::max(low, std::min(edge, high));
     };
@@ -154,9 +154,19 @@ void loadFormState(QWidget *form, const ProfileFile &file)
         setWindowStateNumber(form, state);
 }
 
-bool systemChoosesPosition(const QWidget *form)
+// Kept on the form itself, so that any form can carry the rule.
+constexpr const char *PlacementProperty = "corvaneWindowPlacement";
+
+void setWindowPlacement(QWidget *form, WindowPlacement placement)
 {
-    return form->property(PositionProperty).toString() == QLatin1String("poDefaultPosOnly");
+    form->setProperty(PlacementProperty, static_cast<int>(placement));
+}
+
+WindowPlacement windowPlacement(const QWidget *form)
+{
+    const QVariant stored = form->property(PlacementProperty);
+    return stored.isValid() ? static_cast<WindowPlacement>(stored.toInt())
+                            : WindowPlacement::AsDesigned;
 }
 
 bool hasSizeableBorder(const QWidget *form)

@@ -54,7 +54,7 @@ void appendLogEntry(LogView *pane, const QByteArray &entry)
     forEachEntryLine(entry, [pane](QByteArrayView line) { pane->appendLine(line); });
 }
 
-QStringList paneLines(const LogView *pane)
+QStringList paneParagraphs(const LogView *pane)
 {
     return pane->lines();
 }

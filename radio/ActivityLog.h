@@ -20,7 +20,8 @@ void appendLogEntry(LogView *pane, const QByteArray &entry);
 // The lines of an entry as the pane shows them.
 QStringList entryLines(const QByteArray &entry);
 
-QStringList paneLines(const LogView *pane);
+// A pane's lines as its saved file holds them.
+QStringList paneParagraphs(const LogView *pane);
 
 // Writes a pane to a file, replacing it: every line ended by CR LF, in
 // Latin-1. Throws std::runtime_error when the

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "radio/PeiDialect.h"
+#include "radio/ResponseFramer.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 
 class QCheckBox;
 class QComboBox;
@@ -11,6 +16,7 @@ class QPushButton;
 class QSplitter;
 class CommandWriter;
 class LogView;
+class QTimer;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -82,7 +88,8 @@ public:
 
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
-    QByteArray RxBuffer;
+    // Bytes received from the port and not yet handed on as a response.
+    ResponseFramer RxBuffer{m_dialect};
     QByteArray PendingCommand;
     int RetryCount = 0;
     int RepeatsLeft = 0;
@@ -119,11 +126,22 @@ public:
     // field is limited to what fits.
     int UserDataBitLimit() const { return m_userDataBitLimit; }
     void setUserDataBitLimit(int bits);
+    // What a written command that waits for the radio's final answer was.
+    enum class AnswerFor { Message, Report, Command };
+    // Notes a command just written; the radio answers them in this order.
+    void awaitAnswer(AnswerFor what);
+    // Messages written to the radio that still wait for its answer.
+    int messagesAwaitingAnswer() const;
+    // True during the pause between the two reports answering one message.
+    bool reportPauseActive() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Declared before RxBuffer, which reads responses in its terms.
+    CmtDialect m_dialect;
+
     void buildControls();
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
@@ -136,4 +154,27 @@ private:
 
     int m_userDataBitLimit;
     CommandWriter *m_writer = nullptr;
+    void messageWritten();
+    // Reads what the port holds and frames it; complete responses are logged
+    // with the time of their last byte and queued for handling.
+    void readArrivedBytes();
+    void logAndQueue(const FramedResponse &response);
+    // Hands queued responses to the dispatcher and the indication handling,
+    // unless the pause between two reports holds them back.
+    void handleQueuedResponses();
+    void sendReport(const QByteArray &report);
+    void sendReports(const QList<QByteArray> &reports);
+    void endReportPause();
+    void cancelReportPause();
+
+    // Written commands that wait for their final answer, oldest first.
+    std::deque<AnswerFor> m_awaitingAnswer;
+    // The pending command of the retry timer is a text message.
+    bool m_pendingIsMessage = false;
+    QList<QByteArray> m_responseQueue;
+    QTimer *m_reportPause = nullptr;
+    QByteArray m_reportAfterPause;
+    // Timer ticks that fell due during the pause, run when it ends.
+    bool m_seriesTickDeferred = false;
+    bool m_retryTickDeferred = false;
 };
