@@ -12,9 +12,10 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class CommandWriter;
+class LogView;
 class QTimer;
 class TComPort;
 class TFormEnh;
@@ -62,6 +63,8 @@ public:
     TGetLong *DestISSI_Edit = nullptr;
     QLabel *Label3 = nullptr;
     THistComboBox *Message_Edit = nullptr;
+    QLabel *CharactersLeftLabel = nullptr;
+    QLabel *Latin1WarningLabel = nullptr;
     QLabel *Label6 = nullptr;
     TGetLong *RepititionsEdit = nullptr;
     QLabel *Label7 = nullptr;
@@ -72,8 +75,8 @@ public:
     QLabel *Label5 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
-    QPlainTextEdit *MessagesPad_Memo = nullptr;
-    QPlainTextEdit *CommandLogger_Memo = nullptr;
+    LogView *MessagesPad_Memo = nullptr;
+    LogView *CommandLogger_Memo = nullptr;
 
     // Non-visual components.
     TComPort *ComPort = nullptr;
@@ -119,6 +122,10 @@ public:
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
 
+    // The most bits of user data the radio takes in one message; the message
+    // field is limited to what fits.
+    int UserDataBitLimit() const { return m_userDataBitLimit; }
+    void setUserDataBitLimit(int bits);
     // What a written command that waits for the radio's final answer was.
     enum class AnswerFor { Message, Report, Command };
     // Notes a command just written; the radio answers them in this order.
@@ -139,8 +146,14 @@ private:
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
     void stopSeries();
+    void clearReportRequests();
+    // Limits the message field, and updates its counter and warning.
+    void updateMessageLimit();
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
+
+    int m_userDataBitLimit;
+    CommandWriter *m_writer = nullptr;
     void messageWritten();
     // Reads what the port holds and frames it; complete responses are logged
     // with the time of their last byte and queued for handling.
