@@ -5,7 +5,9 @@
 #include "formstate/OnlyOne.h"
 #include "radio/ActivityLog.h"
 #include "radio/Application.h"
+#include "radio/CommandWriter.h"
 #include "radio/Indication.h"
+#include "radio/MessageTextLimit.h"
 #include "radio/ModalBox.h"
 #include "radio/PortSelection.h"
 #include "radio/ResponseScan.h"
@@ -19,7 +21,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QPlainTextEdit>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -49,7 +52,8 @@ void setEnabledAll(std::initializer_list<QWidget *> controls, bool enabled)
 
 TForm1::TForm1(QWidget *parent) : TForm1(QString(), parent) {}
 
-TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
+TForm1::TForm1(const QString &settingsFile, QWidget *parent)
+    : QWidget(parent), m_userDataBitLimit(MessageTextLimit::DefaultUserDataBits)
 {
     buildControls();
     // The windowing system places the main window; only its size comes back.
@@ -59,6 +63,8 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
     // The stored field values and placement come back before FormCreate.
     FormEnh1->Loaded();
     FormCreate();
+    if (const QString refusal = FormEnh1->Refusal(); !refusal.isEmpty())
+        AddMessage(": " + refusal.toLatin1());
 }
 
 TForm1::~TForm1()
@@ -83,6 +89,22 @@ void TForm1::buildComponents(const QString &settingsFile)
 {
     ComPort = new TComPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
+    m_writer = new CommandWriter(*ComPort, this);
+    // A command is logged once it has been written, whenever that is.
+    m_writer->onWritten = [this](const QByteArray &command) {
+        appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + command);
+        commandWritten(command);
+    };
+    // As when the write fails at once: a series ends with its first failure.
+    // The failed command and those dropped behind it never reached the radio,
+    // so no answer is waited for any more.
+    m_writer->onBackgroundFailure = [this] {
+        m_awaitingAnswer.clear();
+        m_series.linkRestarted();
+        forgetMessageWrites();
+        if (SendButton->text() == stopCaption)
+            stopSeries();
+    };
 
     CTS = new TTimer(this);
     CTS->setObjectName(QStringLiteral("CTS"));
@@ -99,6 +121,7 @@ void TForm1::buildComponents(const QString &settingsFile)
     DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
 
     m_reportPause = new QTimer(this);
+    m_reportPause->setObjectName(QStringLiteral("reportPause"));
     m_reportPause->setSingleShot(true);
     m_reportPause->setTimerType(Qt::PreciseTimer);
     m_reportPause->setInterval(SdsCodec::PauseBetweenReportsMs);
@@ -128,6 +151,9 @@ void TForm1::connectHandlers()
     connect(CheckBoxCon, &QCheckBox::clicked, this, &TForm1::CheckBoxConClick);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(ProtocolIdentifierEdit, &QLineEdit::textChanged, this, &TForm1::updateMessageLimit);
+    connect(Message_Edit, &QComboBox::editTextChanged, this, &TForm1::updateMessageLimit);
+    updateMessageLimit();
     CTS->OnTimer = [this] { CTSTimer(); };
     DataTimer->OnTimer = [this] { DataTimerTimer(); };
     DelayTimer->OnTimer = [this] { DelayTimerTimer(); };
@@ -160,6 +186,24 @@ void TForm1::AddMessage(const QByteArray &text)
     appendLogEntry(MessagesPad_Memo, TimeStamp().toLatin1() + text);
 }
 
+void TForm1::setUserDataBitLimit(int bits)
+{
+    m_userDataBitLimit = bits;
+    updateMessageLimit();
+}
+
+void TForm1::updateMessageLimit()
+{
+    const int most = MessageTextLimit::maxCharacters(
+        m_userDataBitLimit, ProtocolIdentifierEdit->boundedText().toLatin1());
+    // The field cuts a longer text, also one restored or picked from the history.
+    Message_Edit->lineEdit()->setMaxLength(most);
+    const QString text = Message_Edit->currentText();
+    CharactersLeftLabel->setText(
+        MessageTextLimit::charactersLeftText(most - static_cast<int>(text.size())));
+    Latin1WarningLabel->setText(MessageTextLimit::outsideLatin1Warning(text));
+}
+
 void TForm1::FormCreate()
 {
     RxBuffer.clear();
@@ -176,9 +220,8 @@ bool TForm1::SendCommand(const QByteArray &Command)
 {
     if (!ComPort->GetCTS())
         return false;
-    ComPort->WriteStr(Command, true);
-    m_lastWriteAtMs = nowMs();
-    appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + Command);
+    // A slow write goes on in the background; the next command waits behind it.
+    m_writer->write(Command);
     return true;
 }
 
@@ -197,7 +240,7 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state,
     RadioState = state;
     if (sent) {
         if (message)
-            messageWritten(*message);
+            messageWritten(*message, command);
         return;
     }
     // Held for the retry timer until the radio raises CTS.
@@ -206,12 +249,37 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state,
     StartRetry(state);
 }
 
-void TForm1::messageWritten(const OutgoingMessage &message)
+void TForm1::messageWritten(const OutgoingMessage &message, const QByteArray &command)
 {
     awaitAnswer(AnswerFor::Message);
     RadioState = rsSending;
-    m_series.messageWritten(message.reference, message.destination, message.reportFlags,
-                            m_lastWriteAtMs);
+    m_series.messageWritten(message.reference, message.destination, message.reportFlags, nowMs());
+    if (m_messageWritesUnderWay.empty() && command == m_lastFinishedWrite) {
+        m_series.writeFinished(m_lastFinishedWriteAtMs);
+        m_lastFinishedWrite.clear();
+        return;
+    }
+    m_messageWritesUnderWay.push_back(command);
+}
+
+void TForm1::commandWritten(const QByteArray &command)
+{
+    if (m_messageWritesUnderWay.empty()) {
+        m_lastFinishedWrite = command;
+        m_lastFinishedWriteAtMs = nowMs();
+        return;
+    }
+    // The writer keeps the order: other commands finish between messages.
+    if (command != m_messageWritesUnderWay.front())
+        return;
+    m_messageWritesUnderWay.pop_front();
+    m_series.writeFinished(nowMs());
+}
+
+void TForm1::forgetMessageWrites()
+{
+    m_messageWritesUnderWay.clear();
+    m_lastFinishedWrite.clear();
 }
 
 void TForm1::awaitAnswer(AnswerFor what)
@@ -242,7 +310,7 @@ void TForm1::CTSTimer()
     if (sent) {
         CTS->setEnabled(false);
         if (m_pendingMessage)
-            messageWritten(*m_pendingMessage);
+            messageWritten(*m_pendingMessage, PendingCommand);
     } else if (RetryCount >= maxRetries) {
         CTS->setEnabled(false);
         showAbortBox(this, QStringLiteral("Timeout waiting for ready signal from radio.\r\n"
@@ -253,11 +321,12 @@ void TForm1::CTSTimer()
 void TForm1::ConnectButtonClick()
 {
     MessageReference = 0;
-    ReportRequestFlags = 0;
+    clearReportRequests();
     // Answers of the earlier connection are not waited for any more; bytes
     // still held from it are logged, not lost.
     m_awaitingAnswer.clear();
     m_series.linkRestarted();
+    forgetMessageWrites();
     cancelReportPause();
     if (const std::optional<FramedResponse> rest = RxBuffer.flush())
         logAndQueue(*rest);
@@ -285,19 +354,19 @@ void TForm1::RegisterButtonClick()
 {
     AddMessage(": Trying to register this application.");
     const QByteArray command =
-        SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->text().toLatin1());
+        SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->boundedText().toLatin1());
     sendOrHold(command, rsRegistering);
 }
 
 void TForm1::ComposeAndSendTextMessage()
 {
     Message_Edit->AddTextToHistory();
-    const QByteArray destination = DestISSI_Edit->text().toLatin1();
+    const QByteArray destination = DestISSI_Edit->boundedText().toLatin1();
     // Characters outside Latin-1 become "?": one character, one octet.
     const QByteArray message = Message_Edit->currentText().toLatin1();
     const QByteArray command =
-        SdsCodec::composeTextMessage(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
-                                     MessageReference, destination, message);
+        SdsCodec::composeTextMessage(ProtocolIdentifierEdit->boundedText().toLatin1(),
+                                     ReportRequestFlags, MessageReference, destination, message);
     AddMessage(SdsCodec::sendingLine(destination, message));
     sendOrHold(command, rsSending,
                OutgoingMessage{MessageReference, destination, ReportRequestFlags});
@@ -364,6 +433,14 @@ void TForm1::DisconnectButtonClick()
         throw;
     }
     resetControls();
+}
+
+void TForm1::clearReportRequests()
+{
+    ReportRequestFlags = 0;
+    // The boxes show what goes out: no report is asked for until one is ticked again.
+    CheckBoxRec->setChecked(false);
+    CheckBoxCon->setChecked(false);
 }
 
 void TForm1::CheckBoxRecClick()

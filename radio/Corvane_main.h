@@ -14,9 +14,10 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class CommandWriter;
+class LogView;
 class QTimer;
 class SeriesPanel;
 class TComPort;
@@ -65,6 +66,8 @@ public:
     TGetLong *DestISSI_Edit = nullptr;
     QLabel *Label3 = nullptr;
     THistComboBox *Message_Edit = nullptr;
+    QLabel *CharactersLeftLabel = nullptr;
+    QLabel *Latin1WarningLabel = nullptr;
     QLabel *Label6 = nullptr;
     TGetLong *RepititionsEdit = nullptr;
     QLabel *Label7 = nullptr;
@@ -75,8 +78,8 @@ public:
     QLabel *Label5 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
-    QPlainTextEdit *MessagesPad_Memo = nullptr;
-    QPlainTextEdit *CommandLogger_Memo = nullptr;
+    LogView *MessagesPad_Memo = nullptr;
+    LogView *CommandLogger_Memo = nullptr;
     // Beside the log panes: the live statistics of the current series.
     SeriesPanel *SeriesPanel1 = nullptr;
 
@@ -124,6 +127,10 @@ public:
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
 
+    // The most bits of user data the radio takes in one message; the message
+    // field is limited to what fits.
+    int UserDataBitLimit() const { return m_userDataBitLimit; }
+    void setUserDataBitLimit(int bits);
     // What a written command that waits for the radio's final answer was.
     enum class AnswerFor { Message, Report, Command };
     // Notes a command just written; the radio answers them in this order.
@@ -159,9 +166,18 @@ private:
     // way. `message` says which text message the command is, if it is one.
     void sendOrHold(const QByteArray &command, std::uint8_t state,
                     const std::optional<OutgoingMessage> &message = std::nullopt);
-    void messageWritten(const OutgoingMessage &message);
+    void messageWritten(const OutgoingMessage &message, const QByteArray &command);
+    // Tells the statistics when a message's write has finished.
+    void commandWritten(const QByteArray &command);
+    void forgetMessageWrites();
     // When the response being handled was read; now for one handed in directly.
     qint64 responseReadAtMs() const;
+    void clearReportRequests();
+    // Limits the message field, and updates its counter and warning.
+    void updateMessageLimit();
+
+    int m_userDataBitLimit;
+    CommandWriter *m_writer = nullptr;
     // Reads what the port holds and frames it; complete responses are logged
     // with the time of their last byte and queued for handling.
     void readArrivedBytes();
@@ -180,7 +196,13 @@ private:
     std::optional<OutgoingMessage> m_pendingMessage;
     QList<FramedResponse> m_responseQueue;
     std::optional<qint64> m_handlingReadAtMs;
-    qint64 m_lastWriteAtMs = 0;
+    // Message commands handed to the writer whose write has not finished.
+    std::deque<QByteArray> m_messageWritesUnderWay;
+    // The last command written while no message write was under way, and
+    // when: a write that finishes at once does so before its caller knows
+    // it is a message.
+    QByteArray m_lastFinishedWrite;
+    qint64 m_lastFinishedWriteAtMs = 0;
     SeriesStatistics m_series;
     QTimer *m_reportPause = nullptr;
     QByteArray m_reportAfterPause;

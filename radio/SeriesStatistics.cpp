@@ -36,8 +36,10 @@ bool SeriesMessage::isWaiting() const
 void SeriesStatistics::start()
 {
     m_answersOwedElsewhere += int(m_messages.size() - m_nextToAnswer);
+    m_writesOwedElsewhere += int(m_messages.size() - m_nextToFinishWrite);
     m_messages.clear();
     m_nextToAnswer = 0;
+    m_nextToFinishWrite = 0;
     for (std::deque<std::size_t> &waiting : m_waitingForReport)
         waiting.clear();
     m_unmatchedReports = 0;
@@ -49,6 +51,8 @@ void SeriesStatistics::linkRestarted()
 {
     m_answersOwedElsewhere = 0;
     m_nextToAnswer = m_messages.size();
+    m_writesOwedElsewhere = 0;
+    m_nextToFinishWrite = m_messages.size();
     ++m_version;
 }
 
@@ -65,6 +69,25 @@ void SeriesStatistics::messageWritten(quint8 reference, const QByteArray &destin
     if (message.waitsForReports())
         m_waitingForReport[reference].push_back(m_messages.size());
     m_messages.push_back(message);
+    touch(atMs);
+}
+
+void SeriesStatistics::writeFinished(qint64 atMs)
+{
+    if (m_writesOwedElsewhere > 0) {
+        --m_writesOwedElsewhere;
+        return;
+    }
+    if (m_nextToFinishWrite >= m_messages.size())
+        return;
+    SeriesMessage &message = m_messages[m_nextToFinishWrite++];
+    qint64 finished = atMs;
+    for (const std::optional<qint64> &answer :
+         {message.answeredAtMs, message.receivedReport.atMs, message.consumedReport.atMs}) {
+        if (answer)
+            finished = std::min(finished, *answer);
+    }
+    message.writtenAtMs = finished;
     touch(atMs);
 }
 

@@ -84,8 +84,13 @@ public:
     // The link was opened again: answers to earlier writes will not come.
     void linkRestarted();
 
+    // A message handed to the port at atMs; its write may finish later.
     void messageWritten(quint8 reference, const QByteArray &destination, quint8 reportFlags,
                         qint64 atMs);
+    // The oldest message whose write had not finished has now been written
+    // completely: its times count from here (or from its first answer, if
+    // that was read first).
+    void writeFinished(qint64 atMs);
     void completed(qint64 atMs);
     void refused(const QByteArray &refusal, qint64 atMs);
     // reference: absent for a report too short to carry one.
@@ -112,6 +117,9 @@ private:
     // The next message to take a completion or refusal.
     std::size_t m_nextToAnswer = 0;
     int m_answersOwedElsewhere = 0;
+    // The next message whose write may still finish.
+    std::size_t m_nextToFinishWrite = 0;
+    int m_writesOwedElsewhere = 0;
     // Per reference, the messages still waiting for a report, oldest first.
     std::array<std::deque<std::size_t>, 256> m_waitingForReport;
     int m_unmatchedReports = 0;

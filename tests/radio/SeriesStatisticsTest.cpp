@@ -95,6 +95,36 @@ TEST(SeriesCompletionTest, AfterTheLinkRestartsEarlierWritesGetNoAnswer)
     EXPECT_EQ(message(series, 3).answeredAtMs, 3050);
 }
 
+TEST(SeriesWriteTest, TimesCountFromTheEndOfEachWrite)
+{
+    // Two messages handed to the port at 1000 and 1010; the first write
+    // ends at 1040, the second only after its answer was read.
+    SeriesStatistics series = seriesOf(2, 0);
+    series.writeFinished(1040);
+    series.completed(1060);
+    series.completed(1070);
+    series.writeFinished(1075);
+    EXPECT_EQ(message(series, 1).writtenAtMs, 1040);
+    EXPECT_EQ(message(series, 2).writtenAtMs, 1070) << "no later than its answer";
+    EXPECT_EQ(SeriesStatistics::spanMs(message(series, 1), SeriesStatistics::Span::Completion), 20);
+    EXPECT_EQ(SeriesStatistics::spanMs(message(series, 2), SeriesStatistics::Span::Completion), 0);
+    // A write end with nothing left to finish changes nothing.
+    series.writeFinished(2000);
+    EXPECT_EQ(message(series, 2).writtenAtMs, 1070);
+}
+
+TEST(SeriesWriteTest, WritesOfAnEarlierSeriesDoNotMoveTheNewOnes)
+{
+    SeriesStatistics series = seriesOf(2, 0);
+    series.writeFinished(1005);
+    series.start();
+    series.messageWritten(2, destination, 0, 3000);
+    series.writeFinished(3001); // the earlier series' second message
+    EXPECT_EQ(message(series, 1).writtenAtMs, 3000);
+    series.writeFinished(3020);
+    EXPECT_EQ(message(series, 1).writtenAtMs, 3020);
+}
+
 // --- Reports -----------------------------------------------------------------
 
 TEST(SeriesReportTest, OutOfOrderReportsFindTheirMessagesByReference)
