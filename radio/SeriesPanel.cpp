@@ -9,8 +9,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineSeries>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -22,6 +22,9 @@ using Span = SeriesStatistics::Span;
 constexpr std::array<Span, 3> Spans = {Span::Completion, Span::ReceivedReport,
                                        Span::ConsumedReport};
 const char *const SpanCaptions[] = {"Completion", "Received report", "Consumed report"};
+// Short, so the legend fits a narrow panel.
+const char *const PlotNames[] = {"completion", "received", "consumed"};
+constexpr qreal MarkerSize = 5;
 const char *const CountCaptions[] = {
     "Sent",           "Completed", "Refused",      "Received reports", "Consumed reports",
     "Other statuses", "Unmatched", "Still waiting"};
@@ -139,8 +142,10 @@ void SeriesPanel::buildPlot()
     m_chart->addAxis(m_xAxis, Qt::AlignBottom);
     m_chart->addAxis(m_yAxis, Qt::AlignLeft);
     for (std::size_t s = 0; s < Spans.size(); ++s) {
-        m_plots[s] = new QLineSeries(m_chart);
-        m_plots[s]->setName(QString::fromLatin1(SpanCaptions[s]));
+        m_plots[s] = new QScatterSeries(m_chart);
+        m_plots[s]->setName(QString::fromLatin1(PlotNames[s]));
+        m_plots[s]->setMarkerSize(MarkerSize);
+        m_plots[s]->setPen(Qt::NoPen);
         m_chart->addSeries(m_plots[s]);
         m_plots[s]->attachAxis(m_xAxis);
         m_plots[s]->attachAxis(m_yAxis);
@@ -189,17 +194,46 @@ void SeriesPanel::redraw()
         if (figures)
             highest = std::max(highest, figures->maxMs);
 
-        QList<QPointF> points;
-        points.reserve(qsizetype(m_series.messages().size()));
-        for (const SeriesMessage &message : m_series.messages()) {
-            if (const std::optional<qint64> ms = SeriesStatistics::spanMs(message, Spans[s]))
-                points.append(QPointF(message.index, double(*ms)));
-        }
-        // One replace redraws the line once, however many points changed.
-        m_plots[s]->replace(points);
+        // One replace redraws the plot once, however many points changed.
+        m_plots[s]->replace(plotPoints(Spans[s]));
     }
-    m_xAxis->setRange(0, std::max<qsizetype>(10, qsizetype(m_series.messages().size())));
+    const std::size_t messages = m_series.messages().size();
+    m_xAxis->setTitleText(
+        messages > std::size_t(MaxPlottedPoints)
+            ? QStringLiteral("message (slowest of each %1)").arg(messagesPerPoint(messages))
+            : QStringLiteral("message"));
+    m_xAxis->setRange(0, std::max<qsizetype>(10, qsizetype(messages)));
+    m_xAxis->applyNiceNumbers();
     m_yAxis->setRange(0, std::max<qint64>(100, highest + highest / 10));
+    m_yAxis->applyNiceNumbers();
+}
+
+int SeriesPanel::messagesPerPoint(std::size_t messages)
+{
+    return int((messages + MaxPlottedPoints - 1) / MaxPlottedPoints);
+}
+
+QList<QPointF> SeriesPanel::plotPoints(SeriesStatistics::Span span) const
+{
+    const std::vector<SeriesMessage> &messages = m_series.messages();
+    const int perPoint = std::max(1, messagesPerPoint(messages.size()));
+    QList<QPointF> points;
+    points.reserve(qsizetype(messages.size() / std::size_t(perPoint)) + 1);
+    for (std::size_t first = 0; first < messages.size(); first += std::size_t(perPoint)) {
+        const std::size_t end = std::min(messages.size(), first + std::size_t(perPoint));
+        std::optional<qint64> slowest;
+        int at = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            const std::optional<qint64> ms = SeriesStatistics::spanMs(messages[i], span);
+            if (ms && (!slowest || *ms > *slowest)) {
+                slowest = ms;
+                at = messages[i].index;
+            }
+        }
+        if (slowest)
+            points.append(QPointF(at, double(*slowest)));
+    }
+    return points;
 }
 
 QString SeriesPanel::countsText() const
@@ -213,7 +247,7 @@ QString SeriesPanel::countsText() const
 int SeriesPanel::plottedPoints() const
 {
     int points = 0;
-    for (const QLineSeries *plot : m_plots)
+    for (const QScatterSeries *plot : m_plots)
         points += int(plot->count());
     return points;
 }

@@ -1,16 +1,19 @@
 #pragma once
 
+#include "radio/SeriesStatistics.h"
+
+#include <QList>
+#include <QPointF>
 #include <QWidget>
 #include <array>
 
 class QChart;
 class QGridLayout;
 class QLabel;
-class QLineSeries;
+class QScatterSeries;
 class QPushButton;
 class QTimer;
 class QValueAxis;
-class SeriesStatistics;
 class TSaveDialog;
 
 // The live view of a series: its counts, its response times and a plot of
@@ -22,6 +25,10 @@ class SeriesPanel : public QWidget
 
 public:
     static constexpr int RefreshIntervalMs = 250;
+    // Points per line of the plot at most: a longer series shows the
+    // slowest of each run of consecutive messages, so outliers stay in view
+    // and drawing stays cheap however long the series.
+    static constexpr int MaxPlottedPoints = 500;
 
     SeriesPanel(const SeriesStatistics &series, QWidget *parent = nullptr);
 
@@ -40,6 +47,8 @@ public:
     int plottedPoints() const;
 
 private:
+    static int messagesPerPoint(std::size_t messages);
+    QList<QPointF> plotPoints(SeriesStatistics::Span span) const;
     void buildCounts(QGridLayout *grid);
     void buildTimes(QGridLayout *grid);
     void buildPlot();
@@ -54,7 +63,7 @@ private:
     // Per span (completion, received, consumed): min, median, p95, max.
     std::array<std::array<QLabel *, 4>, 3> m_times{};
     QChart *m_chart = nullptr;
-    std::array<QLineSeries *, 3> m_plots{};
+    std::array<QScatterSeries *, 3> m_plots{};
     QValueAxis *m_xAxis = nullptr;
     QValueAxis *m_yAxis = nullptr;
 };
