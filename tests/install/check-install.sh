@@ -82,7 +82,16 @@ for page in corvane corvane-radiosim; do
   fi
 done
 
-# The simulator's manual page names every option its --help lists.
+# Each program's manual page names every option its --help lists.
+corvane_page=$root/share/man/man1/corvane.1
+if [ -f "$corvane_page" ] && [ -x "$root/bin/corvane" ]; then
+  options=$("$root/bin/corvane" --help 2>/dev/null | grep -oE -- '--[a-z][a-z-]*' | sort -u)
+  [ -n "$options" ] || fail "corvane --help lists no options"
+  for option in $options; do
+    grep -qF -- "${option//-/\\-}" "$corvane_page" || fail "corvane.1 does not describe $option"
+  done
+fi
+
 radiosim_page=$root/share/man/man1/corvane-radiosim.1
 if [ -f "$radiosim_page" ] && [ -x "$root/bin/corvane-radiosim" ]; then
   options=$("$root/bin/corvane-radiosim" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
