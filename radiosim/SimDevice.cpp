@@ -33,9 +33,18 @@ public:
         });
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_sim.advance(m_clock.elapsed());
+            // Everything due by now goes out on this tick, not one piece per
+            // tick: output that fell due together is not held back 10 ms.
+            // Each advance releases at least one due piece; the bound only
+            // guards against a schedule that stops making progress.
+            const qint64 now = m_clock.elapsed();
+            int rounds = OutputSchedule::maxPendingIndications + 1;
+            do {
+                m_sim.advance(now);
+            } while (--rounds > 0 && m_sim.nextDueMs() && *m_sim.nextDueMs() <= now);
             passOn(lock);
         });
+        m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.start(tickIntervalMs);
     }
     ~SimLink() { m_line->setWriteHook({}); }
