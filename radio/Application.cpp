@@ -26,5 +26,5 @@ void TApplication::ShowException(const QString &message)
 {
     showModalBox(
         activeWindow(),
-        {applicationName(), message, ModalBoxRequest::Icon::Error, {QStringLiteral("OK")}});
+        {applicationName(), message, ModalBoxRequest::Icon::Error, {QStringLiteral("OK")}, {}});
 }

@@ -3,26 +3,31 @@
 #include "controls/Getdata.h"
 #include "formstate/FormState.h"
 #include "formstate/OnlyOne.h"
+#include "formstate/ProfileFile.h"
 #include "radio/ActivityLog.h"
 #include "radio/Application.h"
 #include "radio/ModalBox.h"
-#include "radio/PortSelection.h"
+#include "radio/PortMessages.h"
+#include "radio/PortSelector.h"
+#include "radio/ReconnectWatch.h"
 #include "radio/ResponseScan.h"
 #include "radio/SaveDialog.h"
 #include "radio/SdsCodec.h"
 #include "radio/Timer.h"
 #include "serial/Comms.h"
-#include "serial/DeviceRegistry.h"
+#include "serial/OpenFailure.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
+#include <cstring>
 
 namespace {
-const QByteArray probeCommand = QByteArrayLiteral("AT\r");
 const QString stopCaption = QStringLiteral("Stop");
 const QString sendCaption = QStringLiteral("Send");
 constexpr int retryIntervalMs = 100;
@@ -40,6 +45,7 @@ TForm1::TForm1(QWidget *parent) : TForm1(QString(), parent) {}
 TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
 {
     buildControls();
+    buildPortControls();
     // The windowing system places the main window; only its size comes back.
     setProperty(formstate::PositionProperty, QStringLiteral("poDefaultPosOnly"));
     buildComponents(settingsFile);
@@ -47,10 +53,16 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
     // The stored field values and placement come back before FormCreate.
     FormEnh1->Loaded();
     FormCreate();
+    setUpPortHandling();
 }
 
 TForm1::~TForm1()
 {
+    // The port outlives the controls; its closing at destruction must not
+    // reach them.
+    for (TNotifyEvent *handler : {&ComPort->OnCTS, &ComPort->OnDSR, &ComPort->OnRLSD,
+                                  &ComPort->OnRing, &ComPort->OnOpen, &ComPort->OnClose})
+        *handler = nullptr;
     // Saved while the controls still exist.
     try {
         FormEnh1->FormDestroying();
@@ -88,24 +100,31 @@ void TForm1::buildComponents(const QString &settingsFile)
     FormEnh1->setObjectName(QStringLiteral("FormEnh1"));
     FormEnh1->setReLoadOnClose(false);
     FormEnh1->setSettingsFile(settingsFile);
-
-    if (serial::isRegisteredDevice(QStringLiteral("SIM")))
-        ComPortComboBox->addItem(QStringLiteral("SIM"));
 }
 
 void TForm1::connectHandlers()
 {
-    connect(ConnectButton, &QPushButton::clicked, this, &TForm1::ConnectButtonClick);
-    connect(RegisterButton, &QPushButton::clicked, this, &TForm1::RegisterButtonClick);
-    connect(DisconnectButton, &QPushButton::clicked, this, &TForm1::DisconnectButtonClick);
-    connect(SendButton, &QPushButton::clicked, this, &TForm1::SendButtonClick);
+    // Every handler that reaches the port runs guarded: a vanished device
+    // is reported once, whichever handler meets it first.
+    const auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(ConnectButton, &QPushButton::clicked, this, guarded(&TForm1::ConnectButtonClick));
+    connect(RegisterButton, &QPushButton::clicked, this, [this] {
+        runGuarded([this] {
+            m_registrationIdentifier = ProtocolIdentifierEdit->text();
+            RegisterButtonClick();
+        });
+    });
+    connect(DisconnectButton, &QPushButton::clicked, this, guarded(&TForm1::DisconnectButtonClick));
+    connect(SendButton, &QPushButton::clicked, this, guarded(&TForm1::SendButtonClick));
     connect(CheckBoxRec, &QCheckBox::clicked, this, &TForm1::CheckBoxRecClick);
     connect(CheckBoxCon, &QCheckBox::clicked, this, &TForm1::CheckBoxConClick);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    CTS->OnTimer = [this] { CTSTimer(); };
-    DataTimer->OnTimer = [this] { DataTimerTimer(); };
-    DelayTimer->OnTimer = [this] { DelayTimerTimer(); };
+    CTS->OnTimer = guarded(&TForm1::CTSTimer);
+    DataTimer->OnTimer = guarded(&TForm1::DataTimerTimer);
+    DelayTimer->OnTimer = guarded(&TForm1::DelayTimerTimer);
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -187,23 +206,23 @@ void TForm1::ConnectButtonClick()
 {
     MessageReference = 0;
     ReportRequestFlags = 0;
-    try {
-        // Opening closes the port anyway; closing first keeps the selection
-        // setters from reopening the old device on the way to the new one.
-        ComPort->Close();
-        applyPortChoice(*ComPort, choosePort(ComPortComboBox->currentText()));
-        ComPort->Open();
-    } catch (const std::exception &) {
-        showAbortBox(this,
-                     QStringLiteral("An Error Has Occurred whilst opening the Serial Port\r\n"
-                                    "Another application may be utilising that COM port !!!!!'"));
+    // A Connect of the user's own ends a wait for a vanished device.
+    if (Reconnect->isWaiting()) {
+        Reconnect->stop();
+        AddMessage(PortMessages::stoppedWaiting());
+    }
+    m_reRegisterIdentifier.clear();
+    const QString path = PortList->pathForText(ComPortComboBox->currentText());
+    if (const int error = openPort(path); error != 0) {
+        showOpenError(path, error);
         return;
     }
-    AddMessage(": Trying to connect to radio.");
-    ComPort->SetDTR(true);
-    ComPort->SetRTS(true);
-    DataTimer->setEnabled(true);
-    sendOrHold(probeCommand, rsProbing);
+    if (PortList->noteConnected(path)) {
+        formstate::ProfileFile settings(settingsPath());
+        settings.writeString(QString::fromLatin1(PortSettingsSection), QStringLiteral("TypedPath"),
+                             QFile::encodeName(path));
+    }
+    startProbe();
 }
 
 void TForm1::RegisterButtonClick()
@@ -267,22 +286,30 @@ void TForm1::DelayTimerTimer()
 
 void TForm1::DisconnectButtonClick()
 {
-    const auto resetControls = [this] {
-        setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
-                       ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, DelayEdit,
-                       RepititionsEdit},
-                      false);
-        setEnabledAll({ConnectButton, ComPortComboBox}, true);
-    };
-    try {
-        ComPort->SetDTR(false);
-        ComPort->SetRTS(false);
-    } catch (...) {
-        // A vanished port must not leave Connect disabled for good.
-        resetControls();
-        throw;
+    if (Reconnect->isWaiting()) {
+        Reconnect->stop();
+        AddMessage(PortMessages::stoppedWaiting());
     }
-    resetControls();
+    m_reRegisterIdentifier.clear();
+    ProbeTimer->stop();
+    if (ComPort->Connected()) {
+        try {
+            ComPort->SetDTR(false);
+            ComPort->SetRTS(false);
+        } catch (const EComPort &error) {
+            // A vanished port must not leave Connect disabled for good.
+            resetSessionControls();
+            if (!serial::isDeviceLoss(error.code()))
+                throw;
+            // The user is done with it: closed quietly, without a box.
+            m_portLost = true;
+            stopPortActivity();
+            ComPort->Close();
+            AddMessage(PortMessages::connectionLost(
+                m_connectedPath, QString::fromLocal8Bit(std::strerror(error.code()))));
+        }
+    }
+    resetSessionControls();
 }
 
 void TForm1::CheckBoxRecClick()

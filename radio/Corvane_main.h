@@ -1,15 +1,23 @@
 #pragma once
 
+#include "radio/LineSettings.h"
+
 #include <QByteArray>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
+class LineStatusStrip;
+class PortSelector;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class QTimer;
+class ReconnectWatch;
+class EComPort;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -68,6 +76,16 @@ public:
     QPushButton *Button2 = nullptr;
     QPlainTextEdit *MessagesPad_Memo = nullptr;
     QPlainTextEdit *CommandLogger_Memo = nullptr;
+    // Below the buttons: any AT command, with its own history.
+    QWidget *CommandPanel = nullptr;
+    QLabel *CommandLabel = nullptr;
+    THistComboBox *CommandLine_Edit = nullptr;
+    // The status bar: the line settings, Reconnect and the modem lines.
+    QWidget *PortStatusBar = nullptr;
+    QLabel *LineLabel = nullptr;
+    QPushButton *LineButton = nullptr;
+    QCheckBox *ReconnectCheckBox = nullptr;
+    LineStatusStrip *LineStatus = nullptr;
 
     // Non-visual components.
     TComPort *ComPort = nullptr;
@@ -76,6 +94,9 @@ public:
     TTimer *DelayTimer = nullptr;
     TSaveDialog *sd = nullptr;
     TFormEnh *FormEnh1 = nullptr;
+    PortSelector *PortList = nullptr;
+    ReconnectWatch *Reconnect = nullptr;
+    QTimer *ProbeTimer = nullptr;
 
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
@@ -112,6 +133,18 @@ public:
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
 
+    // The port beyond the dialogue with the radio (MainWindowPort.cpp).
+    static constexpr int SilentProbeSeconds = 3;
+    LineSettings Line;
+    void LineButtonClick();
+    void CommandLineEnter();
+    // True while a sent message waits for its answer.
+    bool messageAwaitingAnswer() const;
+    // The command line takes commands in the ready and registered states.
+    bool commandLineAllowed() const;
+    // Runs a handler; a port that vanished under it is reported once.
+    void runGuarded(const std::function<void()> &handler);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -122,4 +155,27 @@ private:
     void stopSeries();
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
+
+    void buildPortControls();
+    void setUpPortHandling();
+    QString settingsPath() const;
+    // Opens the device at `path` with the line settings; 0 or the errno
+    // value of the failure, after which nothing polls the closed port.
+    int openPort(const QString &path);
+    void stopPortActivity();
+    void startProbe();
+    void showOpenError(const QString &path, int error);
+    bool handlePortError(const EComPort &error);
+    void portLost(const EComPort &error);
+    bool reopenLostPort(const QString &device);
+    void resetSessionControls();
+    void afterHandler();
+    void showModemLines();
+
+    bool m_portLost = false;
+    QString m_connectedPath;
+    // The protocol identifier of the last registration asked for.
+    QString m_registrationIdentifier;
+    // Set while a reconnected radio is to be registered again.
+    QString m_reRegisterIdentifier;
 };

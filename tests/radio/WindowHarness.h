@@ -2,7 +2,9 @@
 
 // A main window wired to a scriptable line, for the window tests.
 #include "radio/Corvane_main.h"
+#include "radio/LineDialog.h"
 #include "radio/ModalBox.h"
+#include "radio/PortSelector.h"
 #include "radio/SaveDialog.h"
 #include "serial/DeviceRegistry.h"
 #include "serial/TestDevice.h"
@@ -13,6 +15,29 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
+
+// Ports that the system does not have: a test sets them and bumps the stamp.
+struct FakePorts
+{
+    QList<serial::PortInfo> ports;
+    quint64 stamp = 1;
+    int listings = 0;
+};
+
+class FakePortEnumerator : public serial::PortEnumerator
+{
+public:
+    explicit FakePortEnumerator(std::shared_ptr<FakePorts> ports) : m_ports(std::move(ports)) {}
+    quint64 changeStamp() const override { return m_ports->stamp; }
+    QList<serial::PortInfo> ports() const override
+    {
+        ++m_ports->listings;
+        return m_ports->ports;
+    }
+
+private:
+    std::shared_ptr<FakePorts> m_ports;
+};
 
 class WindowHarness : public ::testing::Test
 {
@@ -25,6 +50,9 @@ protected:
         line = std::make_shared<serial::TestLine>();
         line->setCts(true);
         serial::registerDevice(deviceName, serial::TestDevice::factory(line));
+        // The machine's own ports stay out of the window tests.
+        setPortEnumeratorFactory(
+            [ports = fakePorts] { return std::make_unique<FakePortEnumerator>(ports); });
         setModalBoxHandler([this](const ModalBoxRequest &request) {
             boxes.append(request);
             return 0;
@@ -37,6 +65,8 @@ protected:
     {
         form.reset();
         setModalBoxHandler({});
+        setPortEnumeratorFactory({});
+        LineDialog::setHandler({});
         TSaveDialog::setHandler({});
         serial::unregisterDevice(deviceName);
     }
@@ -71,6 +101,7 @@ protected:
     static QStringList lines(const QPlainTextEdit *pane) { return pane->toPlainText().split('\n'); }
 
     QTemporaryDir settingsDir;
+    std::shared_ptr<FakePorts> fakePorts = std::make_shared<FakePorts>();
     std::shared_ptr<serial::TestLine> line;
     std::unique_ptr<TForm1> form;
     QList<ModalBoxRequest> boxes;
