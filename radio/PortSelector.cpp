@@ -67,6 +67,8 @@ void PortSelector::rebuild()
     m_combo->clear();
     for (const PortEntry &entry : m_entries)
         m_combo->addItem(entry.text);
+    // The open list shows whole entries, however narrow the selector.
+    m_combo->view()->setMinimumWidth(m_combo->view()->sizeHintForColumn(0) + 24);
     m_combo->setEditText(text);
 }
 
