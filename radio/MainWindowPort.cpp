@@ -8,6 +8,7 @@
 #include "formstate/ProfileFile.h"
 #include "formstate/SettingsLocation.h"
 #include "radio/Application.h"
+#include "radio/CommandLine.h"
 #include "radio/LineDialog.h"
 #include "radio/LineStatusStrip.h"
 #include "radio/ModalBox.h"
@@ -216,11 +217,11 @@ void TForm1::CommandLineEnter()
 {
     if (!commandLineAllowed())
         return;
-    CommandLine_Edit->AddTextToHistory();
-    const QByteArray command = CommandLine_Edit->currentText().trimmed().toLatin1();
+    const QByteArray command = typedCommand(CommandLine_Edit->currentText());
     if (command.isEmpty())
         return;
-    if (!SendCommand(command + '\r'))
+    CommandLine_Edit->AddTextToHistory();
+    if (!SendCommand(command))
         AddMessage(PortMessages::commandNotSent());
     CommandLine_Edit->setEditText(QString());
 }

@@ -66,11 +66,14 @@ OpenFailure diagnoseOpenFailure(const QString &path, int error)
     {
     };
     const bool exists = ::stat(QFile::encodeName(path).constData(), &info) == 0;
-    if (!exists || error == ENOENT || error == ENODEV || error == ENXIO) {
+    // A path with nothing behind it is missing whatever the open said; a
+    // name that is no path (a registered device) is judged by the error.
+    if (error == ENOENT || error == ENODEV || error == ENXIO ||
+        (!exists && path.startsWith(QLatin1Char('/')))) {
         failure.reason = OpenFailure::Reason::Missing;
     } else if (error == EACCES || error == EPERM) {
         failure.reason = OpenFailure::Reason::PermissionDenied;
-        failure.group = groupName(info.st_gid);
+        failure.group = exists ? groupName(info.st_gid) : QString();
     } else if (error == EBUSY || error == EWOULDBLOCK) {
         failure.reason = OpenFailure::Reason::InUse;
         findHolder(path, failure);

@@ -1,4 +1,5 @@
 #include "radio/PortMessages.h"
+#include "radio/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -49,4 +50,14 @@ TEST(PortMessagesTest, MessageWindowLinesSayEachStep)
     EXPECT_TRUE(silent.startsWith(": No answer from the radio 3 s after Connect."));
     for (const char *advice : {"cable", "baud rate", "38400 8N1", "switched on"})
         EXPECT_TRUE(silent.contains(advice)) << advice;
+}
+
+TEST(PortMessagesTest, TypedCommandIsOneLineOfPrintableLatin1)
+{
+    EXPECT_EQ(typedCommand("AT+CSQ?"), QByteArray("AT+CSQ?\r"));
+    EXPECT_EQ(typedCommand("  AT+CREG? \t"), QByteArray("AT+CREG?\r"));
+    EXPECT_EQ(typedCommand("AT+X\r\nAT+Y\x1a"), QByteArray("AT+XAT+Y\r"));
+    EXPECT_EQ(typedCommand(QString::fromUtf8("AT\u00e9\u20ac")), QByteArray("AT\xe9\r"));
+    EXPECT_TRUE(typedCommand("").isEmpty());
+    EXPECT_TRUE(typedCommand(" \x01 ").isEmpty());
 }

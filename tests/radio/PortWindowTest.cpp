@@ -251,6 +251,7 @@ TEST_F(PortWindowTest, FailedOpenOfTheDeviceItselfStopsThePollOfTheEarlierConnec
     line->failNext(serial::TestLine::Op::Open, EBUSY);
     form->ConnectButton->click();
     ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().detail, "TESTLINE is in use by another program.");
     EXPECT_FALSE(form->DataTimer->Enabled());
     EXPECT_FALSE(form->ComPort->Connected());
 }

@@ -21,6 +21,13 @@ TEST(OpenFailureTest, AbsentDeviceIsMissingWhateverTheError)
     }
 }
 
+TEST(OpenFailureTest, NameThatIsNoPathIsJudgedByTheError)
+{
+    EXPECT_EQ(serial::diagnoseOpenFailure("SIM", EBUSY).reason, OpenFailure::Reason::InUse);
+    EXPECT_EQ(serial::diagnoseOpenFailure("SIM", ENODEV).reason, OpenFailure::Reason::Missing);
+    EXPECT_EQ(serial::diagnoseOpenFailure("SIM", EINVAL).reason, OpenFailure::Reason::Other);
+}
+
 TEST(OpenFailureTest, RefusedDeviceNamesItsOwningGroup)
 {
     struct stat info
