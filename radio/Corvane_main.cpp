@@ -6,6 +6,7 @@
 #include "formstate/ProfileFile.h"
 #include "radio/ActivityLog.h"
 #include "radio/Application.h"
+#include "radio/Indication.h"
 #include "radio/ModalBox.h"
 #include "radio/PortMessages.h"
 #include "radio/PortSelector.h"
@@ -20,18 +21,27 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace {
 const QString stopCaption = QStringLiteral("Stop");
 const QString sendCaption = QStringLiteral("Send");
 constexpr int retryIntervalMs = 100;
 constexpr int maxRetries = 50;
+// A response cut short waits this long for the rest before it goes on as is.
+constexpr qint64 quietLineMs = 1000;
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
 
 void setEnabledAll(std::initializer_list<QWidget *> controls, bool enabled)
 {
@@ -63,6 +73,7 @@ TForm1::~TForm1()
     for (TNotifyEvent *handler : {&ComPort->OnCTS, &ComPort->OnDSR, &ComPort->OnRLSD,
                                   &ComPort->OnRing, &ComPort->OnOpen, &ComPort->OnClose})
         *handler = nullptr;
+    ComPort->OnRxChar = nullptr;
     // Saved while the controls still exist.
     try {
         FormEnh1->FormDestroying();
@@ -89,6 +100,11 @@ void TForm1::buildComponents(const QString &settingsFile)
     // The series timer keeps its period to the millisecond.
     DelayTimer = new TTimer(this, Qt::PreciseTimer);
     DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
+
+    m_reportPause = new QTimer(this);
+    m_reportPause->setSingleShot(true);
+    m_reportPause->setTimerType(Qt::PreciseTimer);
+    m_reportPause->setInterval(SdsCodec::PauseBetweenReportsMs);
 
     sd = new TSaveDialog(this);
     sd->setObjectName(QStringLiteral("sd"));
@@ -125,6 +141,18 @@ void TForm1::connectHandlers()
     CTS->OnTimer = guarded(&TForm1::CTSTimer);
     DataTimer->OnTimer = guarded(&TForm1::DataTimerTimer);
     DelayTimer->OnTimer = guarded(&TForm1::DelayTimerTimer);
+    connect(m_reportPause, &QTimer::timeout, this, guarded(&TForm1::endReportPause));
+    // Bytes are read as they arrive; the poll timer is the safety net.
+    ComPort->OnRxChar = [this](QObject *, int) {
+        try {
+            readArrivedBytes();
+        } catch (const EComPort &) {
+            // A failing port is reported once, by the poll timer.
+            return;
+        }
+        handleQueuedResponses();
+        afterHandler();
+    };
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -146,6 +174,7 @@ void TForm1::AddMessage(const QByteArray &text)
 void TForm1::FormCreate()
 {
     RxBuffer.clear();
+    m_responseQueue.clear();
     setEnabledAll({ConnectButton}, true);
     setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
                    ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, RepititionsEdit, DelayEdit},
@@ -175,15 +204,29 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state)
 {
     const bool sent = SendCommand(command);
     RadioState = state;
-    if (!sent) {
-        // Held for the retry timer until the radio raises CTS.
-        PendingCommand = command;
-        StartRetry(state);
+    if (sent) {
+        if (state == rsSending)
+            messageWritten();
+        return;
     }
+    // Held for the retry timer until the radio raises CTS.
+    PendingCommand = command;
+    m_pendingIsMessage = state == rsSending;
+    StartRetry(state);
+}
+
+void TForm1::messageWritten()
+{
+    ++m_messagesAwaitingAnswer;
+    RadioState = rsSending;
 }
 
 void TForm1::CTSTimer()
 {
+    if (reportPauseActive()) {
+        m_retryTickDeferred = true;
+        return;
+    }
     ++RetryCount;
     bool sent = false;
     try {
@@ -195,6 +238,8 @@ void TForm1::CTSTimer()
     }
     if (sent) {
         CTS->setEnabled(false);
+        if (m_pendingIsMessage)
+            messageWritten();
     } else if (RetryCount >= maxRetries) {
         CTS->setEnabled(false);
         showAbortBox(this, QStringLiteral("Timeout waiting for ready signal from radio.\r\n"
@@ -202,10 +247,22 @@ void TForm1::CTSTimer()
     }
 }
 
+void TForm1::forgetEarlierAnswers()
+{
+    // Answers of the earlier connection are not waited for any more; bytes
+    // still held from it are logged, not lost.
+    m_messagesAwaitingAnswer = 0;
+    cancelReportPause();
+    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+        logAndQueue(*rest);
+    m_responseQueue.clear();
+}
+
 void TForm1::ConnectButtonClick()
 {
     MessageReference = 0;
     ReportRequestFlags = 0;
+    forgetEarlierAnswers();
     // A Connect of the user's own ends a wait for a vanished device.
     if (Reconnect->isWaiting()) {
         Reconnect->stop();
@@ -271,6 +328,10 @@ void TForm1::SendButtonClick()
 
 void TForm1::DelayTimerTimer()
 {
+    if (reportPauseActive()) {
+        m_seriesTickDeferred = true;
+        return;
+    }
     try {
         ComposeAndSendTextMessage();
     } catch (...) {
@@ -331,26 +392,53 @@ void TForm1::CheckBoxConClick()
 void TForm1::DataTimerTimer()
 {
     try {
-        if (ComPort->InputCount() > 0) {
-            QByteArray received;
-            const int count = ComPort->ReadStr(received, ComPort->InputCount(), true);
-            // Only the bytes actually read belong to the chunk.
-            if (count > 0)
-                RxBuffer += received.left(count);
-            return;
-        }
+        readArrivedBytes();
     } catch (...) {
         // A vanished port is reported once; the next Connect polls again.
         DataTimer->setEnabled(false);
         throw;
     }
-    if (RxBuffer.isEmpty())
+    // A response cut short, or junk with no line end, goes on once the
+    // line has been quiet for a while.
+    if (!RxBuffer.isEmpty() && nowMs() - RxBuffer.lastReadAtMs() >= quietLineMs) {
+        if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+            logAndQueue(*rest);
+    }
+    handleQueuedResponses();
+}
+
+void TForm1::readArrivedBytes()
+{
+    if (!ComPort->Connected())
         return;
-    const QByteArray chunk = RxBuffer;
-    appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " ms:" + chunk);
-    DispatchResponse(chunk);
-    RxBuffer.clear();
-    HandleReceivedChunk(chunk);
+    const int waiting = ComPort->InputCount();
+    if (waiting <= 0)
+        return;
+    QByteArray received;
+    const int count = ComPort->ReadStr(received, waiting, true);
+    // Only the bytes actually read belong to the stream.
+    if (count <= 0)
+        return;
+    for (const FramedResponse &response : RxBuffer.feed(received.left(count), nowMs()))
+        logAndQueue(response);
+}
+
+void TForm1::logAndQueue(const FramedResponse &response)
+{
+    const QTime readAt = QDateTime::fromMSecsSinceEpoch(response.readAtMs).time();
+    appendLogEntry(CommandLogger_Memo,
+                   formatTimeStamp(readAt).toLatin1() + " ms:" + response.bytes);
+    m_responseQueue.append(response.bytes);
+}
+
+void TForm1::handleQueuedResponses()
+{
+    while (!m_responseQueue.isEmpty() && !reportPauseActive()) {
+        // Taken off first: a response that raises an error is not handled twice.
+        const QByteArray response = m_responseQueue.takeFirst();
+        DispatchResponse(response);
+        HandleReceivedChunk(response);
+    }
 }
 
 void TForm1::DispatchResponse(const QByteArray &Chunk)
@@ -362,41 +450,92 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
             EnableAfterProbe();
             RadioState = rsReady;
         }
-        break;
+        return;
     case rsRegistering:
         if (ResponseScan::isRegistrationAnswer(Chunk)) {
             AddMessage(": Registration successful.");
             EnableAfterRegistration();
             RadioState = rsRegistered;
         }
-        break;
-    case rsSending: {
-        const ResponseScan::SendingScan scan = ResponseScan::scanSendingResponse(Chunk);
-        for (const QByteArray &line : scan.lines)
-            AddMessage(line);
-        if (scan.completed)
-            RadioState = rsRegistered;
-        break;
-    }
+        return;
     default:
         break;
     }
+    if (m_messagesAwaitingAnswer == 0 && RadioState != rsSending)
+        return;
+    const ResponseScan::SendingAnswer answer = ResponseScan::readSendingAnswer(Chunk);
+    if (answer.kind == ResponseScan::SendingAnswer::Kind::None)
+        return;
+    AddMessage(answer.line);
+    // The radio answers messages in the order they were written.
+    if (m_messagesAwaitingAnswer > 0)
+        --m_messagesAwaitingAnswer;
+    // A refusal leaves the link in the sending state.
+    if (answer.kind == ResponseScan::SendingAnswer::Kind::Completed &&
+        m_messagesAwaitingAnswer == 0)
+        RadioState = rsRegistered;
 }
 
 void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
 {
-    const SdsCodec::ReceivedChunk received = SdsCodec::parseReceivedChunk(Chunk);
-    if (!received.isIndication)
+    const Indication::Reading reading = Indication::read(Chunk);
+    switch (reading.kind) {
+    case Indication::Kind::None:
         return;
-    AddMessage(SdsCodec::receivedLine(received.callingIssi, received.messageOctets));
-    const QList<QByteArray> reports = SdsCodec::reportCommands(received);
-    for (int i = 0; i < reports.size(); ++i) {
-        // The pause holds the window thread, as the radio expects.
-        if (i > 0)
-            QThread::msleep(SdsCodec::PauseBetweenReportsMs);
-        // A report that finds the radio not ready is dropped.
-        SendCommand(reports.at(i));
+    case Indication::Kind::Malformed:
+        AddMessage(Indication::malformedLine());
+        return;
+    case Indication::Kind::Report:
+        AddMessage(Indication::reportLine(reading.deliveryStatus));
+        return;
+    case Indication::Kind::Message:
+        AddMessage(
+            SdsCodec::receivedLine(reading.message.callingIssi, reading.message.messageOctets));
+        sendReports(SdsCodec::reportCommands(reading.message));
+        return;
     }
+}
+
+void TForm1::sendReports(const QList<QByteArray> &reports)
+{
+    if (reports.isEmpty())
+        return;
+    // A report that finds the radio not ready is dropped.
+    SendCommand(reports.first());
+    if (reports.size() < 2)
+        return;
+    // The radio expects a pause before the second report. The window stays
+    // live meanwhile; responses, the series and retries wait for its end.
+    m_reportAfterPause = reports.at(1);
+    m_reportPause->start();
+}
+
+bool TForm1::reportPauseActive() const
+{
+    return m_reportPause->isActive();
+}
+
+void TForm1::endReportPause()
+{
+    const QByteArray report = m_reportAfterPause;
+    m_reportAfterPause.clear();
+    const bool seriesTick = std::exchange(m_seriesTickDeferred, false);
+    const bool retryTick = std::exchange(m_retryTickDeferred, false);
+    if (ComPort->Connected())
+        SendCommand(report);
+    if (retryTick)
+        CTSTimer();
+    if (seriesTick)
+        DelayTimerTimer();
+    handleQueuedResponses();
+}
+
+void TForm1::cancelReportPause()
+{
+    m_reportPause->stop();
+    m_reportAfterPause.clear();
+    m_seriesTickDeferred = false;
+    m_retryTickDeferred = false;
 }
 
 void TForm1::EnableAfterProbe()

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "radio/LineSettings.h"
+#include "radio/PeiDialect.h"
+#include "radio/ResponseFramer.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -100,7 +103,8 @@ public:
 
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
-    QByteArray RxBuffer;
+    // Bytes received from the port and not yet handed on as a response.
+    ResponseFramer RxBuffer{m_dialect};
     QByteArray PendingCommand;
     int RetryCount = 0;
     int RepeatsLeft = 0;
@@ -138,17 +142,22 @@ public:
     LineSettings Line;
     void LineButtonClick();
     void CommandLineEnter();
-    // True while a sent message waits for its answer.
-    bool messageAwaitingAnswer() const;
     // The command line takes commands in the ready and registered states.
     bool commandLineAllowed() const;
     // Runs a handler; a port that vanished under it is reported once.
     void runGuarded(const std::function<void()> &handler);
+    // Messages written to the radio that still wait for its answer.
+    int messagesAwaitingAnswer() const { return m_messagesAwaitingAnswer; }
+    // True during the pause between the two reports answering one message.
+    bool reportPauseActive() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Declared before RxBuffer, which reads responses in its terms.
+    CmtDialect m_dialect;
+
     void buildControls();
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
@@ -178,4 +187,26 @@ private:
     QString m_registrationIdentifier;
     // Set while a reconnected radio is to be registered again.
     QString m_reRegisterIdentifier;
+    void messageWritten();
+    void forgetEarlierAnswers();
+    // Reads what the port holds and frames it; complete responses are logged
+    // with the time of their last byte and queued for handling.
+    void readArrivedBytes();
+    void logAndQueue(const FramedResponse &response);
+    // Hands queued responses to the dispatcher and the indication handling,
+    // unless the pause between two reports holds them back.
+    void handleQueuedResponses();
+    void sendReports(const QList<QByteArray> &reports);
+    void endReportPause();
+    void cancelReportPause();
+
+    int m_messagesAwaitingAnswer = 0;
+    // The pending command of the retry timer is a text message.
+    bool m_pendingIsMessage = false;
+    QList<QByteArray> m_responseQueue;
+    QTimer *m_reportPause = nullptr;
+    QByteArray m_reportAfterPause;
+    // Timer ticks that fell due during the pause, run when it ends.
+    bool m_seriesTickDeferred = false;
+    bool m_retryTickDeferred = false;
 };

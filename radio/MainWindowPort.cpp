@@ -201,16 +201,11 @@ void TForm1::afterHandler()
     }
 }
 
-bool TForm1::messageAwaitingAnswer() const
-{
-    return RadioState == rsSending;
-}
-
 bool TForm1::commandLineAllowed() const
 {
     // The Disconnect button is on from a successful probe until Disconnect.
     return ComPort->Connected() && !m_portLost && DisconnectButton->isEnabled() &&
-           (RadioState == rsReady || RadioState == rsRegistered) && !messageAwaitingAnswer();
+           (RadioState == rsReady || RadioState == rsRegistered) && messagesAwaitingAnswer() == 0;
 }
 
 void TForm1::CommandLineEnter()
@@ -243,6 +238,7 @@ void TForm1::stopPortActivity()
     CTS->setEnabled(false);
     stopSeries();
     ProbeTimer->stop();
+    cancelReportPause();
 }
 
 int TForm1::openPort(const QString &path)
@@ -309,6 +305,7 @@ void TForm1::portLost(const EComPort &error)
     m_portLost = true;
     const bool wasRegistered = RadioState == rsRegistered || RadioState == rsSending;
     stopPortActivity();
+    forgetEarlierAnswers();
     try {
         ComPort->Close();
     } catch (const EComPort &) {

@@ -177,10 +177,28 @@ QByteArray receivedLine(const QByteArray &callingIssi, const QByteArray &message
     return ": Message received from " + callingIssi + ": " + message;
 }
 
+bool isIndication(const QByteArray &chunk)
+{
+    return chunk.startsWith("\r\n+CMT");
+}
+
+QByteArray callingIssiOf(const QByteArray &chunk)
+{
+    qsizetype issiEnd = 0;
+    return fieldUntil(chunk, 8, QByteArrayLiteral(","), &issiEnd);
+}
+
+QByteArray userDataOctetText(const QByteArray &chunk, const ReceivedChunk &received, int index)
+{
+    if (received.userDataStart < 0)
+        return QByteArray();
+    return fixedField(chunk, received.userDataStart + 2 * qsizetype(index), 2);
+}
+
 ReceivedChunk parseReceivedChunk(const QByteArray &chunk)
 {
     ReceivedChunk received;
-    if (!chunk.startsWith("\r\n+CMT"))
+    if (!isIndication(chunk))
         return received;
     received.isIndication = true;
 
@@ -191,6 +209,7 @@ ReceivedChunk parseReceivedChunk(const QByteArray &chunk)
     const QByteArray lengthText =
         fieldUntil(chunk, issiEnd + 3, QByteArrayLiteral("\r,"), &lengthEnd);
     const qint64 octetCount = StrToInt(lengthText) / 8;
+    received.userDataStart = lengthEnd + 2;
 
     received.protocolIdText = fixedField(chunk, lengthEnd + 2, 2);
     received.typeText = fixedField(chunk, lengthEnd + 4, 2);

@@ -66,7 +66,18 @@ struct ReceivedChunk
     QByteArray referenceText;
     ReportKind reportKind = ReportKind::None;
     QByteArray messageOctets;
+    // Where the user data's hex begins in the chunk (-1: not an indication).
+    qsizetype userDataStart = -1;
 };
+
+// True when the chunk begins with "\r\n+CMT", as every indication does.
+bool isIndication(const QByteArray &chunk);
+// The calling ISSI field of an indication, as received: everything up to the
+// first ",".
+QByteArray callingIssiOf(const QByteArray &chunk);
+// The two hex characters of user data octet `index` (0 is the protocol
+// identifier), as received; shorter or empty where the chunk ends.
+QByteArray userDataOctetText(const QByteArray &chunk, const ReceivedChunk &received, int index);
 
 // Reads the first "+CMT" indication at the front of a chunk. Throws
 // EConvertError when its length text is not an integer.
