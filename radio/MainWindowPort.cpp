@@ -315,7 +315,9 @@ void TForm1::portLost(const EComPort &error)
     resetSessionControls();
     if (ReconnectCheckBox->isChecked()) {
         m_reRegisterIdentifier = wasRegistered ? m_registrationIdentifier : QString();
-        Reconnect->start(m_connectedPath, PortList->byIdLinkFor(m_connectedPath));
+        // COM1..COM4 are watched as the devices they name.
+        const QString device = ComPort->DeviceName();
+        Reconnect->start(device, PortList->byIdLinkFor(device));
         AddMessage(PortMessages::waitingForDevice(m_connectedPath));
         // Disconnect ends the wait.
         DisconnectButton->setEnabled(true);
