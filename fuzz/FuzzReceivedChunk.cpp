@@ -2,7 +2,7 @@
 // the response framer, the dispatcher and the indication handling behind it,
 // in every state of the dialogue. Whatever arrives, every byte reaches the
 // PEI logger and the window writes nothing but well-formed reports.
-#include "radio/ConvertError.h"
+#include "controls/IntegerConversionError.h"
 #include "radio/Corvane_main.h"
 #include "radio/ModalBox.h"
 #include "radio/ResponseFramer.h"
@@ -70,7 +70,7 @@ void feed(Fixture &f, const QByteArray &bytes)
     f.line->pushInput(bytes);
     try {
         f.form->DataTimerTimer();
-    } catch (const EConvertError &) {
+    } catch (const IntegerConversionError &) {
         // A length that is not a number: the error box the user sees.
     }
 }
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         try {
             f.form->DispatchResponse(rest->bytes);
             f.form->HandleReceivedChunk(rest->bytes);
-        } catch (const EConvertError &) {
+        } catch (const IntegerConversionError &) {
         }
     }
     const QByteArray written = f.line->takeOutput();

@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -57,7 +58,7 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
     buildControls();
     buildPortControls();
     // The windowing system places the main window; only its size comes back.
-    setProperty(formstate::PositionProperty, QStringLiteral("poDefaultPosOnly"));
+    formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
     buildComponents(settingsFile);
     connectHandlers();
     // The stored field values and placement come back before FormCreate.
@@ -73,12 +74,19 @@ TForm1::~TForm1()
     for (TNotifyEvent *handler : {&ComPort->OnCTS, &ComPort->OnDSR, &ComPort->OnRLSD,
                                   &ComPort->OnRing, &ComPort->OnOpen, &ComPort->OnClose})
         *handler = nullptr;
-    ComPort->OnRxChar = nullptr;
     // Saved while the controls still exist.
     try {
         FormEnh1->FormDestroying();
     } catch (const std::exception &e) {
         TApplication::ShowException(QString::fromLatin1(e.what()));
+    }
+    // Closing lets the event thread deliver what it holds; the handlers must
+    // not outlive the panes they write to.
+    ComPort->OnRxChar = nullptr;
+    try {
+        ComPort->Close();
+    } catch (const std::exception &) {
+        // A port that fails while closing is closed all the same.
     }
 }
 
@@ -217,8 +225,18 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state)
 
 void TForm1::messageWritten()
 {
-    ++m_messagesAwaitingAnswer;
+    awaitAnswer(AnswerFor::Message);
     RadioState = rsSending;
+}
+
+void TForm1::awaitAnswer(AnswerFor what)
+{
+    m_awaitingAnswer.push_back(what);
+}
+
+int TForm1::messagesAwaitingAnswer() const
+{
+    return int(std::count(m_awaitingAnswer.begin(), m_awaitingAnswer.end(), AnswerFor::Message));
 }
 
 void TForm1::CTSTimer()
@@ -251,7 +269,7 @@ void TForm1::forgetEarlierAnswers()
 {
     // Answers of the earlier connection are not waited for any more; bytes
     // still held from it are logged, not lost.
-    m_messagesAwaitingAnswer = 0;
+    m_awaitingAnswer.clear();
     cancelReportPause();
     if (const std::optional<FramedResponse> rest = RxBuffer.flush())
         logAndQueue(*rest);
@@ -449,30 +467,40 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
             AddMessage(": Connection to radio successful. Radio supports AT commands.");
             EnableAfterProbe();
             RadioState = rsReady;
+            return;
         }
-        return;
+        break;
     case rsRegistering:
         if (ResponseScan::isRegistrationAnswer(Chunk)) {
             AddMessage(": Registration successful.");
             EnableAfterRegistration();
             RadioState = rsRegistered;
+            return;
         }
-        return;
+        break;
     default:
         break;
     }
-    if (m_messagesAwaitingAnswer == 0 && RadioState != rsSending)
-        return;
     const ResponseScan::SendingAnswer answer = ResponseScan::readSendingAnswer(Chunk);
-    if (answer.kind == ResponseScan::SendingAnswer::Kind::None)
+    const bool answersMessage = answer.kind != ResponseScan::SendingAnswer::Kind::None;
+    // The radio answers commands in the order they were written: the oldest
+    // waiting one owns this answer. A typed command takes any final answer.
+    if (!m_awaitingAnswer.empty()) {
+        const AnswerFor owner = m_awaitingAnswer.front();
+        if (owner == AnswerFor::Command ? !ResponseScan::endsWithFinalResult(Chunk)
+                                        : !answersMessage)
+            return;
+        m_awaitingAnswer.pop_front();
+        // The answer to a report or a typed command is only logged.
+        if (owner != AnswerFor::Message)
+            return;
+    } else if (RadioState != rsSending || !answersMessage) {
         return;
+    }
     AddMessage(answer.line);
-    // The radio answers messages in the order they were written.
-    if (m_messagesAwaitingAnswer > 0)
-        --m_messagesAwaitingAnswer;
     // A refusal leaves the link in the sending state.
     if (answer.kind == ResponseScan::SendingAnswer::Kind::Completed &&
-        m_messagesAwaitingAnswer == 0)
+        messagesAwaitingAnswer() == 0)
         RadioState = rsRegistered;
 }
 
@@ -496,12 +524,18 @@ void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
     }
 }
 
+void TForm1::sendReport(const QByteArray &report)
+{
+    // A report that finds the radio not ready is dropped.
+    if (SendCommand(report))
+        awaitAnswer(AnswerFor::Report);
+}
+
 void TForm1::sendReports(const QList<QByteArray> &reports)
 {
     if (reports.isEmpty())
         return;
-    // A report that finds the radio not ready is dropped.
-    SendCommand(reports.first());
+    sendReport(reports.first());
     if (reports.size() < 2)
         return;
     // The radio expects a pause before the second report. The window stays
@@ -522,7 +556,7 @@ void TForm1::endReportPause()
     const bool seriesTick = std::exchange(m_seriesTickDeferred, false);
     const bool retryTick = std::exchange(m_retryTickDeferred, false);
     if (ComPort->Connected())
-        SendCommand(report);
+        sendReport(report);
     if (retryTick)
         CTSTimer();
     if (seriesTick)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 class LineStatusStrip;
@@ -146,8 +147,12 @@ public:
     bool commandLineAllowed() const;
     // Runs a handler; a port that vanished under it is reported once.
     void runGuarded(const std::function<void()> &handler);
+    // What a written command that waits for the radio's final answer was.
+    enum class AnswerFor { Message, Report, Command };
+    // Notes a command just written; the radio answers them in this order.
+    void awaitAnswer(AnswerFor what);
     // Messages written to the radio that still wait for its answer.
-    int messagesAwaitingAnswer() const { return m_messagesAwaitingAnswer; }
+    int messagesAwaitingAnswer() const;
     // True during the pause between the two reports answering one message.
     bool reportPauseActive() const;
 
@@ -196,11 +201,13 @@ private:
     // Hands queued responses to the dispatcher and the indication handling,
     // unless the pause between two reports holds them back.
     void handleQueuedResponses();
+    void sendReport(const QByteArray &report);
     void sendReports(const QList<QByteArray> &reports);
     void endReportPause();
     void cancelReportPause();
 
-    int m_messagesAwaitingAnswer = 0;
+    // Written commands that wait for their final answer, oldest first.
+    std::deque<AnswerFor> m_awaitingAnswer;
     // The pending command of the retry timer is a text message.
     bool m_pendingIsMessage = false;
     QList<QByteArray> m_responseQueue;

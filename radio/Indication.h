@@ -33,7 +33,7 @@ struct Reading
 // 1 to 8 decimal digits, at most 16777215: an ISSI is 24 bits.
 bool isValidIssi(const QByteArray &text);
 
-// Reads one response. Throws EConvertError, as the codec does, when a
+// Reads one response. Throws IntegerConversionError, as the codec does, when a
 // "+CMT" indication with a valid caller has a length that is not an integer.
 Reading read(const QByteArray &response);
 

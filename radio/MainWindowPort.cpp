@@ -216,7 +216,10 @@ void TForm1::CommandLineEnter()
     if (command.isEmpty())
         return;
     CommandLine_Edit->AddTextToHistory();
-    if (!SendCommand(command))
+    // Its answer, up to the final result, belongs to it and not to a message.
+    if (SendCommand(command))
+        awaitAnswer(AnswerFor::Command);
+    else
         AddMessage(PortMessages::commandNotSent());
     CommandLine_Edit->setEditText(QString());
 }

@@ -1,16 +1,11 @@
 #include "radio/ResponseFramer.h"
 
 #include "radio/PeiDialect.h"
+#include "radio/ResponseScan.h"
 
 #include <algorithm>
 
 namespace {
-
-bool isFinalResult(const QByteArray &text)
-{
-    return text == "OK" || text == "ERROR" || text.startsWith("+CME ERROR:") ||
-           text.startsWith("+CMS ERROR:");
-}
 
 // The leading "\r\n" pairs of a line.
 qsizetype prefixLength(const QByteArray &buffer, qsizetype from, qsizetype end)
@@ -97,7 +92,7 @@ void ResponseFramer::takeLine(LineEnd lineEnd, QList<FramedResponse> *out)
     const QByteArray text = lineText(m_buffer, m_lineStart, end);
     const bool hasPrefix = prefixLength(m_buffer, m_lineStart, end) > 0;
     const bool whole = !lineEnd.forced;
-    const bool isFinal = whole && isFinalResult(text);
+    const bool isFinal = whole && ResponseScan::isFinalResultLine(text);
     const bool isHeader = whole && !isFinal && m_dialect.isIndicationHeader(text);
     const bool isAnswerText = whole && !isFinal && !isHeader && m_dialect.isAnswerText(text);
     // Hands on the held lines alone; the line just read then starts at 0.

@@ -20,6 +20,23 @@ QByteArray errorCode(const QByteArray &response, qsizetype codeStart)
 
 } // namespace
 
+bool isFinalResultLine(const QByteArray &text)
+{
+    return text == "OK" || text == "ERROR" || text.startsWith("+CME ERROR:") ||
+           text.startsWith("+CMS ERROR:");
+}
+
+bool endsWithFinalResult(const QByteArray &response)
+{
+    qsizetype end = response.size();
+    while (end > 0 && (response.at(end - 1) == '\r' || response.at(end - 1) == '\n'))
+        --end;
+    qsizetype start = end;
+    while (start > 0 && response.at(start - 1) != '\r' && response.at(start - 1) != '\n')
+        --start;
+    return isFinalResultLine(response.mid(start, end - start));
+}
+
 bool isProbeAnswer(const QByteArray &response)
 {
     return response == ProbeAnswer;

@@ -7,6 +7,13 @@
 // its timestamp) and moves the link state.
 namespace ResponseScan {
 
+// "OK", "ERROR", "+CME ERROR: <code>" or "+CMS ERROR: <code>": a line text
+// (without line ends) that ends the radio's answer to a command.
+bool isFinalResultLine(const QByteArray &text);
+
+// True when the last line of a response is a final result line.
+bool endsWithFinalResult(const QByteArray &response);
+
 // While probing: only the response "\r\nOK\r\n", whole and alone, answers "AT".
 bool isProbeAnswer(const QByteArray &response);
 

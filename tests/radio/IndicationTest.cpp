@@ -1,5 +1,5 @@
 #include "radio/Indication.h"
-#include "radio/ConvertError.h"
+#include "controls/IntegerConversionError.h"
 
 #include <gtest/gtest.h>
 
@@ -187,13 +187,15 @@ TEST(IndicationMessageTest, CutShortMessageAskingForAReportIsMalformed)
 TEST(IndicationMessageTest, LengthThatIsNotAnIntegerThrowsForAValidCaller)
 {
     for (const char *length : {"", "x", "32 "}) {
-        EXPECT_THROW(Indication::read(indication("1234", length, "82060101")), EConvertError)
+        EXPECT_THROW(Indication::read(indication("1234", length, "82060101")),
+                     IntegerConversionError)
             << length;
-        EXPECT_THROW(Indication::read(indication("1234", length, "82100001")), EConvertError)
+        EXPECT_THROW(Indication::read(indication("1234", length, "82100001")),
+                     IntegerConversionError)
             << length;
     }
     // Cut short before its length, as after a quiet line: the error box, as ever.
-    EXPECT_THROW(Indication::read("\r\n+CMT: 1234"), EConvertError);
+    EXPECT_THROW(Indication::read("\r\n+CMT: 1234"), IntegerConversionError);
     // An invalid caller is malformed before its length is read.
     EXPECT_EQ(Indication::read(indication("12a4", "x", "82060101")).kind, Kind::Malformed);
 }

@@ -104,8 +104,8 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
 
     EXPECT_EQ(form->MessagesPad_Memo->property("Tag").toInt(), -1);
     EXPECT_EQ(form->CommandLogger_Memo->property("Tag").toInt(), -1);
-    EXPECT_EQ(paneLines(form->MessagesPad_Memo), QStringList({""}));
-    EXPECT_EQ(paneLines(form->CommandLogger_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->MessagesPad_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->CommandLogger_Memo), QStringList({""}));
 
     EXPECT_EQ(form->DataTimer->Interval(), 200);
     EXPECT_FALSE(form->DataTimer->Enabled());
@@ -275,7 +275,7 @@ TEST_F(MainWindowTest, ProbeIsHeldWhileCtsIsDownAndSentOnceWhenItRises)
     line->setCts(false);
     form->ConnectButtonClick();
     EXPECT_TRUE(line->output().isEmpty());
-    EXPECT_EQ(paneLines(form->CommandLogger_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->CommandLogger_Memo), QStringList({""}));
     EXPECT_TRUE(form->CTS->Enabled());
     EXPECT_EQ(form->CTS->Interval(), 100);
     EXPECT_EQ(form->PendingCommand, QByteArray("AT\r"));
@@ -338,7 +338,7 @@ TEST_F(MainWindowTest, OpenFailureShowsTheBoxAndChangesNothingElse)
     EXPECT_EQ(form->ReportRequestFlags, 0);
     EXPECT_EQ(form->RadioState, 3);
     EXPECT_FALSE(form->DataTimer->Enabled());
-    EXPECT_EQ(paneLines(form->MessagesPad_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->MessagesPad_Memo), QStringList({""}));
     EXPECT_TRUE(form->ConnectButton->isEnabled());
 }
 

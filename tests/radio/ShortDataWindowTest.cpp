@@ -1,7 +1,7 @@
 #include "WindowHarness.h"
 
 #include "controls/Getdata.h"
-#include "radio/ConvertError.h"
+#include "controls/IntegerConversionError.h"
 #include "radio/Timer.h"
 #include "serial/Comms.h"
 
@@ -164,7 +164,7 @@ TEST_F(ShortDataWindowTest, ProtocolIdentifierThatIsNoNumberStopsComposeBeforeAn
     try {
         form->SendButtonClick();
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_EQ(form->Message_Edit->itemText(0), "Hi"); // the history step ran first
@@ -314,7 +314,7 @@ TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn
     try {
         form->DataTimerTimer();
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_TRUE(form->RxBuffer.isEmpty());
@@ -414,6 +414,24 @@ TEST_F(ShortDataWindowTest, PeerMessageDuringASeriesIsShownAndAnsweredNotCounted
     EXPECT_TRUE(messages.filter(": Report received").isEmpty());
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,1,0,32\r82100009\x1a"));
     EXPECT_EQ(form->RadioState, 3);
+}
+
+TEST_F(ShortDataWindowTest, CompletionOfAReportIsNotTakenForTheCompletionOfAMessage)
+{
+    registered("200");
+    // Our report to a peer is written, then our message; the radio answers
+    // both in that order.
+    receive("\r\n+CMT: 5678,0,48\r\n820609014869\r\n");
+    compose("4321", "x");
+    form->SendButtonClick();
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 4) << "the first completion belongs to the report";
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).filter("completed successfully").isEmpty());
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
 }
 
 TEST_F(ShortDataWindowTest, ReportsGiveTheirStatusWhateverTheCallerIssiLengthAndState)
