@@ -114,9 +114,9 @@ struct Session
         form = std::make_unique<TForm1>(settings.filePath("bench.set"));
         form->ComPortComboBox->setEditText(far.path());
         form->ConnectButtonClick();
-        QTest::qWaitFor([&] { return far.readAvailable().contains("AT\r"); }, 5000);
-        writeAll(far.fd(), "\r\nOK\r\n");
-        if (!QTest::qWaitFor([&] { return form->RadioState == rsReady; }, 5000)) {
+        if (!QTest::qWaitFor([&] { return far.readAvailable().contains("AT\r"); }, 5000) ||
+            !writeAll(far.fd(), "\r\nOK\r\n") ||
+            !QTest::qWaitFor([&] { return form->RadioState == rsReady; }, 5000)) {
             std::fprintf(stderr, "the window did not connect\n");
             std::exit(2);
         }
@@ -184,8 +184,11 @@ Latency measureLatency(Reading reading, int samples)
         }
         done = true;
     });
-    QTest::qWaitFor([&] { return done && session.loggedAnswers() >= before + samples; }, 60000);
+    const bool allLogged =
+        QTest::qWaitFor([&] { return done && session.loggedAnswers() >= before + samples; }, 60000);
     writer.join();
+    if (!allLogged)
+        std::fprintf(stderr, "latency: not every answer was logged\n");
 
     std::vector<qint64> delays;
     const QStringList lines = session.form->CommandLogger_Memo->toPlainText().split('\n');
@@ -260,8 +263,9 @@ bool carriesRate(Reading reading, int rate, bool pacedAt9600)
         return int(session.form->MessagesPad_Memo->toPlainText().count(
             QStringLiteral(": Message received from 5678: ")));
     };
-    QTest::qWaitFor([&] { return !feeding && reportsSeen >= count && shown() >= count; },
-                    count * 1000 / rate + 5000);
+    // Whether it came in time is judged from the counts below.
+    (void)QTest::qWaitFor([&] { return !feeding && reportsSeen >= count && shown() >= count; },
+                          count * 1000 / rate + 5000);
     radio.join();
     return reportsSeen == count && shown() == count;
 }
