@@ -39,10 +39,16 @@ PortSelector::PortSelector(QComboBox *combo, std::unique_ptr<serial::PortEnumera
     connect(&m_timer, &QTimer::timeout, this, [this] {
         // The open list is refreshed when it opens, not under the user's pointer.
         if (!m_combo->view()->isVisible())
-            refresh(false);
+            refreshInBackground();
     });
     m_combo->installEventFilter(this);
     followEnabledState();
+}
+
+PortSelector::~PortSelector()
+{
+    if (m_lister.joinable())
+        m_lister.join();
 }
 
 void PortSelector::refresh(bool force)
@@ -50,9 +56,35 @@ void PortSelector::refresh(bool force)
     const quint64 stamp = m_enumerator->changeStamp();
     if (!force && m_listed && stamp == m_stamp)
         return;
+    takeListing(stamp, m_enumerator->ports());
+}
+
+void PortSelector::refreshInBackground()
+{
+    const quint64 stamp = m_enumerator->changeStamp();
+    if (m_listing || (m_listed && stamp == m_stamp))
+        return;
+    if (m_lister.joinable())
+        m_lister.join(); // long done: it reported back before m_listing fell
+    m_listing = true;
+    m_lister = std::thread([this, enumerator = m_enumerator, stamp] {
+        const QList<serial::PortInfo> ports = enumerator->ports();
+        // Delivered in the window thread; dropped if this selector is gone.
+        QMetaObject::invokeMethod(
+            this,
+            [this, stamp, ports] {
+                m_listing = false;
+                takeListing(stamp, ports);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PortSelector::takeListing(quint64 stamp, const QList<serial::PortInfo> &ports)
+{
     m_stamp = stamp;
     m_listed = true;
-    m_ports = m_enumerator->ports();
+    m_ports = ports;
     rebuild();
 }
 

@@ -7,14 +7,17 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class QComboBox;
 
 // Keeps the port selector's list to the ports that exist: listed again when
 // the list opens and, while the selector is enabled (no radio connected),
-// every 2 s when the system's ports may have changed. The edit text is the
-// user's and survives every refresh; picking an entry puts its path there,
-// so what is shown is what Connect opens.
+// every 2 s when the system's ports may have changed. Listing takes tens of
+// ms, so the 2 s look lists in a thread of its own and the window takes the
+// result when it is ready. The edit text is the user's and survives every
+// refresh; picking an entry puts its path there, so what is shown is what
+// Connect opens.
 class PortSelector : public QObject
 {
     Q_OBJECT
@@ -24,10 +27,13 @@ public:
 
     PortSelector(QComboBox *combo, std::unique_ptr<serial::PortEnumerator> enumerator,
                  std::function<bool()> simAvailable, QObject *parent = nullptr);
+    ~PortSelector() override; // waits for a listing under way
 
-    // Lists the ports again if they may have changed since the last look;
-    // with `force` in any case.
+    // Lists the ports again, at once, if they may have changed since the
+    // last look; with `force` in any case.
     void refresh(bool force);
+    // The same in the listing thread; the list changes when it is done.
+    void refreshInBackground();
 
     QString pathForText(const QString &text) const;
     QString byIdLinkFor(const QString &path) const;
@@ -46,9 +52,12 @@ protected:
 private:
     void rebuild();
     void followEnabledState();
+    void takeListing(quint64 stamp, const QList<serial::PortInfo> &ports);
 
     QComboBox *m_combo;
-    std::unique_ptr<serial::PortEnumerator> m_enumerator;
+    std::shared_ptr<serial::PortEnumerator> m_enumerator;
+    std::thread m_lister;
+    bool m_listing = false;
     std::function<bool()> m_simAvailable;
     QTimer m_timer;
     quint64 m_stamp = 0;

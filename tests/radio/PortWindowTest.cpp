@@ -124,28 +124,28 @@ TEST_F(PortWindowTest, ListShowsComPortsThenTheSystemsPortsWithTheirLinksAndFoll
     EXPECT_TRUE(form->PortList->isRefreshing());
 
     // A cable plugged in shows up at the next refresh, within 2 s.
-    fakePorts->ports = {usbPort()};
-    ++fakePorts->stamp;
+    fakePorts->set({usbPort()});
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->ComPortComboBox->count() == 6; }, waitMs));
+    // Listed away from the window thread, which listing would hold up.
+    EXPECT_EQ(fakePorts->listingsOffWindowThread(), 1);
     EXPECT_EQ(items(form->ComPortComboBox).mid(4),
               QStringList({"/dev/ttyUSB0 (FT232R USB UART, FTDI)",
                            "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-if00-port0 (stable name "
                            "of /dev/ttyUSB0)"}));
 
     // Opening the list looks again at once; an unchanged system is not listed again.
-    const int listings = fakePorts->listings;
+    const int listings = fakePorts->listings();
     form->PortList->refresh(false);
-    EXPECT_EQ(fakePorts->listings, listings);
-    fakePorts->ports.clear();
-    ++fakePorts->stamp;
+    form->PortList->refreshInBackground();
+    EXPECT_EQ(fakePorts->listings(), listings);
+    fakePorts->set({});
     form->ComPortComboBox->showPopup();
     EXPECT_EQ(form->ComPortComboBox->count(), 4);
     form->ComPortComboBox->hidePopup();
 
     // The user's text survives every refresh.
     form->ComPortComboBox->setEditText("/dev/ttyACM3");
-    fakePorts->ports = {usbPort()};
-    ++fakePorts->stamp;
+    fakePorts->set({usbPort()});
     form->PortList->refresh(false);
     EXPECT_EQ(form->ComPortComboBox->currentText(), "/dev/ttyACM3");
 }
@@ -161,8 +161,7 @@ TEST_F(PortWindowTest, RefreshStopsWhileARadioIsConnected)
 
 TEST_F(PortWindowTest, PickingAnEntryShowsItsPathAndEnterAddsNothing)
 {
-    fakePorts->ports = {usbPort()};
-    ++fakePorts->stamp;
+    fakePorts->set({usbPort()});
     form->PortList->refresh(false);
     form->ComPortComboBox->setCurrentIndex(4);
     emit form->ComPortComboBox->activated(4);
