@@ -3,7 +3,6 @@
 #include "controls/Getdata.h"
 #include "radio/Corvane_main.h"
 #include "radio/ModalBox.h"
-#include "radio/PortSelection.h"
 #include "radio/SeriesExport.h"
 #include "radio/SeriesStatistics.h"
 #include "serial/Comms.h"
@@ -11,11 +10,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QPushButton>
 #include <QTimer>
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -31,17 +27,6 @@ QByteArray printableLines(const QString &text)
     return bytes;
 }
 
-// Why a device path cannot be used for reading and writing, if the system
-// says so; empty when it can be tried.
-QString accessProblem(const QString &port)
-{
-    if (!port.startsWith(QLatin1Char('/')))
-        return QString();
-    if (::access(QFile::encodeName(port).constData(), R_OK | W_OK) == 0)
-        return QString();
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
 } // namespace
 
 SeriesRun::SeriesRun(TForm1 &form, const SeriesRunOptions &options, std::FILE *out, std::FILE *err)
@@ -51,9 +36,10 @@ SeriesRun::SeriesRun(TForm1 &form, const SeriesRunOptions &options, std::FILE *o
     // Nobody is there to press a box's button: its text goes to the error
     // stream, and the run goes on as the window would.
     setModalBoxHandler([this](const ModalBoxRequest &request) {
-        m_lastBox = request.text;
         std::fprintf(m_err, "%scorvane: %s\n", m_progressOnTerminal ? "\n" : "",
                      printableLines(request.text).constData());
+        if (!request.detail.isEmpty())
+            std::fprintf(m_err, "corvane: %s\n", printableLines(request.detail).constData());
         return 0;
     });
     m_ticker = new QTimer(this);
@@ -73,40 +59,18 @@ bool SeriesRun::selectProfile()
     return m_options.profile == QLatin1String("cmt");
 }
 
-void SeriesRun::applyLineSettings()
-{
-    TComPort &port = *m_form.ComPort;
-    const RunLineSettings &line = m_options.line;
-    port.setBaudRate(line.baudRate);
-    port.setDataBits(line.dataBits);
-    port.Parity()->setBits(line.parity);
-    port.setStopBits(line.stopBits);
-    TFlowControl &flow = *port.FlowControl();
-    flow.setOutCtsFlow(line.flow == RunLineSettings::Flow::RtsCts);
-    flow.setControlRts(line.flow == RunLineSettings::Flow::RtsCts ? rtsHandshake : rtsDisable);
-    flow.setXonXoffOut(line.flow == RunLineSettings::Flow::XonXoff);
-    flow.setXonXoffIn(line.flow == RunLineSettings::Flow::XonXoff);
-}
-
 void SeriesRun::start()
 {
     if (!selectProfile()) {
         fail(ExitUsage, QStringLiteral("the profile %1 is not available").arg(m_options.profile));
         return;
     }
-    if (choosePort(m_options.port).kind == PortChoice::Kind::Unchanged) {
-        fail(ExitUsage, QStringLiteral("cannot open %1: no such serial device or port name")
-                            .arg(m_options.port));
-        return;
-    }
     m_form.ComPortComboBox->setEditText(m_options.port);
-    applyLineSettings();
+    m_form.Line = m_options.line;
     m_form.ConnectButton->click();
+    // The window has said why in its box, which went to the error stream.
     if (!m_form.ComPort->Connected()) {
-        const QString problem = accessProblem(m_options.port);
-        fail(ExitUsage, QStringLiteral("cannot open %1%2")
-                            .arg(m_options.port,
-                                 problem.isEmpty() ? QString() : QStringLiteral(": ") + problem));
+        fail(ExitUsage, QStringLiteral("cannot open %1").arg(m_options.port));
         return;
     }
     m_step = Step::Probing;

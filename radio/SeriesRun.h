@@ -44,7 +44,6 @@ private:
     // The dialect of the profile; false (with the reason written) when the
     // controller cannot speak it.
     bool selectProfile();
-    void applyLineSettings();
     void tick();
     void startSeries();
     bool seriesDone() const;
@@ -62,6 +61,5 @@ private:
     QTimer *m_ticker = nullptr;
     QElapsedTimer m_stepClock;
     QElapsedTimer m_progressShown;
-    QString m_lastBox;
     bool m_finished = false;
 };

@@ -11,15 +11,6 @@ constexpr qint64 maxIssi = 16777215;
 constexpr qint64 maxSeconds = 24 * 3600;
 constexpr qint64 maxDelayMs = maxSeconds * 1000;
 
-const struct
-{
-    qint64 bitsPerSecond;
-    TBaudRate rate;
-} BaudRates[] = {{110, br110},      {300, br300},     {600, br600},     {1200, br1200},
-                 {2400, br2400},    {4800, br4800},   {9600, br9600},   {14400, br14400},
-                 {19200, br19200},  {38400, br38400}, {56000, br56000}, {57600, br57600},
-                 {115200, br115200}};
-
 const char *const HelpText =
     "Tests the Short Data service of a TETRA radio on a serial line.\n"
     "Without options it opens its window. With --run it runs one series of\n"
@@ -72,31 +63,38 @@ std::optional<int> choice(const QCommandLineParser &parser, const QString &name,
     return std::nullopt;
 }
 
-void readLine(const QCommandLineParser &parser, RunLineSettings &line, QString &problem)
+QString baudRateList()
+{
+    QStringList rates;
+    for (const TBaudRate rate : offeredBaudRates())
+        rates << QString::number(baudRateValue(rate));
+    return rates.join(QStringLiteral(", "));
+}
+
+void readLine(const QCommandLineParser &parser, LineSettings &line, QString &problem)
 {
     if (parser.isSet("baud")) {
         bool found = false;
         const qint64 baud = parser.value("baud").toLongLong();
-        for (const auto &entry : BaudRates) {
-            if (entry.bitsPerSecond == baud) {
-                line.baudRate = entry.rate;
+        for (const TBaudRate rate : offeredBaudRates()) {
+            if (qint64(baudRateValue(rate)) == baud) {
+                line.baudRate = rate;
                 found = true;
             }
         }
         if (!found && problem.isEmpty())
-            problem = QStringLiteral("--baud takes 110, 300, 600, 1200, 2400, 4800, 9600, 14400, "
-                                     "19200, 38400, 56000, 57600 or 115200, not '%1'")
-                          .arg(parser.value("baud"));
+            problem = QStringLiteral("--baud takes %1, not '%2'")
+                          .arg(baudRateList(), parser.value("baud"));
     }
     if (const auto bits = choice(parser, "data-bits", {"8", "7", "6", "5"}, problem))
         line.dataBits = static_cast<TDataBits>(dbEight - *bits);
     if (const auto parity =
             choice(parser, "parity", {"none", "odd", "even", "mark", "space"}, problem))
         line.parity = static_cast<TParityBits>(prNone + *parity);
-    if (const auto stop = choice(parser, "stop-bits", {"1", "1.5", "2"}, problem))
-        line.stopBits = static_cast<TStopBits>(sbOneStopBit + *stop);
-    if (const auto flow = choice(parser, "flow", {"none", "rtscts", "xonxoff"}, problem))
-        line.flow = static_cast<RunLineSettings::Flow>(*flow);
+    if (const auto stop = choice(parser, "stop-bits", {"1", "2"}, problem))
+        line.stopBits = *stop == 0 ? sbOneStopBit : sbTwoStopBits;
+    if (const auto flow = choice(parser, "flow", {"none", "rtscts"}, problem))
+        line.rtsCts = *flow == 1;
 }
 
 } // namespace
@@ -135,11 +133,11 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
         {"run", "Run one series without a window, then exit."},
         {"port", "The radio's port: SIM (the simulated radio), COM1..COM4 or a device path.",
          "port"},
-        {"baud", "Line speed in bits per second (default 9600).", "n"},
+        {"baud", "Line speed in bits per second, " + baudRateList() + " (default 9600).", "n"},
         {"data-bits", "5, 6, 7 or 8 (default 8).", "n"},
         {"parity", "none, odd, even, mark or space (default none).", "p"},
-        {"stop-bits", "1, 1.5 or 2 (default 1).", "n"},
-        {"flow", "none, rtscts or xonxoff (default none).", "f"},
+        {"stop-bits", "1 or 2 (default 1).", "n"},
+        {"flow", "none or rtscts (default none).", "f"},
         {"profile",
          "The radio's PEI dialect: " + SeriesRunCommandLine::profiles().join(", ") +
              " (default cmt).",

@@ -1,28 +1,18 @@
 #pragma once
 
-#include "serial/ComTypes.h"
+#include "radio/LineSettings.h"
 
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
-
-// The serial line of an unattended run, in the port component's terms.
-struct RunLineSettings
-{
-    TBaudRate baudRate = br9600;
-    TDataBits dataBits = dbEight;
-    TParityBits parity = prNone;
-    TStopBits stopBits = sbOneStopBit;
-    enum class Flow { None, RtsCts, XonXoff };
-    Flow flow = Flow::None;
-};
 
 // What `corvane --run` was asked to do.
 struct SeriesRunOptions
 {
     // "SIM", "COM1".."COM4" or the path of a serial device.
     QString port;
-    RunLineSettings line;
+    // The line as the window's Line... dialog sets it.
+    LineSettings line;
     // The PEI dialect; see SeriesRunCommandLine::profiles.
     QString profile = QStringLiteral("cmt");
     int protocolId = 130;

@@ -41,7 +41,7 @@ TEST(SeriesRunCommandLineTest, DefaultsNeedOnlyPortAndDestination)
     EXPECT_EQ(o.line.dataBits, dbEight);
     EXPECT_EQ(o.line.parity, prNone);
     EXPECT_EQ(o.line.stopBits, sbOneStopBit);
-    EXPECT_EQ(o.line.flow, RunLineSettings::Flow::None);
+    EXPECT_FALSE(o.line.rtsCts);
     EXPECT_TRUE(o.csvFile.isEmpty());
 }
 
@@ -65,7 +65,7 @@ TEST(SeriesRunCommandLineTest, ReadsEveryOption)
     EXPECT_EQ(o.line.dataBits, dbSeven);
     EXPECT_EQ(o.line.parity, prEven);
     EXPECT_EQ(o.line.stopBits, sbTwoStopBits);
-    EXPECT_EQ(o.line.flow, RunLineSettings::Flow::RtsCts);
+    EXPECT_TRUE(o.line.rtsCts);
     EXPECT_EQ(o.profile, QStringLiteral("cmt"));
     EXPECT_EQ(o.protocolId, 200);
     EXPECT_EQ(o.destination, 16777215);
@@ -90,8 +90,9 @@ TEST(SeriesRunCommandLineTest, UsageErrorsSayWhatIsWrong)
           good + QStringList{"--pid", "256"}, good + QStringList{"--count", "0"},
           good + QStringList{"--count", "2", "--delay", "0"}, good + QStringList{"--delay", "-1"},
           good + QStringList{"--reports", "all"}, good + QStringList{"--baud", "9601"},
-          good + QStringList{"--parity", "odd-ish"}, good + QStringList{"--stop-bits", "3"},
-          good + QStringList{"--flow", "dtr"}, good + QStringList{"--profile", "other"},
+          good + QStringList{"--parity", "odd-ish"}, good + QStringList{"--stop-bits", "1.5"},
+          good + QStringList{"--flow", "xonxoff"}, good + QStringList{"--baud", "300"},
+          good + QStringList{"--profile", "other"},
           good + QStringList{"--text", QString(QChar(0x20AC))}, good + QStringList{"--wait", "x"},
           good + QStringList{"--frobnicate"}, good + QStringList{"stray"}}) {
         const SeriesRunCommandLine line = parse(bad);
