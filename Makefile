@@ -2,11 +2,9 @@
 #   make run   install what is missing, build, start Corvane
 #   make test  install what is missing, build, run every test
 BUILD_DIR ?= build
-FUZZ_DIR ?= build-fuzz
-FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build run test fuzz format clean
+.PHONY: deps build run test format clean
 
 deps:
 	@bash scripts/install-deps
@@ -21,16 +19,10 @@ run: build
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-# The codec's parsers under libFuzzer with ASan and UBSan, for a bounded time.
-fuzz: deps
-	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_received_chunk
-	mkdir -p fuzz/corpus-run
-	./$(FUZZ_DIR)/fuzz/fuzz_received_chunk -max_total_time=$(FUZZ_SECONDS) fuzz/corpus-run fuzz/corpus
-
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR)
+
+include checks.mk
