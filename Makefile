@@ -1,20 +1,41 @@
 # Corvane: two commands for a fresh machine.
-#   make run   install what is missing, build, start Corvane
-#   make test  install what is missing, build, run every test
+#   make run   install what the programs need, build them, start Corvane
+#   make test  install what the tests need, build everything, run every test
 BUILD_DIR ?= build
+RUN_DIR ?= build-run
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: deps build run test format clean
+.PHONY: deps deps-run deps-fuzz programs build run install uninstall test format clean
 
+# The package sets of scripts/install-deps: "test" (the default) builds everything.
 deps:
-	@bash scripts/install-deps
+	@bash scripts/install-deps test
+deps-run:
+	@bash scripts/install-deps run
+deps-fuzz:
+	@bash scripts/install-deps fuzz
+
+# Only the two programs: no tests, benchmarks or fuzz targets.
+programs: deps-run
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_FUZZ=OFF
+	cmake --build $(RUN_DIR) -j $(JOBS) --target corvane corvane-radiosim
+
+run: programs
+	./$(RUN_DIR)/corvane
+
+install: programs
+	DESTDIR="$(DESTDIR)" cmake --install $(RUN_DIR) --prefix "$(PREFIX)"
+
+# Removes what the last install from $(RUN_DIR) put in place (give the same DESTDIR).
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake -DMANIFEST=$(RUN_DIR)/install_manifest.txt -P cmake/Uninstall.cmake
 
 build: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS)
-
-run: build
-	./$(BUILD_DIR)/corvane
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -22,7 +43,8 @@ test: build
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# Build products only: settings files (*.set) in the build folders stay.
 clean:
-	rm -rf $(BUILD_DIR)
+	bash scripts/clean-keeping-settings $(BUILD_DIR) $(RUN_DIR)
 
 include checks.mk

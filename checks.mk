@@ -23,7 +23,7 @@ CLANG_CONFIGURE = CC=clang CXX=clang++ cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWith
 
 # The fuzz targets are built in the same folder: one instrumented compile
 # serves the tests and the fuzzers.
-sanitize-build: deps
+sanitize-build: deps deps-fuzz
 	$(CLANG_CONFIGURE) -S . -B $(SANITIZE_DIR) -DCORVANE_SANITIZE=address -DCORVANE_FUZZ=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 
@@ -33,14 +33,15 @@ check-sanitize: sanitize-build
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS) $(CHECK_TESTS)
 
-check-tsan: deps
+check-tsan: deps deps-fuzz
 	$(CLANG_CONFIGURE) -S . -B $(TSAN_DIR) -DCORVANE_SANITIZE=thread
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target corvane_tsan_tests
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp \
 	    ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) $(TSAN_TESTS)
 
 fuzz: sanitize-build
-	bash scripts/run-fuzz $(SANITIZE_DIR) $(FUZZ_SECONDS)
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
+	    bash scripts/run-fuzz $(SANITIZE_DIR) $(FUZZ_SECONDS)
 
 # Two CPU-bound loops take both cores' spare time while the suite runs.
 stress-test: build
@@ -60,4 +61,4 @@ coverage: deps
 
 clean: clean-checks
 clean-checks:
-	rm -rf $(SANITIZE_DIR) $(TSAN_DIR) $(COVERAGE_DIR)
+	bash scripts/clean-keeping-settings $(SANITIZE_DIR) $(TSAN_DIR) $(COVERAGE_DIR)

@@ -78,7 +78,7 @@ void TGetLong::Loaded()
 
 int TGetLong::ReadValue() const
 {
-    return integerFromText(text()).value_or(m_minValue);
+    return tryParseInteger(text()).value_or(m_minValue);
 }
 
 void TGetLong::WriteValue(int value)

@@ -1,13 +1,24 @@
 #include "controls/IntegerText.h"
 
+#include "controls/IntegerConversionError.h"
+
 #include <cstdint>
 
 namespace {
 
-// Only ASCII digits count; QChar::digitValue would also take other scripts.
-int digitValue(QChar character, int base)
+char16_t codeAt(const QString &text, qsizetype pos)
 {
-    const char16_t code = character.unicode();
+    return text.at(pos).unicode();
+}
+
+char16_t codeAt(const QByteArray &text, qsizetype pos)
+{
+    return static_cast<unsigned char>(text.at(pos));
+}
+
+// Only ASCII digits count; QChar::digitValue would also take other scripts.
+int digitValue(char16_t code, int base)
+{
     if (code >= u'0' && code <= u'9')
         return code - u'0';
     if (base == 16 && code >= u'a' && code <= u'f')
@@ -17,22 +28,20 @@ int digitValue(QChar character, int base)
     return -1;
 }
 
-} // namespace
-
-std::optional<qint32> integerFromText(const QString &text)
+template <typename Text> std::optional<qint32> parse(const Text &text)
 {
     const qsizetype size = text.size();
     qsizetype pos = 0;
-    while (pos < size && text.at(pos) == u' ')
+    while (pos < size && codeAt(text, pos) == u' ')
         ++pos;
 
     bool negative = false;
-    if (pos < size && (text.at(pos) == u'-' || text.at(pos) == u'+')) {
-        negative = text.at(pos) == u'-';
+    if (pos < size && (codeAt(text, pos) == u'-' || codeAt(text, pos) == u'+')) {
+        negative = codeAt(text, pos) == u'-';
         ++pos;
     }
     int base = 10;
-    if (pos < size && text.at(pos) == u'$') {
+    if (pos < size && codeAt(text, pos) == u'$') {
         base = 16;
         ++pos;
     }
@@ -44,7 +53,7 @@ std::optional<qint32> integerFromText(const QString &text)
     constexpr qint64 largestMagnitude = qint64(INT32_MAX) + 1;
     qint64 magnitude = 0;
     for (; pos < size; ++pos) {
-        const int digit = digitValue(text.at(pos), base);
+        const int digit = digitValue(codeAt(text, pos), base);
         if (digit < 0)
             return std::nullopt;
         magnitude = magnitude * base + digit;
@@ -54,4 +63,24 @@ std::optional<qint32> integerFromText(const QString &text)
     if (!negative && magnitude == largestMagnitude)
         return std::nullopt;
     return static_cast<qint32>(negative ? -magnitude : magnitude);
+}
+
+} // namespace
+
+std::optional<qint32> tryParseInteger(const QString &text)
+{
+    return parse(text);
+}
+
+std::optional<qint32> tryParseInteger(const QByteArray &text)
+{
+    return parse(text);
+}
+
+qint32 parseInteger(const QByteArray &text)
+{
+    const std::optional<qint32> value = tryParseInteger(text);
+    if (!value)
+        throw IntegerConversionError(text);
+    return *value;
 }

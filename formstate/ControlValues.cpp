@@ -84,9 +84,9 @@ const QTextDocument *paneDocument(const QObject *control)
     return nullptr;
 }
 
-// An empty pane has no lines; otherwise every paragraph and every line
-// break within one starts a line.
-QStringList paneLines(const QTextDocument &document)
+// A pane's lines as the settings file keeps them: an empty pane has none;
+// otherwise every paragraph and every line break within one starts a line.
+QStringList paneLinesToStore(const QTextDocument &document)
 {
     QStringList lines;
     if (document.isEmpty())
@@ -107,7 +107,7 @@ void setPaneText(QObject *pane, const QString &text)
 void savePane(ProfileFile &file, const QString &section, const QObject *pane,
               const QTextDocument &document)
 {
-    const QStringList lines = paneLines(document);
+    const QStringList lines = paneLinesToStore(document);
     file.writeInteger(section, keyOf(pane, QStringLiteral("0")), static_cast<int>(lines.size()));
     writeNumberedTexts(file, section, pane, lines);
 }

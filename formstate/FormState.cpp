@@ -99,7 +99,8 @@ void LoadFormState(QWidget *form, const QString &fileName)
     };
     // Where the windowing system places the form, a restored position would
     // be replaced at the first show anyway; the form is not moved.
-    const bool systemPlaces = formstate::systemChoosesPosition(form);
+    const bool systemPlaces =
+        formstate::windowPlacement(form) == formstate::WindowPlacement::SystemChooses;
     if (const int left = stored(keys.left); left > NotStored && !systemPlaces)
         form->move(left, form->y());
     if (const int top = stored(keys.top); top > NotStored && !systemPlaces)
@@ -119,7 +120,7 @@ void LoadFormPosition(QWidget *form, const QString &fileName)
     const int storedLeft = file.readInteger(keys.section, keys.left, NotStored);
     const int storedTop = file.readInteger(keys.section, keys.top, NotStored);
     if (storedLeft > NotStored && storedTop > NotStored)
-        form->setProperty(formstate::PositionProperty, QStringLiteral("poDesigned"));
+        formstate::setWindowPlacement(form, formstate::WindowPlacement::AsDesigned);
     if (const int left = storedLeft; left > NotStored)
         form->move(left, form->y());
     if (const int top = storedTop; top > NotStored)
@@ -128,9 +129,19 @@ void LoadFormPosition(QWidget *form, const QString &fileName)
 
 namespace formstate {
 
-bool systemChoosesPosition(const QWidget *form)
+// Kept on the form itself, so that any form can carry the rule.
+constexpr const char *PlacementProperty = "corvaneWindowPlacement";
+
+void setWindowPlacement(QWidget *form, WindowPlacement placement)
 {
-    return form->property(PositionProperty).toString() == QLatin1String("poDefaultPosOnly");
+    form->setProperty(PlacementProperty, static_cast<int>(placement));
+}
+
+WindowPlacement windowPlacement(const QWidget *form)
+{
+    const QVariant stored = form->property(PlacementProperty);
+    return stored.isValid() ? static_cast<WindowPlacement>(stored.toInt())
+                            : WindowPlacement::AsDesigned;
 }
 
 bool hasSizeableBorder(const QWidget *form)

@@ -21,22 +21,25 @@ void SaveFormState(QWidget *form, const QString &fileName = QString());
 // Full restore, for resizable forms: each of Left, Top, Width, Height and
 // WindowState that is stored with a value above -5000 is applied, in that
 // order; other window states than 0, 1 and 2 are ignored. A form whose
-// positioning rule lets the windowing system choose its position (see
-// systemChoosesPosition) keeps that rule: only its size and state come back.
+// placement is WindowPlacement::SystemChooses keeps that rule: only its size
+// and state come back.
 void LoadFormState(QWidget *form, const QString &fileName = QString());
 
 // Position-only restore, for forms of a fixed size: when both Left and Top
-// are stored the form's positioning rule becomes "poDesigned", then Left and
-// Top are applied under the same test; size and window state are left alone.
+// are stored the form's placement becomes WindowPlacement::AsDesigned, then
+// Left and Top are applied under the same test; size and window state are
+// left alone.
 void LoadFormPosition(QWidget *form, const QString &fileName = QString());
 
 namespace formstate {
 
-// The form's positioning rule, a dynamic property: "poDefaultPosOnly" lets the
-// windowing system place the form when it is first shown; anything else (or
-// no property) keeps the position the form is given.
-constexpr const char *PositionProperty = "Position";
-bool systemChoosesPosition(const QWidget *form);
+// Where a form appears when it is first shown.
+enum class WindowPlacement {
+    AsDesigned,    // at the position the form is given (every form's default)
+    SystemChooses, // where the windowing system puts it
+};
+void setWindowPlacement(QWidget *form, WindowPlacement placement);
+WindowPlacement windowPlacement(const QWidget *form);
 
 // A form with a sizeable border: a normal window whose size is not fixed.
 bool hasSizeableBorder(const QWidget *form);

@@ -61,7 +61,7 @@ void appendLogEntry(QPlainTextEdit *pane, const QByteArray &entry)
         bar->setValue(bar->maximum());
 }
 
-QStringList paneLines(const QPlainTextEdit *pane)
+QStringList paneParagraphs(const QPlainTextEdit *pane)
 {
     QStringList lines;
     for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next())
@@ -81,7 +81,7 @@ QByteArray paneFileContents(const QStringList &lines)
 
 void savePaneToFile(const QPlainTextEdit *pane, const QString &fileName)
 {
-    const QByteArray bytes = paneFileContents(paneLines(pane));
+    const QByteArray bytes = paneFileContents(paneParagraphs(pane));
     // Written beside the target and renamed over it, so a failed save never
     // destroys an earlier file of that name.
     QSaveFile file(fileName);

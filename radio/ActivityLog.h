@@ -22,7 +22,9 @@ QStringList entryLines(const QByteArray &entry);
 
 // The bytes of a saved pane: every line ended by CR LF, in Latin-1.
 QByteArray paneFileContents(const QStringList &lines);
-QStringList paneLines(const QPlainTextEdit *pane);
+// A pane's lines as its saved file holds them: one per paragraph, so an
+// empty pane is one empty line.
+QStringList paneParagraphs(const QPlainTextEdit *pane);
 
 // Writes a pane to a file, replacing it. Throws std::runtime_error when the
 // file cannot be created or written; the pane is never touched.

@@ -1,5 +1,6 @@
 #include "radio/Application.h"
 
+#include "radio/AppIcon.h"
 #include "radio/ModalBox.h"
 
 #include <exception>
@@ -7,6 +8,9 @@
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Corvane"));
+    // Names the desktop entry, so that a desktop groups the window under it.
+    setDesktopFileName(QStringLiteral("corvane"));
+    setWindowIcon(corvaneIcon());
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

@@ -5,6 +5,7 @@
 #include "formstate/OnlyOne.h"
 #include "radio/ActivityLog.h"
 #include "radio/Application.h"
+#include "radio/Indication.h"
 #include "radio/ModalBox.h"
 #include "radio/PortSelection.h"
 #include "radio/ResponseScan.h"
@@ -17,9 +18,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 const QByteArray probeCommand = QByteArrayLiteral("AT\r");
@@ -27,6 +32,13 @@ const QString stopCaption = QStringLiteral("Stop");
 const QString sendCaption = QStringLiteral("Send");
 constexpr int retryIntervalMs = 100;
 constexpr int maxRetries = 50;
+// A response cut short waits this long for the rest before it goes on as is.
+constexpr qint64 quietLineMs = 1000;
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
 
 void setEnabledAll(std::initializer_list<QWidget *> controls, bool enabled)
 {
@@ -41,7 +53,7 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
 {
     buildControls();
     // The windowing system places the main window; only its size comes back.
-    setProperty(formstate::PositionProperty, QStringLiteral("poDefaultPosOnly"));
+    formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
     buildComponents(settingsFile);
     connectHandlers();
     // The stored field values and placement come back before FormCreate.
@@ -56,6 +68,14 @@ TForm1::~TForm1()
         FormEnh1->FormDestroying();
     } catch (const std::exception &e) {
         TApplication::ShowException(QString::fromLatin1(e.what()));
+    }
+    // Closing lets the event thread deliver what it holds; the handlers must
+    // not outlive the panes they write to.
+    ComPort->OnRxChar = nullptr;
+    try {
+        ComPort->Close();
+    } catch (const std::exception &) {
+        // A port that fails while closing is closed all the same.
     }
 }
 
@@ -77,6 +97,11 @@ void TForm1::buildComponents(const QString &settingsFile)
     // The series timer keeps its period to the millisecond.
     DelayTimer = new TTimer(this, Qt::PreciseTimer);
     DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
+
+    m_reportPause = new QTimer(this);
+    m_reportPause->setSingleShot(true);
+    m_reportPause->setTimerType(Qt::PreciseTimer);
+    m_reportPause->setInterval(SdsCodec::PauseBetweenReportsMs);
 
     sd = new TSaveDialog(this);
     sd->setObjectName(QStringLiteral("sd"));
@@ -106,6 +131,17 @@ void TForm1::connectHandlers()
     CTS->OnTimer = [this] { CTSTimer(); };
     DataTimer->OnTimer = [this] { DataTimerTimer(); };
     DelayTimer->OnTimer = [this] { DelayTimerTimer(); };
+    connect(m_reportPause, &QTimer::timeout, this, &TForm1::endReportPause);
+    // Bytes are read as they arrive; the poll timer is the safety net.
+    ComPort->OnRxChar = [this](QObject *, int) {
+        try {
+            readArrivedBytes();
+        } catch (const EComPort &) {
+            // A failing port is reported once, by the poll timer.
+            return;
+        }
+        handleQueuedResponses();
+    };
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -127,6 +163,7 @@ void TForm1::AddMessage(const QByteArray &text)
 void TForm1::FormCreate()
 {
     RxBuffer.clear();
+    m_responseQueue.clear();
     setEnabledAll({ConnectButton}, true);
     setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
                    ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, RepititionsEdit, DelayEdit},
@@ -156,15 +193,39 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state)
 {
     const bool sent = SendCommand(command);
     RadioState = state;
-    if (!sent) {
-        // Held for the retry timer until the radio raises CTS.
-        PendingCommand = command;
-        StartRetry(state);
+    if (sent) {
+        if (state == rsSending)
+            messageWritten();
+        return;
     }
+    // Held for the retry timer until the radio raises CTS.
+    PendingCommand = command;
+    m_pendingIsMessage = state == rsSending;
+    StartRetry(state);
+}
+
+void TForm1::messageWritten()
+{
+    awaitAnswer(AnswerFor::Message);
+    RadioState = rsSending;
+}
+
+void TForm1::awaitAnswer(AnswerFor what)
+{
+    m_awaitingAnswer.push_back(what);
+}
+
+int TForm1::messagesAwaitingAnswer() const
+{
+    return int(std::count(m_awaitingAnswer.begin(), m_awaitingAnswer.end(), AnswerFor::Message));
 }
 
 void TForm1::CTSTimer()
 {
+    if (reportPauseActive()) {
+        m_retryTickDeferred = true;
+        return;
+    }
     ++RetryCount;
     bool sent = false;
     try {
@@ -176,6 +237,8 @@ void TForm1::CTSTimer()
     }
     if (sent) {
         CTS->setEnabled(false);
+        if (m_pendingIsMessage)
+            messageWritten();
     } else if (RetryCount >= maxRetries) {
         CTS->setEnabled(false);
         showAbortBox(this, QStringLiteral("Timeout waiting for ready signal from radio.\r\n"
@@ -187,6 +250,13 @@ void TForm1::ConnectButtonClick()
 {
     MessageReference = 0;
     ReportRequestFlags = 0;
+    // Answers of the earlier connection are not waited for any more; bytes
+    // still held from it are logged, not lost.
+    m_awaitingAnswer.clear();
+    cancelReportPause();
+    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+        logAndQueue(*rest);
+    m_responseQueue.clear();
     try {
         // Opening closes the port anyway; closing first keeps the selection
         // setters from reopening the old device on the way to the new one.
@@ -252,6 +322,10 @@ void TForm1::SendButtonClick()
 
 void TForm1::DelayTimerTimer()
 {
+    if (reportPauseActive()) {
+        m_seriesTickDeferred = true;
+        return;
+    }
     try {
         ComposeAndSendTextMessage();
     } catch (...) {
@@ -304,26 +378,53 @@ void TForm1::CheckBoxConClick()
 void TForm1::DataTimerTimer()
 {
     try {
-        if (ComPort->InputCount() > 0) {
-            QByteArray received;
-            const int count = ComPort->ReadStr(received, ComPort->InputCount(), true);
-            // Only the bytes actually read belong to the chunk.
-            if (count > 0)
-                RxBuffer += received.left(count);
-            return;
-        }
+        readArrivedBytes();
     } catch (...) {
         // A vanished port is reported once; the next Connect polls again.
         DataTimer->setEnabled(false);
         throw;
     }
-    if (RxBuffer.isEmpty())
+    // A response cut short, or junk with no line end, goes on once the
+    // line has been quiet for a while.
+    if (!RxBuffer.isEmpty() && nowMs() - RxBuffer.lastReadAtMs() >= quietLineMs) {
+        if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+            logAndQueue(*rest);
+    }
+    handleQueuedResponses();
+}
+
+void TForm1::readArrivedBytes()
+{
+    if (!ComPort->Connected())
         return;
-    const QByteArray chunk = RxBuffer;
-    appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " ms:" + chunk);
-    DispatchResponse(chunk);
-    RxBuffer.clear();
-    HandleReceivedChunk(chunk);
+    const int waiting = ComPort->InputCount();
+    if (waiting <= 0)
+        return;
+    QByteArray received;
+    const int count = ComPort->ReadStr(received, waiting, true);
+    // Only the bytes actually read belong to the stream.
+    if (count <= 0)
+        return;
+    for (const FramedResponse &response : RxBuffer.feed(received.left(count), nowMs()))
+        logAndQueue(response);
+}
+
+void TForm1::logAndQueue(const FramedResponse &response)
+{
+    const QTime readAt = QDateTime::fromMSecsSinceEpoch(response.readAtMs).time();
+    appendLogEntry(CommandLogger_Memo,
+                   formatTimeStamp(readAt).toLatin1() + " ms:" + response.bytes);
+    m_responseQueue.append(response.bytes);
+}
+
+void TForm1::handleQueuedResponses()
+{
+    while (!m_responseQueue.isEmpty() && !reportPauseActive()) {
+        // Taken off first: a response that raises an error is not handled twice.
+        const QByteArray response = m_responseQueue.takeFirst();
+        DispatchResponse(response);
+        HandleReceivedChunk(response);
+    }
 }
 
 void TForm1::DispatchResponse(const QByteArray &Chunk)
@@ -334,6 +435,7 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
             AddMessage(": Connection to radio successful. Radio supports AT commands.");
             EnableAfterProbe();
             RadioState = rsReady;
+            return;
         }
         break;
     case rsRegistering:
@@ -341,35 +443,101 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
             AddMessage(": Registration successful.");
             EnableAfterRegistration();
             RadioState = rsRegistered;
+            return;
         }
         break;
-    case rsSending: {
-        const ResponseScan::SendingScan scan = ResponseScan::scanSendingResponse(Chunk);
-        for (const QByteArray &line : scan.lines)
-            AddMessage(line);
-        if (scan.completed)
-            RadioState = rsRegistered;
-        break;
-    }
     default:
         break;
     }
+    const ResponseScan::SendingAnswer answer = ResponseScan::readSendingAnswer(Chunk);
+    const bool answersMessage = answer.kind != ResponseScan::SendingAnswer::Kind::None;
+    // The radio answers commands in the order they were written: the oldest
+    // waiting one owns this answer. A typed command takes any final answer.
+    if (!m_awaitingAnswer.empty()) {
+        const AnswerFor owner = m_awaitingAnswer.front();
+        if (owner == AnswerFor::Command ? !ResponseScan::endsWithFinalResult(Chunk)
+                                        : !answersMessage)
+            return;
+        m_awaitingAnswer.pop_front();
+        // The answer to a report or a typed command is only logged.
+        if (owner != AnswerFor::Message)
+            return;
+    } else if (RadioState != rsSending || !answersMessage) {
+        return;
+    }
+    AddMessage(answer.line);
+    // A refusal leaves the link in the sending state.
+    if (answer.kind == ResponseScan::SendingAnswer::Kind::Completed &&
+        messagesAwaitingAnswer() == 0)
+        RadioState = rsRegistered;
 }
 
 void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
 {
-    const SdsCodec::ReceivedChunk received = SdsCodec::parseReceivedChunk(Chunk);
-    if (!received.isIndication)
+    const Indication::Reading reading = Indication::read(Chunk);
+    switch (reading.kind) {
+    case Indication::Kind::None:
         return;
-    AddMessage(SdsCodec::receivedLine(received.callingIssi, received.messageOctets));
-    const QList<QByteArray> reports = SdsCodec::reportCommands(received);
-    for (int i = 0; i < reports.size(); ++i) {
-        // The pause holds the window thread, as the radio expects.
-        if (i > 0)
-            QThread::msleep(SdsCodec::PauseBetweenReportsMs);
-        // A report that finds the radio not ready is dropped.
-        SendCommand(reports.at(i));
+    case Indication::Kind::Malformed:
+        AddMessage(Indication::malformedLine());
+        return;
+    case Indication::Kind::Report:
+        AddMessage(Indication::reportLine(reading.deliveryStatus));
+        return;
+    case Indication::Kind::Message:
+        AddMessage(
+            SdsCodec::receivedLine(reading.message.callingIssi, reading.message.messageOctets));
+        sendReports(SdsCodec::reportCommands(reading.message));
+        return;
     }
+}
+
+void TForm1::sendReport(const QByteArray &report)
+{
+    // A report that finds the radio not ready is dropped.
+    if (SendCommand(report))
+        awaitAnswer(AnswerFor::Report);
+}
+
+void TForm1::sendReports(const QList<QByteArray> &reports)
+{
+    if (reports.isEmpty())
+        return;
+    sendReport(reports.first());
+    if (reports.size() < 2)
+        return;
+    // The radio expects a pause before the second report. The window stays
+    // live meanwhile; responses, the series and retries wait for its end.
+    m_reportAfterPause = reports.at(1);
+    m_reportPause->start();
+}
+
+bool TForm1::reportPauseActive() const
+{
+    return m_reportPause->isActive();
+}
+
+void TForm1::endReportPause()
+{
+    const QByteArray report = m_reportAfterPause;
+    m_reportAfterPause.clear();
+    const bool seriesTick = std::exchange(m_seriesTickDeferred, false);
+    const bool retryTick = std::exchange(m_retryTickDeferred, false);
+    if (ComPort->Connected())
+        sendReport(report);
+    if (retryTick)
+        CTSTimer();
+    if (seriesTick)
+        DelayTimerTimer();
+    handleQueuedResponses();
+}
+
+void TForm1::cancelReportPause()
+{
+    m_reportPause->stop();
+    m_reportAfterPause.clear();
+    m_seriesTickDeferred = false;
+    m_retryTickDeferred = false;
 }
 
 void TForm1::EnableAfterProbe()

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "radio/PeiDialect.h"
+#include "radio/ResponseFramer.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 
 class QCheckBox;
 class QComboBox;
@@ -10,6 +15,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class QTimer;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -79,7 +85,8 @@ public:
 
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
-    QByteArray RxBuffer;
+    // Bytes received from the port and not yet handed on as a response.
+    ResponseFramer RxBuffer{m_dialect};
     QByteArray PendingCommand;
     int RetryCount = 0;
     int RepeatsLeft = 0;
@@ -112,14 +119,49 @@ public:
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
 
+    // What a written command that waits for the radio's final answer was.
+    enum class AnswerFor { Message, Report, Command };
+    // Notes a command just written; the radio answers them in this order.
+    void awaitAnswer(AnswerFor what);
+    // Messages written to the radio that still wait for its answer.
+    int messagesAwaitingAnswer() const;
+    // True during the pause between the two reports answering one message.
+    bool reportPauseActive() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Declared before RxBuffer, which reads responses in its terms.
+    CmtDialect m_dialect;
+
     void buildControls();
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
     void stopSeries();
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
+    void messageWritten();
+    // Reads what the port holds and frames it; complete responses are logged
+    // with the time of their last byte and queued for handling.
+    void readArrivedBytes();
+    void logAndQueue(const FramedResponse &response);
+    // Hands queued responses to the dispatcher and the indication handling,
+    // unless the pause between two reports holds them back.
+    void handleQueuedResponses();
+    void sendReport(const QByteArray &report);
+    void sendReports(const QList<QByteArray> &reports);
+    void endReportPause();
+    void cancelReportPause();
+
+    // Written commands that wait for their final answer, oldest first.
+    std::deque<AnswerFor> m_awaitingAnswer;
+    // The pending command of the retry timer is a text message.
+    bool m_pendingIsMessage = false;
+    QList<QByteArray> m_responseQueue;
+    QTimer *m_reportPause = nullptr;
+    QByteArray m_reportAfterPause;
+    // Timer ticks that fell due during the pause, run when it ends.
+    bool m_seriesTickDeferred = false;
+    bool m_retryTickDeferred = false;
 };

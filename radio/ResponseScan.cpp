@@ -1,78 +1,66 @@
 #include "radio/ResponseScan.h"
 
-#include <algorithm>
-
 namespace ResponseScan {
 
 namespace {
 
 const QByteArray ProbeAnswer = QByteArrayLiteral("\r\nOK\r\n");
 const QByteArray SendCompletion = QByteArrayLiteral("\r\n+CMGS: 0\r\n\r\nOK\r\n");
-const QByteArray ReportStart = QByteArrayLiteral("\r\n+CMT: ");
+const QByteArray ErrorAnswer = QByteArrayLiteral("\r\nERROR\r\n");
 const QByteArray CmeErrorStart = QByteArrayLiteral("\r\n+CME ERROR: ");
+const QByteArray CmsErrorStart = QByteArrayLiteral("\r\n+CMS ERROR: ");
 
-// A report indication is read as a fixed 29-character record whose delivery
-// status sits at offset 22.
-constexpr qsizetype ReportLength = 29;
-constexpr qsizetype ReportCodeOffset = 22;
-constexpr qsizetype ReportCodeLength = 2;
-
-// Removes up to `count` characters from the front; fewer remain than that
-// only when the chunk was cut short.
-void dropFront(QByteArray *rest, qsizetype count)
+// The code runs to the next "\r\n"; a code with no line end after it runs to
+// the end of the response.
+QByteArray errorCode(const QByteArray &response, qsizetype codeStart)
 {
-    rest->remove(0, std::min(count, rest->size()));
-}
-
-// The code runs to the next "\r\n", which is dropped with it. A code with no
-// line end after it is the last thing in the chunk: all of the rest.
-QByteArray takeCmeErrorCode(QByteArray *rest)
-{
-    const qsizetype lineEnd = rest->indexOf("\r\n");
-    if (lineEnd < 0) {
-        QByteArray code = *rest;
-        rest->clear();
-        return code;
-    }
-    QByteArray code = rest->left(lineEnd);
-    dropFront(rest, lineEnd + 2);
-    return code;
+    const qsizetype lineEnd = response.indexOf("\r\n", codeStart);
+    return response.mid(codeStart, lineEnd < 0 ? -1 : lineEnd - codeStart);
 }
 
 } // namespace
 
-bool isProbeAnswer(const QByteArray &chunk)
+bool isFinalResultLine(const QByteArray &text)
 {
-    return chunk == ProbeAnswer;
+    return text == "OK" || text == "ERROR" || text.startsWith("+CME ERROR:") ||
+           text.startsWith("+CMS ERROR:");
 }
 
-bool isRegistrationAnswer(const QByteArray &chunk)
+bool endsWithFinalResult(const QByteArray &response)
 {
-    return chunk == SendCompletion;
+    qsizetype end = response.size();
+    while (end > 0 && (response.at(end - 1) == '\r' || response.at(end - 1) == '\n'))
+        --end;
+    qsizetype start = end;
+    while (start > 0 && response.at(start - 1) != '\r' && response.at(start - 1) != '\n')
+        --start;
+    return isFinalResultLine(response.mid(start, end - start));
 }
 
-SendingScan scanSendingResponse(const QByteArray &chunk)
+bool isProbeAnswer(const QByteArray &response)
 {
-    SendingScan scan;
-    QByteArray rest = chunk;
-    // Every branch removes at least one character, so the scan ends.
-    for (;;) {
-        if (rest.startsWith(SendCompletion)) {
-            scan.lines.append(": Send command completed successfully.");
-            dropFront(&rest, SendCompletion.size());
-            scan.completed = true;
-        } else if (rest.startsWith(ReportStart) && scan.completed) {
-            const QByteArray code = rest.mid(ReportCodeOffset, ReportCodeLength);
-            scan.lines.append(": Report received with error code: " + code);
-            dropFront(&rest, ReportLength);
-        } else if (rest.startsWith(CmeErrorStart)) {
-            dropFront(&rest, CmeErrorStart.size());
-            const QByteArray code = takeCmeErrorCode(&rest);
-            scan.lines.append(": CME ERROR received from MS with error code: " + code);
-        } else {
-            return scan;
-        }
-    }
+    return response == ProbeAnswer;
+}
+
+bool isRegistrationAnswer(const QByteArray &response)
+{
+    return response == SendCompletion;
+}
+
+SendingAnswer readSendingAnswer(const QByteArray &response)
+{
+    using Kind = SendingAnswer::Kind;
+    if (response.startsWith(SendCompletion))
+        return {Kind::Completed, ": Send command completed successfully."};
+    if (response.startsWith(CmeErrorStart))
+        return {Kind::Refused, ": CME ERROR received from MS with error code: " +
+                                   errorCode(response, CmeErrorStart.size())};
+    if (response.startsWith(CmsErrorStart))
+        return {Kind::Refused, ": CMS ERROR received from MS with error code: " +
+                                   errorCode(response, CmsErrorStart.size())};
+    if (response.startsWith(ErrorAnswer))
+        return {Kind::Refused, ": ERROR received from MS."};
+    return {};
 }
 
 } // namespace ResponseScan

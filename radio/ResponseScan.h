@@ -1,30 +1,42 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 
-// Matching of the radio's answers to the commands the window sent. Pure
-// functions: the window writes the lines (behind its timestamp) and moves the
-// link state.
+// Matching of the radio's answers to the commands the window sent, one
+// response at a time. Pure functions: the window writes the lines (behind
+// its timestamp) and moves the link state.
 namespace ResponseScan {
 
-// While probing: only the chunk "\r\nOK\r\n", whole and alone, answers "AT".
-bool isProbeAnswer(const QByteArray &chunk);
+// "OK", "ERROR", "+CME ERROR: <code>" or "+CMS ERROR: <code>": a line text
+// (without line ends) that ends the radio's answer to a command.
+bool isFinalResultLine(const QByteArray &text);
 
-// While registering: only the chunk "\r\n+CMGS: 0\r\n\r\nOK\r\n", whole and alone.
-bool isRegistrationAnswer(const QByteArray &chunk);
+// True when the last line of a response is a final result line.
+bool endsWithFinalResult(const QByteArray &response);
 
-struct SendingScan
+// While probing: only the response "\r\nOK\r\n", whole and alone, answers "AT".
+bool isProbeAnswer(const QByteArray &response);
+
+// While registering: only "\r\n+CMGS: 0\r\n\r\nOK\r\n", whole and alone.
+bool isRegistrationAnswer(const QByteArray &response);
+
+// How the radio answered a text message.
+struct SendingAnswer
 {
-    // Message-window line texts in order, without the timestamp.
-    QList<QByteArray> lines;
-    // At least one send completion was seen: the link is registered again.
-    bool completed = false;
+    enum class Kind {
+        // Not an answer to a message.
+        None,
+        // "+CMGS: 0" and "OK": the radio took the message.
+        Completed,
+        // "+CME ERROR", "ERROR" or "+CMS ERROR": the radio refused it.
+        Refused,
+    };
+    Kind kind = Kind::None;
+    // The message-window line text, without the timestamp.
+    QByteArray line;
 };
 
-// While sending: reads send completions, the delivery reports that follow a
-// completion, and "+CME ERROR" answers from the front of the chunk, and stops
-// at the first thing it does not recognise.
-SendingScan scanSendingResponse(const QByteArray &chunk);
+// Reads the answer at the front of a response while messages wait for one.
+SendingAnswer readSendingAnswer(const QByteArray &response);
 
 } // namespace ResponseScan

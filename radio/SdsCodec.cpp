@@ -1,6 +1,6 @@
 #include "radio/SdsCodec.h"
 
-#include "radio/ConvertError.h"
+#include "controls/IntegerText.h"
 
 #include <algorithm>
 
@@ -19,11 +19,6 @@ int hexDigitValue(char c)
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
     return -1;
-}
-
-int decimalDigitValue(char c)
-{
-    return (c >= '0' && c <= '9') ? c - '0' : -1;
 }
 
 // Characters from `from` up to, not including, the first of `stops`, and the
@@ -82,46 +77,6 @@ QByteArray cmgsCommand(const QByteArray &issi, qint64 bits, const QByteArray &us
 
 } // namespace
 
-bool tryStrToInt(const QByteArray &text, int *value)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i) == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == '+' || text.at(i) == '-')) {
-        negative = text.at(i) == '-';
-        ++i;
-    }
-    int base = 10;
-    if (i < text.size() && text.at(i) == '$') {
-        base = 16;
-        ++i;
-    }
-    if (i == text.size())
-        return false;
-
-    const qint64 limit = negative ? qint64(1) << 31 : (qint64(1) << 31) - 1;
-    qint64 magnitude = 0;
-    for (; i < text.size(); ++i) {
-        const int digit = base == 16 ? hexDigitValue(text.at(i)) : decimalDigitValue(text.at(i));
-        if (digit < 0)
-            return false;
-        magnitude = magnitude * base + digit;
-        if (magnitude > limit)
-            return false;
-    }
-    *value = int(negative ? -magnitude : magnitude);
-    return true;
-}
-
-int StrToInt(const QByteArray &text)
-{
-    int value = 0;
-    if (!tryStrToInt(text, &value))
-        throw EConvertError(text);
-    return value;
-}
-
 QByteArray hexWithAtLeastTwoDigits(int value)
 {
     return QByteArray::number(quint32(value), 16).toUpper().rightJustified(2, '0');
@@ -151,14 +106,14 @@ QByteArray decodeHex(const QByteArray &hex)
 
 QByteArray buildRegistrationCommand(const QByteArray &protocolIdText)
 {
-    return "AT+CMGS=0,1,0,8\r" + hexWithAtLeastTwoDigits(StrToInt(protocolIdText)) + CommandEnd;
+    return "AT+CMGS=0,1,0,8\r" + hexWithAtLeastTwoDigits(parseInteger(protocolIdText)) + CommandEnd;
 }
 
 QByteArray composeTextMessage(const QByteArray &protocolIdText, quint8 reportFlags,
                               quint8 reference, const QByteArray &destIssi,
                               const QByteArray &message)
 {
-    const QByteArray headerHex = hexWithAtLeastTwoDigits(StrToInt(protocolIdText)) +
+    const QByteArray headerHex = hexWithAtLeastTwoDigits(parseInteger(protocolIdText)) +
                                  hexWithAtLeastTwoDigits(reportFlags) +
                                  hexWithAtLeastTwoDigits(reference);
     const qint64 octets = decodeHex(headerHex).size() + message.size();
@@ -177,10 +132,28 @@ QByteArray receivedLine(const QByteArray &callingIssi, const QByteArray &message
     return ": Message received from " + callingIssi + ": " + message;
 }
 
+bool isIndication(const QByteArray &chunk)
+{
+    return chunk.startsWith("\r\n+CMT");
+}
+
+QByteArray callingIssiOf(const QByteArray &chunk)
+{
+    qsizetype issiEnd = 0;
+    return fieldUntil(chunk, 8, QByteArrayLiteral(","), &issiEnd);
+}
+
+QByteArray userDataOctetText(const QByteArray &chunk, const ReceivedChunk &received, int index)
+{
+    if (received.userDataStart < 0)
+        return QByteArray();
+    return fixedField(chunk, received.userDataStart + 2 * qsizetype(index), 2);
+}
+
 ReceivedChunk parseReceivedChunk(const QByteArray &chunk)
 {
     ReceivedChunk received;
-    if (!chunk.startsWith("\r\n+CMT"))
+    if (!isIndication(chunk))
         return received;
     received.isIndication = true;
 
@@ -190,7 +163,8 @@ ReceivedChunk parseReceivedChunk(const QByteArray &chunk)
     qsizetype lengthEnd = 0;
     const QByteArray lengthText =
         fieldUntil(chunk, issiEnd + 3, QByteArrayLiteral("\r,"), &lengthEnd);
-    const qint64 octetCount = StrToInt(lengthText) / 8;
+    const qint64 octetCount = parseInteger(lengthText) / 8;
+    received.userDataStart = lengthEnd + 2;
 
     received.protocolIdText = fixedField(chunk, lengthEnd + 2, 2);
     received.typeText = fixedField(chunk, lengthEnd + 4, 2);

@@ -6,8 +6,8 @@
 // The bytes of the Short Data (SDS-TL) messages on the PEI: registration,
 // outgoing text messages, reading "+CMT" indications and the automatic
 // transport-layer reports. All text is 8-bit: one octet per character.
-// Functions that convert a number text throw EConvertError
-// ("radio/ConvertError.h") when it is not an integer.
+// Functions that convert a number text throw IntegerConversionError
+// ("controls/IntegerConversionError.h") when it is not an integer.
 namespace SdsCodec {
 
 // Report-request bits of octet 2 of an outgoing text message.
@@ -16,14 +16,6 @@ constexpr quint8 ConsumedReportFlag = 0x08;
 
 // Pause between the received and the consumed report sent for one message.
 constexpr int PauseBetweenReportsMs = 2000;
-
-// The integer conversion used for every number text: optional leading
-// blanks, an optional sign, then decimal digits or "$" and hex digits.
-// Anything else (empty, trailing characters, outside the signed 32-bit range)
-// is not an integer.
-bool tryStrToInt(const QByteArray &text, int *value);
-// As tryStrToInt, but throws EConvertError for a text that is not an integer.
-int StrToInt(const QByteArray &text);
 
 // Upper-case hex, at least two digits: 5 -> "05", 255 -> "FF", 256 -> "100".
 // A negative value is written as its 32-bit two's complement ("FFFFFFFF").
@@ -37,11 +29,11 @@ QByteArray encodeHex(const QByteArray &text);
 QByteArray decodeHex(const QByteArray &hex);
 
 // "AT+CMGS=0,1,0,8\r", the protocol identifier in hex, 0x1A.
-// Throws EConvertError when protocolIdText is not an integer.
+// Throws IntegerConversionError when protocolIdText is not an integer.
 QByteArray buildRegistrationCommand(const QByteArray &protocolIdText);
 
 // The SDS-TRANSFER command for one text message. The protocol identifier text
-// is converted first (EConvertError before anything else happens); the text
+// is converted first (IntegerConversionError before anything else happens); the text
 // "130", exactly, adds the text coding octet 0x01.
 QByteArray composeTextMessage(const QByteArray &protocolIdText, quint8 reportFlags,
                               quint8 reference, const QByteArray &destIssi,
@@ -66,10 +58,21 @@ struct ReceivedChunk
     QByteArray referenceText;
     ReportKind reportKind = ReportKind::None;
     QByteArray messageOctets;
+    // Where the user data's hex begins in the chunk (-1: not an indication).
+    qsizetype userDataStart = -1;
 };
 
+// True when the chunk begins with "\r\n+CMT", as every indication does.
+bool isIndication(const QByteArray &chunk);
+// The calling ISSI field of an indication, as received: everything up to the
+// first ",".
+QByteArray callingIssiOf(const QByteArray &chunk);
+// The two hex characters of user data octet `index` (0 is the protocol
+// identifier), as received; shorter or empty where the chunk ends.
+QByteArray userDataOctetText(const QByteArray &chunk, const ReceivedChunk &received, int index);
+
 // Reads the first "+CMT" indication at the front of a chunk. Throws
-// EConvertError when its length text is not an integer.
+// IntegerConversionError when its length text is not an integer.
 ReceivedChunk parseReceivedChunk(const QByteArray &chunk);
 
 // The SDS-REPORT command answering a received message, sent to its caller.

@@ -30,9 +30,9 @@ struct RadioSimOptions
     // 0: no periodic garbage.
     qint64 garbageIntervalMs = 0;
     QByteArray garbage = QByteArray("\x00\xA5\xFFnoise\x7F", 9);
-    // Silence before and between unsolicited indications, longer than
-    // a terminal polling every 200 ms needs to see a chunk end.
-    qint64 quietGapMs = 600;
+    // Silence before and between unsolicited indications (0: none; a
+    // radio does not wait for the line to be quiet).
+    qint64 quietGapMs = 0;
 };
 
 // A TETRA radio as seen from its PEI: bytes in, bytes out. It answers the

@@ -54,6 +54,7 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
         {"report-delay-ms", "Send reports this long after the completion instead of with it.", "ms",
          "0"},
         {"peer-interval-s", "Every n seconds a peer sends a text message (0: no peer).", "n", "0"},
+        {"peer-interval-ms", "As --peer-interval-s, in milliseconds.", "ms", "0"},
         {"peer-issi", "The peer's ISSI (default 5678).", "n", "5678"},
         {"peer-report", "Reports the peer asks for: 06 received, 0A consumed, 0E both.", "hex",
          "06"},
@@ -93,6 +94,7 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     const auto issi = number(parser, "issi", 1, maxIssi, problem);
     const auto reportDelay = number(parser, "report-delay-ms", 0, maxDelayMs, problem);
     const auto peerInterval = number(parser, "peer-interval-s", 0, maxSeconds, problem);
+    const auto peerIntervalMs = number(parser, "peer-interval-ms", 0, maxDelayMs, problem);
     const auto peerIssi = number(parser, "peer-issi", 1, maxIssi, problem);
     const auto peerReport = reportRequest(parser.value("peer-report"), problem);
     const auto peerPid = number(parser, "peer-pid", 0, 255, problem);
@@ -109,7 +111,7 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     }
     radio.issi = quint64(*issi);
     radio.reportDelayMs = *reportDelay;
-    radio.peerIntervalMs = *peerInterval * 1000;
+    radio.peerIntervalMs = *peerIntervalMs > 0 ? *peerIntervalMs : *peerInterval * 1000;
     radio.peerIssi = quint64(*peerIssi);
     radio.peerReportRequest = *peerReport;
     radio.peerProtocolId = quint8(*peerPid);

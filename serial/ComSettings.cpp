@@ -1,19 +1,7 @@
 #include "serial/ComSettings.h"
 
 #include "serial/Comms.h"
-
-namespace {
-
-// Stores a new value; false for an equal value, which must touch nothing.
-template <typename Value> bool change(Value &field, Value value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-
-} // namespace
+#include "serial/StoreIfDifferent.h"
 
 void TParity::apply()
 {
@@ -23,25 +11,25 @@ void TParity::apply()
 
 void TParity::setBits(TParityBits bits)
 {
-    if (change(m_bits, bits))
+    if (serial::storeIfDifferent(m_bits, bits))
         apply();
 }
 
 void TParity::setCheck(bool check)
 {
-    if (change(m_check, check))
+    if (serial::storeIfDifferent(m_check, check))
         apply();
 }
 
 void TParity::setReplace(bool replace)
 {
-    if (change(m_replace, replace))
+    if (serial::storeIfDifferent(m_replace, replace))
         apply();
 }
 
 void TParity::setReplaceChar(uint8_t replaceChar)
 {
-    if (change(m_replaceChar, replaceChar))
+    if (serial::storeIfDifferent(m_replaceChar, replaceChar))
         apply();
 }
 
@@ -66,37 +54,37 @@ void TFlowControl::apply()
 
 void TFlowControl::setOutCtsFlow(bool on)
 {
-    if (change(m_outCtsFlow, on))
+    if (serial::storeIfDifferent(m_outCtsFlow, on))
         apply();
 }
 
 void TFlowControl::setOutDsrFlow(bool on)
 {
-    if (change(m_outDsrFlow, on))
+    if (serial::storeIfDifferent(m_outDsrFlow, on))
         apply();
 }
 
 void TFlowControl::setControlDtr(TDtrFlowControl control)
 {
-    if (change(m_controlDtr, control))
+    if (serial::storeIfDifferent(m_controlDtr, control))
         apply();
 }
 
 void TFlowControl::setControlRts(TRtsFlowControl control)
 {
-    if (change(m_controlRts, control))
+    if (serial::storeIfDifferent(m_controlRts, control))
         apply();
 }
 
 void TFlowControl::setXonXoffOut(bool on)
 {
-    if (change(m_xonXoffOut, on))
+    if (serial::storeIfDifferent(m_xonXoffOut, on))
         apply();
 }
 
 void TFlowControl::setXonXoffIn(bool on)
 {
-    if (change(m_xonXoffIn, on))
+    if (serial::storeIfDifferent(m_xonXoffIn, on))
         apply();
 }
 
@@ -122,31 +110,31 @@ void TComTimeouts::apply()
 
 void TComTimeouts::setReadInterval(int32_t ms)
 {
-    if (change(m_readInterval, ms))
+    if (serial::storeIfDifferent(m_readInterval, ms))
         apply();
 }
 
 void TComTimeouts::setReadTotalMultiplier(int32_t ms)
 {
-    if (change(m_readTotalMultiplier, ms))
+    if (serial::storeIfDifferent(m_readTotalMultiplier, ms))
         apply();
 }
 
 void TComTimeouts::setReadTotalConstant(int32_t ms)
 {
-    if (change(m_readTotalConstant, ms))
+    if (serial::storeIfDifferent(m_readTotalConstant, ms))
         apply();
 }
 
 void TComTimeouts::setWriteTotalMultiplier(int32_t ms)
 {
-    if (change(m_writeTotalMultiplier, ms))
+    if (serial::storeIfDifferent(m_writeTotalMultiplier, ms))
         apply();
 }
 
 void TComTimeouts::setWriteTotalConstant(int32_t ms)
 {
-    if (change(m_writeTotalConstant, ms))
+    if (serial::storeIfDifferent(m_writeTotalConstant, ms))
         apply();
 }
 

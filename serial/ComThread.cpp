@@ -25,8 +25,18 @@ void callComEventHandler(TComPort &port, uint32_t eventBit)
 {
     switch (eventBit) {
     case EV_RXCHAR:
-        if (port.OnRxChar)
-            port.OnRxChar(&port, port.InputCount());
+        if (port.OnRxChar) {
+            int inQue = 0;
+            try {
+                inQue = port.InputCount();
+            } catch (const EComPort &) {
+                // The port is failing (a device gone mid-read): there is
+                // nothing to hand on, and its owner hears of the failure
+                // once, from its own next call on the port.
+                break;
+            }
+            port.OnRxChar(&port, inQue);
+        }
         break;
     case EV_TXEMPTY:
         notify(port, port.OnTxEmpty);

@@ -23,7 +23,8 @@ constexpr int CM_COMEVENT = 0x409;
 extern const std::array<uint32_t, 10> ComEventDispatchOrder;
 
 // Calls the port's handler for one line event bit, when it is assigned.
-// OnRxChar gets the port's InputCount, taken just before the call.
+// OnRxChar gets the port's InputCount, taken just before the call; it is
+// not called when that count cannot be read.
 void callComEventHandler(TComPort &port, uint32_t eventBit);
 // Calls the handlers of every bit of `mask`, in dispatch order.
 void dispatchComEvents(TComPort &port, uint32_t mask);

@@ -1,18 +1,10 @@
 #include "serial/Comms.h"
+#include "serial/StoreIfDifferent.h"
 
 namespace {
 
 const char kSetStateFailed[] = "Unable to set com state: ";
 const char kSyncMethodWhileConnected[] = "Cannot set SyncMethod while connected";
-
-// Stores a new value; false for an equal value, which must touch nothing.
-template <typename Value> bool change(Value &field, const Value &value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
 
 void check(int err)
 {
@@ -97,19 +89,19 @@ void TComPort::reopenIfConnected()
 
 void TComPort::setBaudRate(TBaudRate value)
 {
-    if (change(m_baudRate, value))
+    if (serial::storeIfDifferent(m_baudRate, value))
         ApplyLineState();
 }
 
 void TComPort::setPort(TPortType value)
 {
-    if (change(m_port, value))
+    if (serial::storeIfDifferent(m_port, value))
         reopenIfConnected();
 }
 
 void TComPort::setDevicePath(const QString &value)
 {
-    if (change(m_devicePath, value))
+    if (serial::storeIfDifferent(m_devicePath, value))
         reopenIfConnected();
 }
 
@@ -125,43 +117,43 @@ void TComPort::setParity(const TParity &value)
 
 void TComPort::setStopBits(TStopBits value)
 {
-    if (change(m_stopBits, value))
+    if (serial::storeIfDifferent(m_stopBits, value))
         ApplyLineState();
 }
 
 void TComPort::setDataBits(TDataBits value)
 {
-    if (change(m_dataBits, value))
+    if (serial::storeIfDifferent(m_dataBits, value))
         ApplyLineState();
 }
 
 void TComPort::setDiscardNull(bool value)
 {
-    if (change(m_discardNull, value))
+    if (serial::storeIfDifferent(m_discardNull, value))
         ApplyLineState();
 }
 
 void TComPort::setEventChar(quint8 value)
 {
-    if (change(m_eventChar, value))
+    if (serial::storeIfDifferent(m_eventChar, value))
         ApplyLineState();
 }
 
 // Read when the port opens; an open port keeps the events it started with.
 void TComPort::setEvents(TEvents value)
 {
-    change(m_events, value);
+    serial::storeIfDifferent(m_events, value);
 }
 
 void TComPort::setWriteBufSize(quint32 value)
 {
-    if (change(m_writeBufSize, value))
+    if (serial::storeIfDifferent(m_writeBufSize, value))
         ApplyBuffers();
 }
 
 void TComPort::setReadBufSize(quint32 value)
 {
-    if (change(m_readBufSize, value))
+    if (serial::storeIfDifferent(m_readBufSize, value))
         ApplyBuffers();
 }
 

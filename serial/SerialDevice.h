@@ -45,15 +45,12 @@ constexpr uint32_t fOutxCtsFlow = 0x0004;
 constexpr uint32_t fOutxDsrFlow = 0x0008;
 constexpr uint32_t fDtrControlMask = 0x0030;
 constexpr int fDtrControlShift = 4;
-constexpr uint32_t fDsrSensitivity = 0x0040;
-constexpr uint32_t fTXContinueOnXoff = 0x0080;
 constexpr uint32_t fOutX = 0x0100;
 constexpr uint32_t fInX = 0x0200;
 constexpr uint32_t fErrorChar = 0x0400;
 constexpr uint32_t fNull = 0x0800;
 constexpr uint32_t fRtsControlMask = 0x3000;
 constexpr int fRtsControlShift = 12;
-constexpr uint32_t fAbortOnError = 0x4000;
 
 // Values of the two-bit DTR and RTS control fields.
 constexpr uint32_t DTR_CONTROL_DISABLE = 0;

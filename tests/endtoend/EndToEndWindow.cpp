@@ -22,7 +22,7 @@ int countStampedLines(const QPlainTextEdit *pane, const std::function<bool(const
     static const QRegularExpression stamp(
         QStringLiteral("^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3}"));
     int count = 0;
-    for (const QString &line : paneLines(pane)) {
+    for (const QString &line : paneParagraphs(pane)) {
         if (stamp.match(line).hasMatch() && test(line.mid(timeStampLength)))
             ++count;
     }

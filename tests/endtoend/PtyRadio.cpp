@@ -16,9 +16,9 @@ const QString exitAfterSeconds = QStringLiteral("120");
 QStringList argumentsFor(const RadioSetup &setup)
 {
     QStringList arguments{QStringLiteral("--exit-after-seconds"), exitAfterSeconds};
-    if (setup.peerIntervalSeconds > 0)
-        arguments << QStringLiteral("--peer-interval-s")
-                  << QString::number(setup.peerIntervalSeconds) << QStringLiteral("--peer-report")
+    if (setup.peerIntervalMs > 0)
+        arguments << QStringLiteral("--peer-interval-ms") << QString::number(setup.peerIntervalMs)
+                  << QStringLiteral("--peer-report")
                   << QString::asprintf("%02X", setup.peerReportRequest);
     if (setup.refusedMessageCode)
         arguments << QStringLiteral("--cme-next") << QString::number(*setup.refusedMessageCode);

@@ -12,8 +12,8 @@ class EndToEndWindow;
 // What the radio does besides answering.
 struct RadioSetup
 {
-    // Every so many seconds a peer sends a text message (0: no peer).
-    int peerIntervalSeconds = 0;
+    // Every so many milliseconds a peer sends a text message (0: no peer).
+    int peerIntervalMs = 0;
     quint8 peerReportRequest = 0x06;
     // The first text message is refused with this "+CME ERROR" code.
     std::optional<int> refusedMessageCode;

@@ -8,13 +8,12 @@ using radiosim::RadioSim;
 
 namespace {
 const QString simName = QStringLiteral("SIM");
-constexpr qint64 msPerSecond = 1000;
 } // namespace
 
 SimRadio::SimRadio(const RadioSetup &setup) : m_setup(setup)
 {
     radiosim::RadioSimOptions options;
-    options.peerIntervalMs = setup.peerIntervalSeconds * msPerSecond;
+    options.peerIntervalMs = setup.peerIntervalMs;
     options.peerReportRequest = setup.peerReportRequest;
     // The device opens and probes in one click, so an echoing radio has
     // its echo on from the start.

@@ -51,7 +51,7 @@ TEST_F(FormStateTest, FormPlacedByTheSystemGetsBackOnlyItsSizeAndState)
     SaveFormState(&saved, path());
 
     TTestForm restored;
-    restored.setProperty(formstate::PositionProperty, "poDefaultPosOnly");
+    formstate::setWindowPlacement(&restored, formstate::WindowPlacement::SystemChooses);
     const QPoint designed = restored.pos();
     LoadFormState(&restored, path());
     EXPECT_EQ(restored.pos(), designed);
@@ -59,10 +59,10 @@ TEST_F(FormStateTest, FormPlacedByTheSystemGetsBackOnlyItsSizeAndState)
 
     // A position-only restore places the form exactly and drops that rule.
     TTestForm placed;
-    placed.setProperty(formstate::PositionProperty, "poDefaultPosOnly");
+    formstate::setWindowPlacement(&placed, formstate::WindowPlacement::SystemChooses);
     LoadFormPosition(&placed, path());
     EXPECT_EQ(placed.pos(), QPoint(120, 80));
-    EXPECT_FALSE(formstate::systemChoosesPosition(&placed));
+    EXPECT_EQ(formstate::windowPlacement(&placed), formstate::WindowPlacement::AsDesigned);
 }
 
 TEST_F(FormStateTest, EdgeOffTheScreenIsSavedAsZero)

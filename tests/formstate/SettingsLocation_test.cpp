@@ -44,6 +44,7 @@ TEST_F(SettingsLocationTest, MovesToTheUserConfigurationWhenTheFolderCannotBeWri
                                                     QFile::ReadOther | QFile::ExeOther));
     EXPECT_EQ(settingsFileFor(readOnly + "/corvane", configHome()), expected);
     EXPECT_EQ(settingsFileFor("/usr/bin/corvane", configHome()), expected);
+    EXPECT_EQ(settingsFileFor("/usr/local/bin/corvane", configHome()), expected); // make install
     EXPECT_EQ(settingsFileFor("/bin/corvane", configHome()), expected);
     EXPECT_EQ(settingsFileFor(readOnly + "/missing/corvane", configHome()), expected);
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

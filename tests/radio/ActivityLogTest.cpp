@@ -49,11 +49,11 @@ TEST(LogEntryTest, OctetsAboveAsciiShowAsLatin1)
 TEST(LogPaneTest, PaneStartsWithOneEmptyLineAndEntriesFollowIt)
 {
     QPlainTextEdit pane;
-    EXPECT_EQ(paneLines(&pane), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(&pane), QStringList({""}));
     appendLogEntry(&pane, "10:00:00.000: Trying to connect to radio.");
     appendLogEntry(&pane, "10:00:00.200 ms:\r\nOK\r\n");
-    EXPECT_EQ(paneLines(&pane), QStringList({"", "10:00:00.000: Trying to connect to radio.",
-                                             "10:00:00.200 ms:", "OK"}));
+    EXPECT_EQ(paneParagraphs(&pane), QStringList({"", "10:00:00.000: Trying to connect to radio.",
+                                                  "10:00:00.200 ms:", "OK"}));
 }
 
 TEST(LogPaneTest, SavedFileHoldsExactlyThePaneLinesWithCrLfInLatin1)
@@ -93,5 +93,5 @@ TEST(LogPaneTest, UnwritableFileRaisesAndLeavesThePaneAlone)
     appendLogEntry(&pane, "entry");
     QTemporaryDir dir;
     EXPECT_THROW(savePaneToFile(&pane, dir.filePath("missing/folder/log.txt")), std::runtime_error);
-    EXPECT_EQ(paneLines(&pane), QStringList({"", "entry"}));
+    EXPECT_EQ(paneParagraphs(&pane), QStringList({"", "entry"}));
 }

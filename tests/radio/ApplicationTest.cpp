@@ -1,7 +1,9 @@
 #include "radio/Application.h"
 #include "radio/ModalBox.h"
 
+#include <QImage>
 #include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -18,7 +20,32 @@ public:
     }
 };
 
+bool containsColour(const QImage &image, QRgb colour)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (qAlpha(pixel) == 255 && (pixel & RGB_MASK) == (colour & RGB_MASK))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+TEST(ApplicationTest, WindowsShowTheProgramsOwnIcon)
+{
+    const QImage icon = QApplication::windowIcon().pixmap(48, 48).toImage();
+    ASSERT_FALSE(icon.isNull()) << "the icon cannot be drawn";
+    // The speech bubble's blue and the radio's green display: our picture.
+    EXPECT_TRUE(containsColour(icon, qRgb(0x1e, 0x88, 0xe5)));
+    EXPECT_TRUE(containsColour(icon, qRgb(0xa5, 0xd6, 0xa7)));
+
+    QWidget window;
+    EXPECT_EQ(window.windowIcon().pixmap(48, 48).toImage(), icon);
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "corvane");
+}
 
 TEST(ApplicationTest, EscapedExceptionIsShownInOneErrorBoxAndTheProgramGoesOn)
 {

@@ -104,8 +104,8 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
 
     EXPECT_EQ(form->MessagesPad_Memo->property("Tag").toInt(), -1);
     EXPECT_EQ(form->CommandLogger_Memo->property("Tag").toInt(), -1);
-    EXPECT_EQ(paneLines(form->MessagesPad_Memo), QStringList({""}));
-    EXPECT_EQ(paneLines(form->CommandLogger_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->MessagesPad_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->CommandLogger_Memo), QStringList({""}));
 
     EXPECT_EQ(form->DataTimer->Interval(), 200);
     EXPECT_FALSE(form->DataTimer->Enabled());
@@ -178,10 +178,12 @@ TEST_F(MainWindowTest, ProbeAnswerIsLoggedAndEnablesRegistration)
 {
     form->ConnectButtonClick();
     line->takeOutput();
-    line->pushInput("\r\nOK\r\n");
+    // An answer is handed on once its line end is in, not before.
+    line->pushInput("\r\nOK\r");
     form->DataTimerTimer();
-    EXPECT_EQ(form->RxBuffer, QByteArray("\r\nOK\r\n"));
+    EXPECT_EQ(form->RxBuffer.heldBytes(), QByteArray("\r\nOK\r"));
     EXPECT_EQ(form->RadioState, 0);
+    line->pushInput("\n");
     form->DataTimerTimer();
     EXPECT_TRUE(form->RxBuffer.isEmpty());
     EXPECT_EQ(form->RadioState, 1);
@@ -209,16 +211,63 @@ TEST_F(MainWindowTest, ProbeAnswerArrivesThroughTheRunningPollTimer)
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->RadioState == 1; }, 3000));
 }
 
-TEST_F(MainWindowTest, EchoedOrSplitProbeNeverReachesReady)
+TEST_F(MainWindowTest, EchoedProbeIsAResponseOfItsOwnAndTheAnswerConnects)
 {
     form->ConnectButtonClick();
     receive("AT\r\r\nOK\r\n");
+    EXPECT_EQ(form->RadioState, 1);
+    EXPECT_TRUE(form->RegisterButton->isEnabled());
+    const QStringList log = lines(form->CommandLogger_Memo);
+    ASSERT_GE(log.size(), 3);
+    // The echo and the answer each have their own entry.
+    EXPECT_TRUE(log.at(log.size() - 3).endsWith(" ms:AT"));
+    EXPECT_TRUE(log.at(log.size() - 2).endsWith(" ms:"));
+    EXPECT_EQ(log.last(), "OK");
+}
+
+TEST_F(MainWindowTest, ProbeAnswerSplitAcrossReadsConnectsOnceWhole)
+{
+    form->ConnectButtonClick();
+    receive("\r\nO");
+    receive("K\r");
     EXPECT_EQ(form->RadioState, 0);
-    receive("\r\nOK");
-    receive("\r\n");
+    receive("\n");
+    EXPECT_EQ(form->RadioState, 1);
+}
+
+TEST_F(MainWindowTest, AnythingButTheExactProbeAnswerLeavesProbing)
+{
+    form->ConnectButtonClick();
+    receive("\r\nERROR\r\n");
+    receive("\r\nok\r\n");
+    receive("\r\n\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, 0);
     EXPECT_FALSE(form->RegisterButton->isEnabled());
     EXPECT_FALSE(form->MessagesPad_Memo->toPlainText().contains("successful"));
+}
+
+TEST_F(MainWindowTest, ProbeAnswerSharingAReadWithAPeerMessageConnectsAndTheMessageIsAnswered)
+{
+    form->ConnectButtonClick();
+    line->takeOutput();
+    receive("\r\nOK\r\n\r\n+CMT: 5678,0,48\r\n820607014869\r\n");
+    EXPECT_EQ(form->RadioState, 1);
+    EXPECT_TRUE(lastLine(form->MessagesPad_Memo)
+                    .endsWith(QStringLiteral(": Message received from 5678: ") + QChar(1) + "Hi"));
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,1,0,32\r82100007\x1a"));
+}
+
+TEST_F(MainWindowTest, ResponseCutShortGoesOnAfterASecondOfQuiet)
+{
+    form->ConnectButtonClick();
+    receive("\r\n+CMT: 5678,0,48\r\n8206");
+    EXPECT_FALSE(form->RxBuffer.isEmpty());
+    // The poll timer hands it on once the line has been quiet.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->RxBuffer.isEmpty(); }, 10000));
+    EXPECT_TRUE(lines(form->CommandLogger_Memo).last().endsWith("8206"));
+    // It asks for a report but carries no reference to put in one.
+    EXPECT_TRUE(
+        lastLine(form->MessagesPad_Memo).endsWith(": Malformed message from radio ignored."));
 }
 
 TEST_F(MainWindowTest, ProbeIsHeldWhileCtsIsDownAndSentOnceWhenItRises)
@@ -226,7 +275,7 @@ TEST_F(MainWindowTest, ProbeIsHeldWhileCtsIsDownAndSentOnceWhenItRises)
     line->setCts(false);
     form->ConnectButtonClick();
     EXPECT_TRUE(line->output().isEmpty());
-    EXPECT_EQ(paneLines(form->CommandLogger_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->CommandLogger_Memo), QStringList({""}));
     EXPECT_TRUE(form->CTS->Enabled());
     EXPECT_EQ(form->CTS->Interval(), 100);
     EXPECT_EQ(form->PendingCommand, QByteArray("AT\r"));
@@ -289,7 +338,7 @@ TEST_F(MainWindowTest, OpenFailureShowsTheBoxAndChangesNothingElse)
     EXPECT_EQ(form->ReportRequestFlags, 0);
     EXPECT_EQ(form->RadioState, 3);
     EXPECT_FALSE(form->DataTimer->Enabled());
-    EXPECT_EQ(paneLines(form->MessagesPad_Memo), QStringList({""}));
+    EXPECT_EQ(paneParagraphs(form->MessagesPad_Memo), QStringList({""}));
     EXPECT_TRUE(form->ConnectButton->isEnabled());
 }
 

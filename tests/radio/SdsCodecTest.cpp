@@ -1,5 +1,5 @@
 #include "radio/SdsCodec.h"
-#include "radio/ConvertError.h"
+#include "controls/IntegerConversionError.h"
 
 #include <gtest/gtest.h>
 
@@ -36,86 +36,6 @@ const QByteArray End("\x1A");
 QByteArray withType(const QByteArray &typeText)
 {
     return "\r\n+CMT: 1234,0,48\r\n82" + typeText + "014869\r\n";
-}
-
-// --- The integer conversion ------------------------------------------------
-
-TEST(StrToIntTest, AcceptsBlanksSignDecimalAndDollarHex)
-{
-    const struct
-    {
-        const char *text;
-        int value;
-    } cases[] = {{"0", 0},
-                 {"130", 130},
-                 {"  42", 42},
-                 {"+7", 7},
-                 {"-130", -130},
-                 {"$82", 130},
-                 {"$c8", 200},
-                 {"-$10", -16},
-                 {" -0", 0},
-                 {"0130", 130},
-                 {"2147483647", 2147483647},
-                 {"-2147483648", -2147483647 - 1},
-                 {"$7FFFFFFF", 2147483647}};
-    for (const auto &c : cases) {
-        int value = -99;
-        EXPECT_TRUE(tryStrToInt(c.text, &value)) << c.text;
-        EXPECT_EQ(value, c.value) << c.text;
-        EXPECT_EQ(StrToInt(c.text), c.value) << c.text;
-    }
-}
-
-TEST(StrToIntTest, RejectsAnythingElse)
-{
-    const char *const texts[] = {"",
-                                 " ",
-                                 "+",
-                                 "-",
-                                 "$",
-                                 "12a",
-                                 "12 ",
-                                 "1 2",
-                                 "\t5",
-                                 "1.5",
-                                 "0x10",
-                                 "- 5",
-                                 "$G",
-                                 "2147483648",
-                                 "-2147483649",
-                                 "$80000000",
-                                 "99999999999999999999",
-                                 "+-1"};
-    for (const char *text : texts) {
-        int value = 17;
-        EXPECT_FALSE(tryStrToInt(text, &value)) << '"' << text << '"';
-        EXPECT_EQ(value, 17) << "a failed conversion leaves the value alone";
-        EXPECT_THROW(StrToInt(text), EConvertError) << '"' << text << '"';
-    }
-}
-
-TEST(StrToIntTest, ErrorNamesTheTextOctetForOctet)
-{
-    try {
-        StrToInt("4x");
-        FAIL() << "no exception";
-    } catch (const EConvertError &e) {
-        EXPECT_STREQ(e.what(), "'4x' is not a valid integer value");
-        EXPECT_EQ(e.text(), QByteArray("4x"));
-    }
-    try {
-        StrToInt("\xE9");
-        FAIL() << "no exception";
-    } catch (const EConvertError &e) {
-        EXPECT_STREQ(e.what(), "'\xE9' is not a valid integer value");
-    }
-    try {
-        StrToInt("");
-        FAIL() << "no exception";
-    } catch (const EConvertError &e) {
-        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
-    }
 }
 
 // --- Hex in both directions ------------------------------------------------
@@ -172,7 +92,7 @@ TEST(RegistrationTest, CarriesTheProtocolIdentifierAlone)
     EXPECT_EQ(buildRegistrationCommand("130"), "AT+CMGS=0,1,0,8\r82" + End);
     EXPECT_EQ(buildRegistrationCommand("0"), "AT+CMGS=0,1,0,8\r00" + End);
     EXPECT_EQ(buildRegistrationCommand(" 5"), "AT+CMGS=0,1,0,8\r05" + End);
-    EXPECT_THROW(buildRegistrationCommand("13O"), EConvertError);
+    EXPECT_THROW(buildRegistrationCommand("13O"), IntegerConversionError);
 }
 
 TEST(ComposeTest, ReproducesTheReferenceMessages)
@@ -228,10 +148,10 @@ TEST(ComposeTest, NonIntegerProtocolIdentifierThrowsWithItsText)
     try {
         composeTextMessage("1x", 0, 0, "5", "Hi");
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'1x' is not a valid integer value");
     }
-    EXPECT_THROW(composeTextMessage("", 0, 0, "5", "Hi"), EConvertError);
+    EXPECT_THROW(composeTextMessage("", 0, 0, "5", "Hi"), IntegerConversionError);
 }
 
 TEST(LineTest, LinesFollowTheTimestamp)
@@ -405,7 +325,7 @@ TEST(ReceivedChunkTest, NonIntegerLengthThrowsWithItsText)
     try {
         parseReceivedChunk("\r\n+CMT: 1234,0,4x\r\n820601014869\r\n");
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'4x' is not a valid integer value");
     }
     // Cut before the length, or a length that is empty: the empty text.
@@ -414,7 +334,7 @@ TEST(ReceivedChunkTest, NonIntegerLengthThrowsWithItsText)
         try {
             parseReceivedChunk(chunk);
             ADD_FAILURE() << "no exception for " << ::testing::PrintToString(QByteArray(chunk));
-        } catch (const EConvertError &e) {
+        } catch (const IntegerConversionError &e) {
             EXPECT_STREQ(e.what(), "'' is not a valid integer value");
         }
     }

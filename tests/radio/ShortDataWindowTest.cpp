@@ -1,7 +1,7 @@
 #include "WindowHarness.h"
 
 #include "controls/Getdata.h"
-#include "radio/ConvertError.h"
+#include "controls/IntegerConversionError.h"
 #include "radio/Timer.h"
 #include "serial/Comms.h"
 
@@ -66,7 +66,8 @@ TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSend
         lines(form->MessagesPad_Memo).last().endsWith(": Trying to register this application."));
     EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().contains(" pc: AT+CMGS=0,1,0,8"));
 
-    receive("\r\n+CMGS: 0\r\n\r\nOK\r\nX");
+    receive("\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    receive("\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, 2);
     EXPECT_FALSE(form->SendButton->isEnabled());
 
@@ -163,7 +164,7 @@ TEST_F(ShortDataWindowTest, ProtocolIdentifierThatIsNoNumberStopsComposeBeforeAn
     try {
         form->SendButtonClick();
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_EQ(form->Message_Edit->itemText(0), "Hi"); // the history step ran first
@@ -295,12 +296,13 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
     const QStringList messages = lines(form->MessagesPad_Memo);
     EXPECT_TRUE(
         messages.last().endsWith(QString(": Message received from 1234: ") + QChar(1) + "Hi"));
+    // The window stays live through the pause between the two reports.
+    EXPECT_TRUE(form->reportPauseActive());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recordedWrites().size() == 2; }, 10000));
     const auto sent = recordedWrites();
-    ASSERT_EQ(sent.size(), 2);
     EXPECT_EQ(sent.at(0).second, QByteArray("AT+CMGS=1234,1,0,32\r82100001\x1a"));
     EXPECT_EQ(sent.at(1).second, QByteArray("AT+CMGS=1234,1,0,32\r82100201\x1a"));
     EXPECT_GE(sent.at(1).first - sent.at(0).first, 1990);
-    EXPECT_LT(sent.at(1).first - sent.at(0).first, 3000);
     EXPECT_EQ(form->RadioState, 3); // reports leave the link state alone
 }
 
@@ -309,11 +311,10 @@ TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn
     registered("200");
     const QString messages = form->MessagesPad_Memo->toPlainText();
     line->pushInput("\r\n+CMT: 1234,0,\r\n820601014869\r\n");
-    form->DataTimerTimer();
     try {
         form->DataTimerTimer();
         FAIL() << "no exception";
-    } catch (const EConvertError &e) {
+    } catch (const IntegerConversionError &e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_TRUE(form->RxBuffer.isEmpty());
@@ -347,4 +348,139 @@ TEST_F(ShortDataWindowTest, ReportThatFindsTheRadioNotReadyIsDropped)
     EXPECT_TRUE(line->output().isEmpty());
     EXPECT_FALSE(form->CTS->Enabled());
     EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains("Message received from 1234"));
+}
+
+// Answers that arrive back to back, each a response of its own, in one read.
+TEST_F(ShortDataWindowTest, EveryCompletionOfASeriesIsShownWhenTheyArriveTogether)
+{
+    registered("200");
+    compose("1234567", "x");
+    for (int i = 0; i < 3; ++i)
+        form->SendButtonClick();
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 3);
+    receive(completion + "\r\n+CMT: 1234567,0,32\r\nC8100001\r\n" + completion + completion);
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_EQ(messages.filter(": Send command completed successfully.").size(), 3);
+    EXPECT_EQ(messages.filter(": Report received with error code: 00").size(), 1);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    EXPECT_EQ(form->RadioState, 3);
+}
+
+TEST_F(ShortDataWindowTest, StateReturnsToRegisteredOnlyWhenNoMessageWaits)
+{
+    registered("200");
+    compose("1", "x");
+    form->SendButtonClick();
+    form->SendButtonClick();
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    // A late completion with none waiting, in the registered state, is not shown.
+    receive(completion);
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 2);
+}
+
+TEST_F(ShortDataWindowTest, EveryRefusalIsShownAndAnswersTheOldestMessage)
+{
+    registered("200");
+    compose("1", "x");
+    for (int i = 0; i < 3; ++i)
+        form->SendButtonClick();
+    receive("\r\nERROR\r\n");
+    receive("\r\n+CMS ERROR: 512\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_TRUE(messages.at(messages.size() - 2).endsWith(": ERROR received from MS."));
+    EXPECT_TRUE(messages.last().endsWith(": CMS ERROR received from MS with error code: 512"));
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    EXPECT_EQ(form->RadioState, 4);
+    receive("\r\n+CME ERROR: 35\r\n");
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    // A refusal keeps the sending state.
+    EXPECT_EQ(form->RadioState, 4);
+}
+
+TEST_F(ShortDataWindowTest, PeerMessageDuringASeriesIsShownAndAnsweredNotCountedAsAReport)
+{
+    registered("200");
+    compose("4321", "x");
+    form->SendButtonClick();
+    line->takeOutput();
+    receive(completion + "\r\n+CMT: 5678,0,48\r\n820609014869\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_TRUE(
+        messages.last().endsWith(QString(": Message received from 5678: ") + QChar(1) + "Hi"));
+    EXPECT_TRUE(messages.filter(": Report received").isEmpty());
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,1,0,32\r82100009\x1a"));
+    EXPECT_EQ(form->RadioState, 3);
+}
+
+TEST_F(ShortDataWindowTest, CompletionOfAReportIsNotTakenForTheCompletionOfAMessage)
+{
+    registered("200");
+    // Our report to a peer is written, then our message; the radio answers
+    // both in that order.
+    receive("\r\n+CMT: 5678,0,48\r\n820609014869\r\n");
+    compose("4321", "x");
+    form->SendButtonClick();
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 4) << "the first completion belongs to the report";
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).filter("completed successfully").isEmpty());
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
+}
+
+TEST_F(ShortDataWindowTest, ReportsGiveTheirStatusWhateverTheCallerIssiLengthAndState)
+{
+    connectProbed();
+    receive("\r\n+CMT: 7,0,32\r\n82100201\r\n");
+    receive("\r\n+CMT: 1234567,0,32\r\n82100001\r\n");
+    receive("\r\n+CMT: 16777215,0,32\r\n8210ff02\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    ASSERT_GE(messages.size(), 3);
+    EXPECT_TRUE(messages.at(messages.size() - 3).endsWith(": Report received with error code: 02"));
+    EXPECT_TRUE(messages.at(messages.size() - 2).endsWith(": Report received with error code: 00"));
+    EXPECT_TRUE(messages.last().endsWith(": Report received with error code: FF"));
+    EXPECT_TRUE(line->output().isEmpty()) << "a report is never answered";
+}
+
+TEST_F(ShortDataWindowTest, IndicationWithAForgedCallerWritesNothing)
+{
+    registered("200");
+    recordWrites();
+    receive("\r\n+CMT: 5678\rAT+EVIL\r,0,32\r\n820E0041\r\n");
+    receive("\r\n+CMT: 123456789,0,32\r\n820E0041\r\n");
+    receive("\r\n+CMT: 16777216,0,32\r\n820E0041\r\n");
+    EXPECT_FALSE(form->reportPauseActive());
+    EXPECT_TRUE(recordedWrites().isEmpty());
+    EXPECT_EQ(
+        lines(form->MessagesPad_Memo).filter(": Malformed message from radio ignored.").size(), 3);
+    // The raw bytes stay in the logger.
+    EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().contains("AT+EVIL"));
+}
+
+TEST_F(ShortDataWindowTest, PauseBetweenReportsHoldsTheSeriesAndTheResponsesNotTheWindow)
+{
+    registered("200");
+    compose("4321", "x");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("10");
+    form->SendButtonClick();
+    receive("\r\n+CMT: 5678,0,48\r\n820E01014869\r\n");
+    ASSERT_TRUE(form->reportPauseActive());
+    const QString before = form->MessagesPad_Memo->toPlainText();
+    // Both wait: the series tick and a completion that arrives meanwhile.
+    form->DelayTimerTimer();
+    receive(completion);
+    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), before);
+    EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().endsWith("OK")) << "logged on arrival";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportPauseActive(); }, 10000));
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
+    // The series goes on where it stopped and still sends exactly three.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 10000));
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter(": Trying to send to 4321: x").size(), 3);
 }

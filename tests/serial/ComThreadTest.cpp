@@ -98,6 +98,21 @@ protected:
     TComPort m_port;
 };
 
+TEST_F(ComThreadTest, RxCharIsSkippedWhenTheInputCountCannotBeReadAndTheOwnerHearsOfItOnce)
+{
+    attachAllHandlers();
+    m_port.Open();
+    m_line.line().setFailure(TestLine::Op::ClearCommError, EIO);
+    m_line.line().raiseEvents(EV_RXCHAR | EV_CTS);
+    // The later handler of the same wake-up still runs; no error escapes the
+    // delivery into the event loop.
+    ASSERT_TRUE(waitForCalls(1));
+    EXPECT_THROW(m_port.InputCount(), EComPort);
+    m_line.line().setFailure(TestLine::Op::ClearCommError, 0);
+    m_port.Close();
+    EXPECT_EQ(m_log.calls, std::vector<std::string>({"CTS"}));
+}
+
 class DeliveryModeTest : public ComThreadTest, public ::testing::WithParamInterface<TSyncMethod>
 {
 };

@@ -8,10 +8,10 @@
 // Raised when a text that must hold an integer does not. The message is the
 // one the user sees in the application's error box; the text is 8-bit, so
 // what() holds its octets unchanged (show it with QString::fromLatin1).
-class EConvertError : public std::runtime_error
+class IntegerConversionError : public std::runtime_error
 {
 public:
-    explicit EConvertError(const QByteArray &text)
+    explicit IntegerConversionError(const QByteArray &text)
         : std::runtime_error("'" + std::string(text.constData(), size_t(text.size())) +
                              "' is not a valid integer value"),
           m_text(text)

@@ -1,0 +1,7 @@
+#include "radio/AppIcon.h"
+
+QIcon corvaneIcon()
+{
+    return QIcon::fromTheme(QStringLiteral("corvane"),
+                            QIcon(QStringLiteral(":/icons/corvane.svg")));
+}
