@@ -10,12 +10,10 @@ using radiosim::RadioSim;
 
 namespace {
 
-// A safety net: the program ends even if this test process dies.
-const QString exitAfterSeconds = QStringLiteral("120");
-
 QStringList argumentsFor(const RadioSetup &setup)
 {
-    QStringList arguments{QStringLiteral("--exit-after-seconds"), exitAfterSeconds};
+    QStringList arguments{QStringLiteral("--exit-after-seconds"),
+                          QString::number(setup.lifetimeSeconds)};
     if (setup.peerIntervalMs > 0)
         arguments << QStringLiteral("--peer-interval-ms") << QString::number(setup.peerIntervalMs)
                   << QStringLiteral("--peer-report")
