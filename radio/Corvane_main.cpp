@@ -99,6 +99,7 @@ void TForm1::buildComponents(const QString &settingsFile)
     DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
 
     m_reportPause = new QTimer(this);
+    m_reportPause->setObjectName(QStringLiteral("reportPause"));
     m_reportPause->setSingleShot(true);
     m_reportPause->setTimerType(Qt::PreciseTimer);
     m_reportPause->setInterval(SdsCodec::PauseBetweenReportsMs);
