@@ -16,6 +16,10 @@ CHECK_TESTS ?=
 TSAN_TESTS ?= -L 'serial|endtoend'
 
 CCACHE_LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Paths relative to the clone, so that a clone in another folder (CI's)
+# reuses what an earlier build of the same sources left in the cache.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
 CLANG_CONFIGURE = CC=clang CXX=clang++ cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     $(CCACHE_LAUNCHER) -DCORVANE_BENCH=OFF
 
