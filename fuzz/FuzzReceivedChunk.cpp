@@ -3,6 +3,7 @@
 // in every state of the dialogue. Whatever arrives, every byte reaches the
 // PEI logger and the window writes nothing but well-formed reports.
 #include "controls/IntegerConversionError.h"
+#include "controls/LogView.h"
 #include "radio/Corvane_main.h"
 #include "radio/ModalBox.h"
 #include "radio/ResponseFramer.h"
@@ -11,7 +12,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>

@@ -3,31 +3,38 @@
 #include "controls/Getdata.h"
 #include "formstate/FormState.h"
 #include "formstate/OnlyOne.h"
+#include "formstate/ProfileFile.h"
 #include "radio/ActivityLog.h"
 #include "radio/Application.h"
+#include "radio/CommandWriter.h"
 #include "radio/Indication.h"
+#include "radio/MessageTextLimit.h"
 #include "radio/ModalBox.h"
-#include "radio/PortSelection.h"
+#include "radio/PortMessages.h"
+#include "radio/PortSelector.h"
+#include "radio/ReconnectWatch.h"
 #include "radio/ResponseScan.h"
 #include "radio/SaveDialog.h"
 #include "radio/SdsCodec.h"
 #include "radio/Timer.h"
 #include "serial/Comms.h"
-#include "serial/DeviceRegistry.h"
+#include "serial/OpenFailure.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QPlainTextEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 
 namespace {
-const QByteArray probeCommand = QByteArrayLiteral("AT\r");
 const QString stopCaption = QStringLiteral("Stop");
 const QString sendCaption = QStringLiteral("Send");
 constexpr int retryIntervalMs = 100;
@@ -49,9 +56,11 @@ void setEnabledAll(std::initializer_list<QWidget *> controls, bool enabled)
 
 TForm1::TForm1(QWidget *parent) : TForm1(QString(), parent) {}
 
-TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
+TForm1::TForm1(const QString &settingsFile, QWidget *parent)
+    : QWidget(parent), m_userDataBitLimit(MessageTextLimit::DefaultUserDataBits)
 {
     buildControls();
+    buildPortControls();
     // The windowing system places the main window; only its size comes back.
     formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
     buildComponents(settingsFile);
@@ -59,10 +68,18 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
     // The stored field values and placement come back before FormCreate.
     FormEnh1->Loaded();
     FormCreate();
+    if (const QString refusal = FormEnh1->Refusal(); !refusal.isEmpty())
+        AddMessage(": " + refusal.toLatin1());
+    setUpPortHandling();
 }
 
 TForm1::~TForm1()
 {
+    // The port outlives the controls; its closing at destruction must not
+    // reach them.
+    for (TNotifyEvent *handler : {&ComPort->OnCTS, &ComPort->OnDSR, &ComPort->OnRLSD,
+                                  &ComPort->OnRing, &ComPort->OnOpen, &ComPort->OnClose})
+        *handler = nullptr;
     // Saved while the controls still exist.
     try {
         FormEnh1->FormDestroying();
@@ -83,6 +100,19 @@ void TForm1::buildComponents(const QString &settingsFile)
 {
     ComPort = new TComPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
+    m_writer = new CommandWriter(*ComPort, this);
+    // A command is logged once it has been written, whenever that is.
+    m_writer->onWritten = [this](const QByteArray &command) {
+        appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + command);
+    };
+    // As when the write fails at once: a series ends with its first failure.
+    // The failed command and those dropped behind it never reached the radio,
+    // so no answer is waited for any more.
+    m_writer->onBackgroundFailure = [this] {
+        m_awaitingAnswer.clear();
+        if (SendButton->text() == stopCaption)
+            stopSeries();
+    };
 
     CTS = new TTimer(this);
     CTS->setObjectName(QStringLiteral("CTS"));
@@ -114,25 +144,35 @@ void TForm1::buildComponents(const QString &settingsFile)
     FormEnh1->setObjectName(QStringLiteral("FormEnh1"));
     FormEnh1->setReLoadOnClose(false);
     FormEnh1->setSettingsFile(settingsFile);
-
-    if (serial::isRegisteredDevice(QStringLiteral("SIM")))
-        ComPortComboBox->addItem(QStringLiteral("SIM"));
 }
 
 void TForm1::connectHandlers()
 {
-    connect(ConnectButton, &QPushButton::clicked, this, &TForm1::ConnectButtonClick);
-    connect(RegisterButton, &QPushButton::clicked, this, &TForm1::RegisterButtonClick);
-    connect(DisconnectButton, &QPushButton::clicked, this, &TForm1::DisconnectButtonClick);
-    connect(SendButton, &QPushButton::clicked, this, &TForm1::SendButtonClick);
+    // Every handler that reaches the port runs guarded: a vanished device
+    // is reported once, whichever handler meets it first.
+    const auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(ConnectButton, &QPushButton::clicked, this, guarded(&TForm1::ConnectButtonClick));
+    connect(RegisterButton, &QPushButton::clicked, this, [this] {
+        runGuarded([this] {
+            m_registrationIdentifier = ProtocolIdentifierEdit->text();
+            RegisterButtonClick();
+        });
+    });
+    connect(DisconnectButton, &QPushButton::clicked, this, guarded(&TForm1::DisconnectButtonClick));
+    connect(SendButton, &QPushButton::clicked, this, guarded(&TForm1::SendButtonClick));
     connect(CheckBoxRec, &QCheckBox::clicked, this, &TForm1::CheckBoxRecClick);
     connect(CheckBoxCon, &QCheckBox::clicked, this, &TForm1::CheckBoxConClick);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    CTS->OnTimer = [this] { CTSTimer(); };
-    DataTimer->OnTimer = [this] { DataTimerTimer(); };
-    DelayTimer->OnTimer = [this] { DelayTimerTimer(); };
-    connect(m_reportPause, &QTimer::timeout, this, &TForm1::endReportPause);
+    connect(ProtocolIdentifierEdit, &QLineEdit::textChanged, this, &TForm1::updateMessageLimit);
+    connect(Message_Edit, &QComboBox::editTextChanged, this, &TForm1::updateMessageLimit);
+    updateMessageLimit();
+    CTS->OnTimer = guarded(&TForm1::CTSTimer);
+    DataTimer->OnTimer = guarded(&TForm1::DataTimerTimer);
+    DelayTimer->OnTimer = guarded(&TForm1::DelayTimerTimer);
+    connect(m_reportPause, &QTimer::timeout, this, guarded(&TForm1::endReportPause));
     // Bytes are read as they arrive; the poll timer is the safety net.
     ComPort->OnRxChar = [this](QObject *, int) {
         try {
@@ -142,6 +182,7 @@ void TForm1::connectHandlers()
             return;
         }
         handleQueuedResponses();
+        afterHandler();
     };
 }
 
@@ -161,6 +202,24 @@ void TForm1::AddMessage(const QByteArray &text)
     appendLogEntry(MessagesPad_Memo, TimeStamp().toLatin1() + text);
 }
 
+void TForm1::setUserDataBitLimit(int bits)
+{
+    m_userDataBitLimit = bits;
+    updateMessageLimit();
+}
+
+void TForm1::updateMessageLimit()
+{
+    const int most = MessageTextLimit::maxCharacters(
+        m_userDataBitLimit, ProtocolIdentifierEdit->boundedText().toLatin1());
+    // The field cuts a longer text, also one restored or picked from the history.
+    Message_Edit->lineEdit()->setMaxLength(most);
+    const QString text = Message_Edit->currentText();
+    CharactersLeftLabel->setText(
+        MessageTextLimit::charactersLeftText(most - static_cast<int>(text.size())));
+    Latin1WarningLabel->setText(MessageTextLimit::outsideLatin1Warning(text));
+}
+
 void TForm1::FormCreate()
 {
     RxBuffer.clear();
@@ -177,8 +236,8 @@ bool TForm1::SendCommand(const QByteArray &Command)
 {
     if (!ComPort->GetCTS())
         return false;
-    ComPort->WriteStr(Command, true);
-    appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + Command);
+    // A slow write goes on in the background; the next command waits behind it.
+    m_writer->write(Command);
     return true;
 }
 
@@ -247,10 +306,8 @@ void TForm1::CTSTimer()
     }
 }
 
-void TForm1::ConnectButtonClick()
+void TForm1::forgetEarlierAnswers()
 {
-    MessageReference = 0;
-    ReportRequestFlags = 0;
     // Answers of the earlier connection are not waited for any more; bytes
     // still held from it are logged, not lost.
     m_awaitingAnswer.clear();
@@ -258,42 +315,50 @@ void TForm1::ConnectButtonClick()
     if (const std::optional<FramedResponse> rest = RxBuffer.flush())
         logAndQueue(*rest);
     m_responseQueue.clear();
-    try {
-        // Opening closes the port anyway; closing first keeps the selection
-        // setters from reopening the old device on the way to the new one.
-        ComPort->Close();
-        applyPortChoice(*ComPort, choosePort(ComPortComboBox->currentText()));
-        ComPort->Open();
-    } catch (const std::exception &) {
-        showAbortBox(this,
-                     QStringLiteral("An Error Has Occurred whilst opening the Serial Port\r\n"
-                                    "Another application may be utilising that COM port !!!!!'"));
+}
+
+void TForm1::ConnectButtonClick()
+{
+    MessageReference = 0;
+    clearReportRequests();
+    forgetEarlierAnswers();
+    // A Connect of the user's own ends a wait for a vanished device.
+    if (Reconnect->isWaiting()) {
+        Reconnect->stop();
+        AddMessage(PortMessages::stoppedWaiting());
+    }
+    m_reRegisterIdentifier.clear();
+    const QString path = PortList->pathForText(ComPortComboBox->currentText());
+    if (const int error = openPort(path); error != 0) {
+        showOpenError(path, error);
         return;
     }
-    AddMessage(": Trying to connect to radio.");
-    ComPort->SetDTR(true);
-    ComPort->SetRTS(true);
-    DataTimer->setEnabled(true);
-    sendOrHold(probeCommand, rsProbing);
+    if (PortList->noteConnected(path)) {
+        formstate::ProfileFile settings(settingsPath());
+        settings.writeString(QString::fromLatin1(PortSettingsSection), QStringLiteral("TypedPath"),
+                             QFile::encodeName(path));
+        settings.save();
+    }
+    startProbe();
 }
 
 void TForm1::RegisterButtonClick()
 {
     AddMessage(": Trying to register this application.");
     const QByteArray command =
-        SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->text().toLatin1());
+        SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->boundedText().toLatin1());
     sendOrHold(command, rsRegistering);
 }
 
 void TForm1::ComposeAndSendTextMessage()
 {
     Message_Edit->AddTextToHistory();
-    const QByteArray destination = DestISSI_Edit->text().toLatin1();
+    const QByteArray destination = DestISSI_Edit->boundedText().toLatin1();
     // Characters outside Latin-1 become "?": one character, one octet.
     const QByteArray message = Message_Edit->currentText().toLatin1();
     const QByteArray command =
-        SdsCodec::composeTextMessage(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
-                                     MessageReference, destination, message);
+        SdsCodec::composeTextMessage(ProtocolIdentifierEdit->boundedText().toLatin1(),
+                                     ReportRequestFlags, MessageReference, destination, message);
     AddMessage(SdsCodec::sendingLine(destination, message));
     sendOrHold(command, rsSending);
     ++MessageReference;
@@ -342,22 +407,38 @@ void TForm1::DelayTimerTimer()
 
 void TForm1::DisconnectButtonClick()
 {
-    const auto resetControls = [this] {
-        setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
-                       ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, DelayEdit,
-                       RepititionsEdit},
-                      false);
-        setEnabledAll({ConnectButton, ComPortComboBox}, true);
-    };
-    try {
-        ComPort->SetDTR(false);
-        ComPort->SetRTS(false);
-    } catch (...) {
-        // A vanished port must not leave Connect disabled for good.
-        resetControls();
-        throw;
+    if (Reconnect->isWaiting()) {
+        Reconnect->stop();
+        AddMessage(PortMessages::stoppedWaiting());
     }
-    resetControls();
+    m_reRegisterIdentifier.clear();
+    ProbeTimer->stop();
+    if (ComPort->Connected()) {
+        try {
+            ComPort->SetDTR(false);
+            ComPort->SetRTS(false);
+        } catch (const EComPort &error) {
+            // A vanished port must not leave Connect disabled for good.
+            resetSessionControls();
+            if (!serial::isDeviceLoss(error.code()))
+                throw;
+            // The user is done with it: closed quietly, without a box.
+            m_portLost = true;
+            stopPortActivity();
+            ComPort->Close();
+            AddMessage(PortMessages::connectionLost(
+                m_connectedPath, QString::fromLocal8Bit(std::strerror(error.code()))));
+        }
+    }
+    resetSessionControls();
+}
+
+void TForm1::clearReportRequests()
+{
+    ReportRequestFlags = 0;
+    // The boxes show what goes out: no report is asked for until one is ticked again.
+    CheckBoxRec->setChecked(false);
+    CheckBoxCon->setChecked(false);
 }
 
 void TForm1::CheckBoxRecClick()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "radio/LineSettings.h"
 #include "radio/PeiDialect.h"
 #include "radio/ResponseFramer.h"
 
@@ -8,14 +9,20 @@
 #include <QWidget>
 #include <cstdint>
 #include <deque>
+#include <functional>
 
+class LineStatusStrip;
+class PortSelector;
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class CommandWriter;
+class LogView;
 class QTimer;
+class ReconnectWatch;
+class EComPort;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -62,6 +69,8 @@ public:
     TGetLong *DestISSI_Edit = nullptr;
     QLabel *Label3 = nullptr;
     THistComboBox *Message_Edit = nullptr;
+    QLabel *CharactersLeftLabel = nullptr;
+    QLabel *Latin1WarningLabel = nullptr;
     QLabel *Label6 = nullptr;
     TGetLong *RepititionsEdit = nullptr;
     QLabel *Label7 = nullptr;
@@ -72,8 +81,18 @@ public:
     QLabel *Label5 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
-    QPlainTextEdit *MessagesPad_Memo = nullptr;
-    QPlainTextEdit *CommandLogger_Memo = nullptr;
+    LogView *MessagesPad_Memo = nullptr;
+    LogView *CommandLogger_Memo = nullptr;
+    // Below the buttons: any AT command, with its own history.
+    QWidget *CommandPanel = nullptr;
+    QLabel *CommandLabel = nullptr;
+    THistComboBox *CommandLine_Edit = nullptr;
+    // The status bar: the line settings, Reconnect and the modem lines.
+    QWidget *PortStatusBar = nullptr;
+    QLabel *LineLabel = nullptr;
+    QPushButton *LineButton = nullptr;
+    QCheckBox *ReconnectCheckBox = nullptr;
+    LineStatusStrip *LineStatus = nullptr;
 
     // Non-visual components.
     TComPort *ComPort = nullptr;
@@ -82,6 +101,9 @@ public:
     TTimer *DelayTimer = nullptr;
     TSaveDialog *sd = nullptr;
     TFormEnh *FormEnh1 = nullptr;
+    PortSelector *PortList = nullptr;
+    ReconnectWatch *Reconnect = nullptr;
+    QTimer *ProbeTimer = nullptr;
 
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
@@ -119,6 +141,19 @@ public:
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
 
+    // The most bits of user data the radio takes in one message; the message
+    // field is limited to what fits.
+    int UserDataBitLimit() const { return m_userDataBitLimit; }
+    void setUserDataBitLimit(int bits);
+    // The port beyond the dialogue with the radio (MainWindowPort.cpp).
+    static constexpr int SilentProbeSeconds = 3;
+    LineSettings Line;
+    void LineButtonClick();
+    void CommandLineEnter();
+    // The command line takes commands in the ready and registered states.
+    bool commandLineAllowed() const;
+    // Runs a handler; a port that vanished under it is reported once.
+    void runGuarded(const std::function<void()> &handler);
     // What a written command that waits for the radio's final answer was.
     enum class AnswerFor { Message, Report, Command };
     // Notes a command just written; the radio answers them in this order.
@@ -139,9 +174,38 @@ private:
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
     void stopSeries();
+    void clearReportRequests();
+    // Limits the message field, and updates its counter and warning.
+    void updateMessageLimit();
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
+
+    int m_userDataBitLimit;
+    CommandWriter *m_writer = nullptr;
+    void buildPortControls();
+    void setUpPortHandling();
+    QString settingsPath() const;
+    // Opens the device at `path` with the line settings; 0 or the errno
+    // value of the failure, after which nothing polls the closed port.
+    int openPort(const QString &path);
+    void stopPortActivity();
+    void startProbe();
+    void showOpenError(const QString &path, int error);
+    bool handlePortError(const EComPort &error);
+    void portLost(const EComPort &error);
+    bool reopenLostPort(const QString &device);
+    void resetSessionControls();
+    void afterHandler();
+    void showModemLines();
+
+    bool m_portLost = false;
+    QString m_connectedPath;
+    // The protocol identifier of the last registration asked for.
+    QString m_registrationIdentifier;
+    // Set while a reconnected radio is to be registered again.
+    QString m_reRegisterIdentifier;
     void messageWritten();
+    void forgetEarlierAnswers();
     // Reads what the port holds and frames it; complete responses are logged
     // with the time of their last byte and queued for handling.
     void readArrivedBytes();

@@ -53,6 +53,8 @@ void TComPort::Open()
         throw EComPort(kOpenFailed, err);
     m_handle = std::move(handle);
     m_connected = true;
+    m_dtrSet = false;
+    m_rtsSet = false;
     try {
         ApplyBuffers();
         ApplyLineState();
@@ -95,6 +97,8 @@ void TComPort::Close()
     const std::exception_ptr handlerError = stopThread();
     serial::closeHandle(m_handle);
     m_connected = false;
+    m_dtrSet = false;
+    m_rtsSet = false;
     m_window.reset();
     if (OnClose)
         OnClose(this);
@@ -167,17 +171,21 @@ int TComPort::WriteStr(const QByteArray &Str, bool WaitFor)
     return concludeTransfer(result, done, WaitFor, kOperationFailed);
 }
 
-int TComPort::WaitForAsync()
+int TComPort::WaitForAsync(uint32_t TimeoutMs)
 {
     if (m_pending.isEmpty())
         return -2;
+    const uint32_t waited = m_pending.top().event().wait(TimeoutMs);
+    if (waited == serial::WAIT_TIMEOUT)
+        return -1;
+    const int waitError = errno;
     const std::unique_ptr<serial::Overlapped> record = m_pending.pop();
     uint32_t done = 0;
     int err = 0;
-    if (record->event().wait(serial::INFINITE) == serial::WAIT_OBJECT_0)
+    if (waited == serial::WAIT_OBJECT_0)
         err = serial::getOverlappedResult(m_handle.get(), *record, done, false);
     else
-        err = errno;
+        err = waitError;
     if (err != 0)
         throw EComPort(kOperationFailed, err);
     return static_cast<int>(done);
@@ -200,6 +208,7 @@ void TComPort::SetDTR(bool On)
         serial::escapeCommFunction(m_handle.get(), On ? serial::SETDTR : serial::CLRDTR);
     if (err != 0)
         throw EComPort(kSignalFailed, err);
+    m_dtrSet = On;
 }
 
 void TComPort::SetRTS(bool On)
@@ -208,13 +217,19 @@ void TComPort::SetRTS(bool On)
         serial::escapeCommFunction(m_handle.get(), On ? serial::SETRTS : serial::CLRRTS);
     if (err != 0)
         throw EComPort(kSignalFailed, err);
+    m_rtsSet = On;
 }
 
 bool TComPort::GetCTS()
+{
+    return (ModemStatus() & serial::MS_CTS_ON) != 0;
+}
+
+uint32_t TComPort::ModemStatus()
 {
     uint32_t status = 0;
     const int err = serial::getCommModemStatus(m_handle.get(), status);
     if (err != 0)
         throw EComPort(kReadStatusFailed, err);
-    return (status & serial::MS_CTS_ON) != 0;
+    return status;
 }
