@@ -13,7 +13,9 @@ STRESS_ROUNDS ?= 3
 SOAK_MESSAGES ?= 10000
 # Extra ctest arguments for the sanitizer stages, e.g. -L 'serial|radio'.
 CHECK_TESTS ?=
-TSAN_TESTS ?= -L 'serial|endtoend'
+# The thread check leaves out the one serial test that starts a child
+# program through QProcess: the checker aborts in the clone Qt makes for it.
+TSAN_TESTS ?= -L 'serial|endtoend' -E 'BusyDeviceNamesTheProgramThatHoldsIt'
 
 CCACHE_LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Paths relative to the clone, so that a clone in another folder (CI's)
