@@ -21,6 +21,9 @@ struct RadioSetup
     bool echoesProbe = false;
     // Reports are delayed by these in turn (empty: reports come at once).
     QList<qint64> reportDelaysMs;
+    // The radio program's safety net: it ends after this long even if the
+    // test process died. Long runs raise it.
+    int lifetimeSeconds = 120;
 };
 
 // The radio's peer judging one report that the terminal sent it.
