@@ -170,6 +170,8 @@ void TForm1::FormCreate()
                   false);
     DelayTimer->setEnabled(false);
     MessageReference = 0;
+    // A stored choice that names no profile shows the default one.
+    RadioProfileComboBox->setCurrentIndex(int(radioProfile()));
 }
 
 bool TForm1::SendCommand(const QByteArray &Command)
@@ -201,7 +203,38 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state)
     // Held for the retry timer until the radio raises CTS.
     PendingCommand = command;
     m_pendingIsMessage = state == rsSending;
+    m_pendingHasSelection = false;
     StartRetry(state);
+}
+
+void TForm1::sendTextMessageCommand(const QByteArray &command)
+{
+    if (!m_serviceSelectionDue.isEmpty() && SendCommand(m_serviceSelectionDue)) {
+        m_serviceSelectionDue.clear();
+        awaitAnswer(AnswerFor::Command);
+    }
+    if (m_serviceSelectionDue.isEmpty()) {
+        sendOrHold(command, rsSending);
+        return;
+    }
+    // The radio is not ready: both wait for it, the selection first.
+    PendingCommand = m_serviceSelectionDue + command;
+    m_pendingIsMessage = true;
+    m_pendingHasSelection = true;
+    StartRetry(rsSending);
+}
+
+void TForm1::askForMaxLength()
+{
+    const QByteArray query = dialect().maxLengthQuery();
+    // Not worth a retry: without an answer the default limit holds.
+    if (!query.isEmpty() && SendCommand(query))
+        awaitAnswer(AnswerFor::LengthQuery);
+}
+
+RadioProfile TForm1::radioProfile() const
+{
+    return radioProfileAt(RadioProfileComboBox->currentIndex());
 }
 
 void TForm1::messageWritten()
@@ -237,6 +270,10 @@ void TForm1::CTSTimer()
     }
     if (sent) {
         CTS->setEnabled(false);
+        if (m_pendingHasSelection) {
+            m_serviceSelectionDue.clear();
+            awaitAnswer(AnswerFor::Command);
+        }
         if (m_pendingIsMessage)
             messageWritten();
     } else if (RetryCount >= maxRetries) {
@@ -257,6 +294,11 @@ void TForm1::ConnectButtonClick()
     if (const std::optional<FramedResponse> rest = RxBuffer.flush())
         logAndQueue(*rest);
     m_responseQueue.clear();
+    // The new connection speaks the chosen dialect from its first byte.
+    m_dialect = &dialectOf(radioProfile());
+    RxBuffer.setDialect(*m_dialect);
+    m_serviceSelectionDue = m_dialect->serviceSelectionCommand();
+    m_textLimitBits = PeiDialect::DefaultTextLimitBits;
     try {
         // Opening closes the port anyway; closing first keeps the selection
         // setters from reopening the old device on the way to the new one.
@@ -280,7 +322,7 @@ void TForm1::RegisterButtonClick()
 {
     AddMessage(": Trying to register this application.");
     const QByteArray command =
-        SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->text().toLatin1());
+        dialect().registrationCommand(ProtocolIdentifierEdit->text().toLatin1());
     sendOrHold(command, rsRegistering);
 }
 
@@ -291,10 +333,10 @@ void TForm1::ComposeAndSendTextMessage()
     // Characters outside Latin-1 become "?": one character, one octet.
     const QByteArray message = Message_Edit->currentText().toLatin1();
     const QByteArray command =
-        SdsCodec::composeTextMessage(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
+        dialect().textMessageCommand(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
                                      MessageReference, destination, message);
     AddMessage(SdsCodec::sendingLine(destination, message));
-    sendOrHold(command, rsSending);
+    sendTextMessageCommand(command);
     ++MessageReference;
 }
 
@@ -346,7 +388,7 @@ void TForm1::DisconnectButtonClick()
                        ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, DelayEdit,
                        RepititionsEdit},
                       false);
-        setEnabledAll({ConnectButton, ComPortComboBox}, true);
+        setEnabledAll({ConnectButton, ComPortComboBox, RadioProfileComboBox}, true);
     };
     try {
         ComPort->SetDTR(false);
@@ -435,11 +477,12 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
             AddMessage(": Connection to radio successful. Radio supports AT commands.");
             EnableAfterProbe();
             RadioState = rsReady;
+            askForMaxLength();
             return;
         }
         break;
     case rsRegistering:
-        if (ResponseScan::isRegistrationAnswer(Chunk)) {
+        if (dialect().isRegistrationAnswer(Chunk)) {
             AddMessage(": Registration successful.");
             EnableAfterRegistration();
             RadioState = rsRegistered;
@@ -449,16 +492,21 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
     default:
         break;
     }
-    const ResponseScan::SendingAnswer answer = ResponseScan::readSendingAnswer(Chunk);
+    const ResponseScan::SendingAnswer answer = dialect().readSendingAnswer(Chunk);
     const bool answersMessage = answer.kind != ResponseScan::SendingAnswer::Kind::None;
     // The radio answers commands in the order they were written: the oldest
     // waiting one owns this answer. A typed command takes any final answer.
     if (!m_awaitingAnswer.empty()) {
         const AnswerFor owner = m_awaitingAnswer.front();
-        if (owner == AnswerFor::Command ? !ResponseScan::endsWithFinalResult(Chunk)
-                                        : !answersMessage)
+        const bool takesAnyFinalAnswer =
+            owner == AnswerFor::Command || owner == AnswerFor::LengthQuery;
+        if (takesAnyFinalAnswer ? !ResponseScan::endsWithFinalResult(Chunk) : !answersMessage)
             return;
         m_awaitingAnswer.pop_front();
+        if (owner == AnswerFor::LengthQuery) {
+            if (const std::optional<int> bits = dialect().maxLengthBits(Chunk))
+                m_textLimitBits = *bits;
+        }
         // The answer to a report or a typed command is only logged.
         if (owner != AnswerFor::Message)
             return;
@@ -474,7 +522,7 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
 
 void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
 {
-    const Indication::Reading reading = Indication::read(Chunk);
+    const Indication::Reading reading = dialect().readIndication(Chunk);
     switch (reading.kind) {
     case Indication::Kind::None:
         return;
@@ -487,7 +535,13 @@ void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
     case Indication::Kind::Message:
         AddMessage(
             SdsCodec::receivedLine(reading.message.callingIssi, reading.message.messageOctets));
-        sendReports(SdsCodec::reportCommands(reading.message));
+        sendReports(dialect().reportCommands(reading));
+        return;
+    case Indication::Kind::Status:
+        AddMessage(Indication::statusLine(reading.message.callingIssi, reading.statusHex));
+        return;
+    case Indication::Kind::Acknowledgement:
+        AddMessage(Indication::acknowledgementLine());
         return;
     }
 }
@@ -542,7 +596,7 @@ void TForm1::cancelReportPause()
 
 void TForm1::EnableAfterProbe()
 {
-    setEnabledAll({ConnectButton, ComPortComboBox}, false);
+    setEnabledAll({ConnectButton, ComPortComboBox, RadioProfileComboBox}, false);
     setEnabledAll({RegisterButton, DisconnectButton, ProtocolIdentifierEdit}, true);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "radio/PeiDialect.h"
+#include "radio/RadioProfile.h"
 #include "radio/ResponseFramer.h"
 
 #include <QByteArray>
@@ -56,6 +57,8 @@ public:
     QPushButton *SendButton = nullptr;
     QLabel *ComPortLabel = nullptr;
     QComboBox *ComPortComboBox = nullptr;
+    QLabel *RadioProfileLabel = nullptr;
+    QComboBox *RadioProfileComboBox = nullptr;
     QLabel *Label1 = nullptr;
     TGetLong *ProtocolIdentifierEdit = nullptr;
     QLabel *Label2 = nullptr;
@@ -86,7 +89,7 @@ public:
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
     // Bytes received from the port and not yet handed on as a response.
-    ResponseFramer RxBuffer{m_dialect};
+    ResponseFramer RxBuffer{dialectOf(RadioProfile::Cmt)};
     QByteArray PendingCommand;
     int RetryCount = 0;
     int RepeatsLeft = 0;
@@ -120,7 +123,8 @@ public:
     void AddMessage(const QByteArray &text);
 
     // What a written command that waits for the radio's final answer was.
-    enum class AnswerFor { Message, Report, Command };
+    // The answer to LengthQuery tells the longest user data.
+    enum class AnswerFor { Message, Report, Command, LengthQuery };
     // Notes a command just written; the radio answers them in this order.
     void awaitAnswer(AnswerFor what);
     // Messages written to the radio that still wait for its answer.
@@ -128,12 +132,19 @@ public:
     // True during the pause between the two reports answering one message.
     bool reportPauseActive() const;
 
+    // The profile chosen in the selector; Connect speaks its dialect.
+    RadioProfile radioProfile() const;
+    // The dialect of the current connection.
+    const PeiDialect &dialect() const { return *m_dialect; }
+    // The longest user data of a text message in bits, as the radio told it
+    // on Connect, or the default.
+    int textLimitBits() const { return m_textLimitBits; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // Declared before RxBuffer, which reads responses in its terms.
-    CmtDialect m_dialect;
+    const PeiDialect *m_dialect = &dialectOf(RadioProfile::Cmt);
 
     void buildControls();
     void buildComponents(const QString &settingsFile);
@@ -142,6 +153,10 @@ private:
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
     void messageWritten();
+    // Writes a text message, with the dialect's service selection in front
+    // when the connection has not had it yet.
+    void sendTextMessageCommand(const QByteArray &command);
+    void askForMaxLength();
     // Reads what the port holds and frames it; complete responses are logged
     // with the time of their last byte and queued for handling.
     void readArrivedBytes();
@@ -158,6 +173,11 @@ private:
     std::deque<AnswerFor> m_awaitingAnswer;
     // The pending command of the retry timer is a text message.
     bool m_pendingIsMessage = false;
+    // ... with the service selection written in front of it.
+    bool m_pendingHasSelection = false;
+    // The service selection still to be written before the next message.
+    QByteArray m_serviceSelectionDue;
+    int m_textLimitBits = PeiDialect::DefaultTextLimitBits;
     QList<QByteArray> m_responseQueue;
     QTimer *m_reportPause = nullptr;
     QByteArray m_reportAfterPause;

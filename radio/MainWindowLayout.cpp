@@ -2,6 +2,7 @@
 #include "radio/Corvane_main.h"
 
 #include "controls/Getdata.h"
+#include "radio/RadioProfile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -177,6 +178,23 @@ void TForm1::buildControls()
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({129, 480 - 137 - 129 - 3});
+
+    // The radio profile sits above everything: it decides every byte on the
+    // line, so a user meets it first. Created last, as the settings file
+    // lists controls in creation order and older files keep theirs.
+    auto *profileStrip = named(new QWidget(this), "ProfilePanel");
+    windowLayout->insertWidget(0, profileStrip);
+    auto *profileRow = new QHBoxLayout(profileStrip);
+    profileRow->setContentsMargins(8, 6, 8, 0);
+    RadioProfileLabel = label(profileStrip, "RadioProfileLabel", "Radio profile");
+    RadioProfileComboBox = named(new QComboBox(profileStrip), "RadioProfileComboBox");
+    RadioProfileComboBox->addItems(radioProfileNames());
+    RadioProfileComboBox->setToolTip(
+        QStringLiteral("The PEI dialect of the radio: choose it before pressing Connect"));
+    RadioProfileLabel->setBuddy(RadioProfileComboBox);
+    profileRow->addWidget(RadioProfileLabel);
+    profileRow->addWidget(RadioProfileComboBox);
+    profileRow->addStretch(1);
 
     // Designed enabled states; FormCreate sets the controller's own.
     for (QWidget *w : std::initializer_list<QWidget *>{
