@@ -207,13 +207,18 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state)
     StartRetry(state);
 }
 
-void TForm1::sendTextMessageCommand(const QByteArray &command)
+bool TForm1::selectServiceIfDue()
 {
     if (!m_serviceSelectionDue.isEmpty() && SendCommand(m_serviceSelectionDue)) {
         m_serviceSelectionDue.clear();
         awaitAnswer(AnswerFor::Command);
     }
-    if (m_serviceSelectionDue.isEmpty()) {
+    return m_serviceSelectionDue.isEmpty();
+}
+
+void TForm1::sendTextMessageCommand(const QByteArray &command)
+{
+    if (selectServiceIfDue()) {
         sendOrHold(command, rsSending);
         return;
     }
@@ -549,7 +554,7 @@ void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
 void TForm1::sendReport(const QByteArray &report)
 {
     // A report that finds the radio not ready is dropped.
-    if (SendCommand(report))
+    if (selectServiceIfDue() && SendCommand(report))
         awaitAnswer(AnswerFor::Report);
 }
 

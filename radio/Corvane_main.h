@@ -153,8 +153,10 @@ private:
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
     void messageWritten();
-    // Writes a text message, with the dialect's service selection in front
-    // when the connection has not had it yet.
+    // Writes the dialect's service selection unless the connection has had
+    // it; true when it has now. Every Short Data command comes after it.
+    bool selectServiceIfDue();
+    // Writes a text message, with the service selection in front when due.
     void sendTextMessageCommand(const QByteArray &command);
     void askForMaxLength();
     // Reads what the port holds and frames it; complete responses are logged

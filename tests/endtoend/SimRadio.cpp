@@ -18,7 +18,10 @@ SimRadio::SimRadio(const RadioSetup &setup) : m_setup(setup)
     // The device opens and probes in one click, so an echoing radio has
     // its echo on from the start.
     options.echo = setup.echoesProbe;
-    radiosim::registerSimDevice(simName, options);
+    options.dialect = setup.dialect;
+    options.peerIssi = setup.peerIssi;
+    options.statusIntervalMs = setup.statusIntervalMs;
+    radiosim::registerSimDevice(simName, options, setup.followDialect);
     m_clock.start();
 }
 

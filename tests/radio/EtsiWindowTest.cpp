@@ -157,8 +157,16 @@ TEST_F(EtsiWindowTest, PeerFromAFullItsiIsShownAndAnsweredToThatIdentity)
     EXPECT_EQ(
         messageLines(QStringLiteral(": Message received from 262100012345678: ") + QChar(1) + "Hi"),
         1);
-    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=262100012345678,32\r\n82100007\x1a"));
+    // A report is Short Data too: the service is selected before it.
+    EXPECT_EQ(line->takeOutput(), selection + "AT+CMGS=262100012345678,32\r\n82100007\x1a");
     EXPECT_FALSE(form->reportPauseActive());
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+
+    receive(ok);
+    receive("\r\n+CMGS: 0,4,7\r\n\r\nOK\r\n");
+    receive("\r\n+CTSDSR: 12,262100012345678,0,1234,0,48\r\n82060801"
+            "4869\r\n");
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=262100012345678,32\r\n82100008\x1a"));
 }
 
 TEST_F(EtsiWindowTest, StatusAcknowledgementAndShortReportAreShownAndNeverAnswered)
