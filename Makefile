@@ -46,8 +46,10 @@ test: build
 fuzz: deps-fuzz
 	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_received_chunk
-	mkdir -p fuzz/corpus-run
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_received_chunk fuzz_etsi_classification
+	mkdir -p fuzz/corpus-run fuzz/corpus-run-etsi
+	./$(FUZZ_DIR)/fuzz/fuzz_etsi_classification -max_total_time=$(FUZZ_SECONDS) \
+	    fuzz/corpus-run-etsi fuzz/corpus/fuzz_etsi_classification
 	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan-suppressions.txt \
 	    ./$(FUZZ_DIR)/fuzz/fuzz_received_chunk -max_total_time=$(FUZZ_SECONDS) fuzz/corpus-run fuzz/corpus
 
