@@ -6,6 +6,7 @@
 // - capacity: the highest rate of incoming messages, each asking for a
 //   received report, at which every one is shown and answered, on a bare
 //   pseudo-terminal and paced as a 9600-baud line would carry them.
+#include "controls/LogView.h"
 #include "radio/Corvane_main.h"
 #include "radio/ModalBox.h"
 #include "serial/Comms.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
-#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,7 +126,9 @@ struct Session
 
     int loggedAnswers() const
     {
-        return int(form->CommandLogger_Memo->toPlainText().count(QStringLiteral(" ms:")));
+        return int(form->CommandLogger_Memo->lines()
+                       .join(QLatin1Char('\n'))
+                       .count(QStringLiteral(" ms:")));
     }
 
     FarEnd far;
@@ -191,7 +193,7 @@ Latency measureLatency(Reading reading, int samples)
         std::fprintf(stderr, "latency: not every answer was logged\n");
 
     std::vector<qint64> delays;
-    const QStringList lines = session.form->CommandLogger_Memo->toPlainText().split('\n');
+    const QStringList lines = session.form->CommandLogger_Memo->lines();
     int answer = -before;
     for (const QString &line : lines) {
         if (!line.contains(QStringLiteral(" ms:")))
@@ -260,8 +262,9 @@ bool carriesRate(Reading reading, int rate, bool pacedAt9600)
         }
     });
     const auto shown = [&] {
-        return int(session.form->MessagesPad_Memo->toPlainText().count(
-            QStringLiteral(": Message received from 5678: ")));
+        return int(session.form->MessagesPad_Memo->lines()
+                       .join(QLatin1Char('\n'))
+                       .count(QStringLiteral(": Message received from 5678: ")));
     };
     // Whether it came in time is judged from the counts below.
     (void)QTest::qWaitFor([&] { return !feeding && reportsSeen >= count && shown() >= count; },

@@ -78,7 +78,15 @@ void TGetLong::Loaded()
 
 int TGetLong::ReadValue() const
 {
-    return tryParseInteger(text()).value_or(m_minValue);
+    return clamped(tryParseInteger(text()).value_or(m_minValue));
+}
+
+QString TGetLong::boundedText() const
+{
+    const std::optional<qint32> number = tryParseInteger(text());
+    if (number && clamped(*number) == *number)
+        return text();
+    return QString::number(Value());
 }
 
 void TGetLong::WriteValue(int value)
@@ -214,17 +222,17 @@ void TGetLong::focusInEvent(QFocusEvent *event)
     QLineEdit::focusInEvent(event);
 }
 
-// A text that converts to an in-range number keeps its form, and one that
-// does not convert stays as typed, since it reads as MinValue.
+// A text that converts to an in-range number keeps its form; any other text
+// is replaced by the value it reads as, so the field never shows a number it
+// would not use.
 void TGetLong::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
     if (!movesBetweenControls(event->reason()))
         return;
-    const int value = Value();
-    const int bounded = clamped(value);
-    if (bounded != value)
-        setValue(bounded);
+    const QString bounded = boundedText();
+    if (bounded != text())
+        setText(bounded);
 }
 
 void TGetLong::resizeEvent(QResizeEvent *event)

@@ -28,8 +28,12 @@ public:
     void setMaxValue(int value) { m_maxValue = value; }
     int Increment() const { return m_increment; }
     void setIncrement(int increment) { m_increment = increment; }
-    // The text converted; a text that does not convert reads as MinValue.
+    // The text converted and clamped; a text that does not convert reads as
+    // MinValue.
     int Value() const { return ReadValue(); }
+    // The text when it reads as a number within the bounds, in the form it
+    // was typed; otherwise Value in decimal. What the field hands on.
+    QString boundedText() const;
     // Clamps and writes the number as decimal text.
     void setValue(int value) { WriteValue(value); }
     // False: the text changes only by stepping.

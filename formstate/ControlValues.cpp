@@ -1,5 +1,6 @@
 #include "formstate/ControlValues.h"
 
+#include "controls/LogView.h"
 #include "formstate/FileDialog.h"
 #include "formstate/FolderAccess.h"
 #include "formstate/ProfileFile.h"
@@ -48,21 +49,25 @@ void writeText(ProfileFile &file, const QString &section, const QString &key, co
     file.writeString(section, key, text.toLatin1());
 }
 
-// A stored count of lines or entries, no larger than the number of keys the
-// section holds: an edited file saying "2000000000" must not make loading run
-// away. A negative count counts as none.
+// A stored count of lines or entries; a negative count counts as none.
 int storedCount(const ProfileFile &file, const QString &section, const QString &key)
 {
-    const int count = file.readInteger(section, key, 0);
-    return count <= 0 ? 0 : std::min(count, file.keyCount(section));
+    return std::max(0, file.readInteger(section, key, 0));
 }
 
+// The numbered texts 1 to count, up to the first that is not stored: a count
+// larger than the entries present adds nothing, and an edited file saying
+// "2000000000" cannot make loading run away.
 QStringList readNumberedTexts(const ProfileFile &file, const QString &section,
                               const QObject *control, int count)
 {
     QStringList texts;
-    for (int i = 1; i <= count; ++i)
-        texts << QString::fromLatin1(file.readString(section, keyOf(control, i), {}));
+    for (int i = 1; i <= count; ++i) {
+        const QString key = keyOf(control, i);
+        if (!file.contains(section, key))
+            break;
+        texts << QString::fromLatin1(file.readString(section, key, {}));
+    }
     return texts;
 }
 
@@ -75,18 +80,15 @@ void writeNumberedTexts(ProfileFile &file, const QString &section, const QObject
 
 // Multi-line panes.
 
-const QTextDocument *paneDocument(const QObject *control)
+bool isPane(const QObject *control)
 {
-    if (const auto *plain = qobject_cast<const QPlainTextEdit *>(control))
-        return plain->document();
-    if (const auto *rich = qobject_cast<const QTextEdit *>(control))
-        return rich->document();
-    return nullptr;
+    return qobject_cast<const QPlainTextEdit *>(control) ||
+           qobject_cast<const QTextEdit *>(control) || qobject_cast<const LogView *>(control);
 }
 
-// A pane's lines as the settings file keeps them: an empty pane has none;
-// otherwise every paragraph and every line break within one starts a line.
-QStringList paneLinesToStore(const QTextDocument &document)
+// An empty pane has no lines; otherwise every paragraph and every line
+// break within one starts a line.
+QStringList documentLines(const QTextDocument &document)
 {
     QStringList lines;
     if (document.isEmpty())
@@ -96,18 +98,33 @@ QStringList paneLinesToStore(const QTextDocument &document)
     return lines;
 }
 
-void setPaneText(QObject *pane, const QString &text)
+// A pane's lines as the settings file keeps them.
+QStringList paneLinesToStore(const QObject *pane)
 {
-    if (auto *plain = qobject_cast<QPlainTextEdit *>(pane))
-        plain->setPlainText(text);
-    else if (auto *rich = qobject_cast<QTextEdit *>(pane))
-        rich->setPlainText(text);
+    if (const auto *plain = qobject_cast<const QPlainTextEdit *>(pane))
+        return documentLines(*plain->document());
+    if (const auto *rich = qobject_cast<const QTextEdit *>(pane))
+        return documentLines(*rich->document());
+    const auto *log = qobject_cast<const LogView *>(pane);
+    // A log holding one empty line is empty.
+    if (!log || (log->lineCount() == 1 && log->line(0).isEmpty()))
+        return {};
+    return log->lines();
 }
 
-void savePane(ProfileFile &file, const QString &section, const QObject *pane,
-              const QTextDocument &document)
+void setPaneLines(QObject *pane, const QStringList &lines)
 {
-    const QStringList lines = paneLinesToStore(document);
+    if (auto *plain = qobject_cast<QPlainTextEdit *>(pane))
+        plain->setPlainText(lines.join(QLatin1Char('\n')));
+    else if (auto *rich = qobject_cast<QTextEdit *>(pane))
+        rich->setPlainText(lines.join(QLatin1Char('\n')));
+    else if (auto *log = qobject_cast<LogView *>(pane))
+        log->setLines(lines);
+}
+
+void savePane(ProfileFile &file, const QString &section, const QObject *pane)
+{
+    const QStringList lines = paneLinesToStore(pane);
     file.writeInteger(section, keyOf(pane, QStringLiteral("0")), static_cast<int>(lines.size()));
     writeNumberedTexts(file, section, pane, lines);
 }
@@ -117,7 +134,7 @@ void loadPane(const ProfileFile &file, const QString &section, QObject *pane)
     const int count = storedCount(file, section, keyOf(pane, QStringLiteral("0")));
     if (count == 0)
         return;
-    setPaneText(pane, readNumberedTexts(file, section, pane, count).join(QLatin1Char('\n')));
+    setPaneLines(pane, readNumberedTexts(file, section, pane, count));
 }
 
 // Page controls.
@@ -303,8 +320,8 @@ void loadSplitter(const ProfileFile &file, const QString &section, QSplitter &sp
 
 void saveControlValues(ProfileFile &file, const QString &section, QObject *control)
 {
-    if (const QTextDocument *document = paneDocument(control)) {
-        savePane(file, section, control, *document);
+    if (isPane(control)) {
+        savePane(file, section, control);
         return;
     }
     if (const auto *pages = qobject_cast<const QTabWidget *>(control))
@@ -325,7 +342,7 @@ void saveControlValues(ProfileFile &file, const QString &section, QObject *contr
 
 void loadControlValues(const ProfileFile &file, const QString &section, QObject *control)
 {
-    if (paneDocument(control)) {
+    if (isPane(control)) {
         loadPane(file, section, control);
         return;
     }

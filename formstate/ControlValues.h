@@ -10,7 +10,8 @@ class ProfileFile;
 
 // The keys a control keeps in a form's values section, by control class.
 // Every key starts with the control's object name C:
-//   multi-line pane (QPlainTextEdit, QTextEdit)  C0 = line count, C1..Cn = the lines
+//   multi-line pane (QPlainTextEdit, QTextEdit,
+//     LogView)                                   C0 = line count, C1..Cn = the lines
 //   page control (QTabWidget)                     C = object name of the current page
 //   file dialog (TFileDialog)                     C_InitialDir = folder to open in
 //   single-line edit (QLineEdit)                  C = the text

@@ -1,5 +1,7 @@
 #include "formstate/FormComponents.h"
 
+#include "controls/LogView.h"
+
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -24,7 +26,7 @@ bool keepsItsPartsToItself(const QObject *object)
     return qobject_cast<const QLineEdit *>(object) || qobject_cast<const QComboBox *>(object) ||
            qobject_cast<const QAbstractSpinBox *>(object) ||
            qobject_cast<const QPlainTextEdit *>(object) ||
-           qobject_cast<const QTextEdit *>(object) ||
+           qobject_cast<const QTextEdit *>(object) || qobject_cast<const LogView *>(object) ||
            qobject_cast<const QAbstractButton *>(object) || qobject_cast<const QTabBar *>(object);
 }
 

@@ -3,7 +3,10 @@
 #include "formstate/ProfileFile.h"
 #include "formstate/SettingsLocation.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -63,11 +66,46 @@ QRect normalPlacement(const QWidget *form)
     return {normal.topLeft() - frameOffset, normal.size()};
 }
 
+// The part of the form's screen that windows may take.
+QRect availableArea(const QWidget *form)
+{
+    const QScreen *screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
 } // namespace
 
 void SaveFormState(QWidget *form, const QString &fileName)
 {
     formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
+    formstate::saveFormState(form, file);
+    file.save();
+}
+
+void LoadFormState(QWidget *form, const QString &fileName)
+{
+    const formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
+    formstate::loadFormState(form, file);
+}
+
+void LoadFormPosition(QWidget *form, const QString &fileName)
+{
+    const formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
+    const StateKeys keys(form);
+    const int storedLeft = file.readInteger(keys.section, keys.left, NotStored);
+    const int storedTop = file.readInteger(keys.section, keys.top, NotStored);
+    if (storedLeft > NotStored && storedTop > NotStored)
+        formstate::setWindowPlacement(form, formstate::WindowPlacement::AsDesigned);
+    if (const int left = storedLeft; left > NotStored)
+        form->move(left, form->y());
+    if (const int top = storedTop; top > NotStored)
+        form->move(form->x(), top);
+}
+
+namespace formstate {
+
+void saveFormState(QWidget *form, ProfileFile &file)
+{
     const StateKeys keys(form);
     file.eraseSection(keys.section);
 
@@ -90,44 +128,31 @@ void SaveFormState(QWidget *form, const QString &fileName)
     file.writeInteger(keys.section, keys.windowState, windowStateNumber(form->windowState()));
 }
 
-void LoadFormState(QWidget *form, const QString &fileName)
+void loadFormState(QWidget *form, const ProfileFile &file)
 {
-    const formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
     const StateKeys keys(form);
     const auto stored = [&](const QString &key) {
         return file.readInteger(keys.section, key, NotStored);
     };
+    // A stored placement comes back only as far as the screen reaches.
+    const QRect screen = availableArea(form);
+    if (const int width = stored(keys.width); width > NotStored)
+        form->resize(std::min(width, screen.width()), form->height());
+    if (const int height = stored(keys.height); height > NotStored)
+        form->resize(form->width(), std::min(height, screen.height()));
     // Where the windowing system places the form, a restored position would
     // be replaced at the first show anyway; the form is not moved.
-    const bool systemPlaces =
-        formstate::windowPlacement(form) == formstate::WindowPlacement::SystemChooses;
+    const bool systemPlaces = windowPlacement(form) == WindowPlacement::SystemChooses;
+    const auto within = [](int edge, int low, int high) {
+        return std::max(low, std::min(edge, high));
+    };
     if (const int left = stored(keys.left); left > NotStored && !systemPlaces)
-        form->move(left, form->y());
+        form->move(within(left, screen.left(), screen.right() + 1 - form->width()), form->y());
     if (const int top = stored(keys.top); top > NotStored && !systemPlaces)
-        form->move(form->x(), top);
-    if (const int width = stored(keys.width); width > NotStored)
-        form->resize(width, form->height());
-    if (const int height = stored(keys.height); height > NotStored)
-        form->resize(form->width(), height);
+        form->move(form->x(), within(top, screen.top(), screen.bottom() + 1 - form->height()));
     if (const int state = stored(keys.windowState); state > NotStored)
         setWindowStateNumber(form, state);
 }
-
-void LoadFormPosition(QWidget *form, const QString &fileName)
-{
-    const formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
-    const StateKeys keys(form);
-    const int storedLeft = file.readInteger(keys.section, keys.left, NotStored);
-    const int storedTop = file.readInteger(keys.section, keys.top, NotStored);
-    if (storedLeft > NotStored && storedTop > NotStored)
-        formstate::setWindowPlacement(form, formstate::WindowPlacement::AsDesigned);
-    if (const int left = storedLeft; left > NotStored)
-        form->move(left, form->y());
-    if (const int top = storedTop; top > NotStored)
-        form->move(form->x(), top);
-}
-
-namespace formstate {
 
 // Kept on the form itself, so that any form can carry the rule.
 constexpr const char *PlacementProperty = "corvaneWindowPlacement";

@@ -11,18 +11,19 @@ class QWidget;
 // resize() takes it) and N.WindowState (0 normal, 1 minimised, 2 maximised).
 // An empty file name means the program's settings file.
 
-// Erases the section and writes the five keys. A left or top edge below 0 or
+// Erases the section, writes the five keys, and writes the file once. A left or top edge below 0 or
 // above 5000 is saved as 0 (the form is moved there first when it is shown
 // normally). A maximised or minimised form is saved with the position and
 // size it returns to, and its state. Throws EFormState when a key cannot be
 // written.
 void SaveFormState(QWidget *form, const QString &fileName = QString());
 
-// Full restore, for resizable forms: each of Left, Top, Width, Height and
+// Full restore, for resizable forms: each of Width, Height, Left, Top and
 // WindowState that is stored with a value above -5000 is applied, in that
-// order; other window states than 0, 1 and 2 are ignored. A form whose
-// placement is WindowPlacement::SystemChooses keeps that rule: only its size
-// and state come back.
+// order; other window states than 0, 1 and 2 are ignored. The size is bounded
+// by the screen's available area, and the position keeps the form within it.
+// A form whose placement is WindowPlacement::SystemChooses keeps that rule:
+// only its size and state come back.
 void LoadFormState(QWidget *form, const QString &fileName = QString());
 
 // Position-only restore, for forms of a fixed size: when both Left and Top
@@ -32,6 +33,13 @@ void LoadFormState(QWidget *form, const QString &fileName = QString());
 void LoadFormPosition(QWidget *form, const QString &fileName = QString());
 
 namespace formstate {
+
+class ProfileFile;
+
+// The same on a settings file that is already open; saving changes the file
+// object only, until its save().
+void saveFormState(QWidget *form, ProfileFile &file);
+void loadFormState(QWidget *form, const ProfileFile &file);
 
 // Where a form appears when it is first shown.
 enum class WindowPlacement {

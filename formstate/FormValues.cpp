@@ -19,20 +19,35 @@ QString valuesSection(const QWidget *form)
 void SaveFormValues(QWidget *form, const QString &fileName)
 {
     formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
-    const QString section = valuesSection(form);
-    file.eraseSection(section);
-    for (QObject *component : formstate::ownedComponents(form)) {
-        if (formstate::componentTag(component) >= 0)
-            formstate::saveControlValues(file, section, component);
-    }
+    formstate::saveFormValues(form, file);
+    file.save();
 }
 
 void LoadFormValues(QWidget *form, const QString &fileName)
 {
     const formstate::ProfileFile file(formstate::settingsFileOrDefault(fileName));
+    formstate::loadFormValues(form, file);
+}
+
+namespace formstate {
+
+void saveFormValues(QWidget *form, ProfileFile &file)
+{
     const QString section = valuesSection(form);
-    for (QObject *component : formstate::ownedComponents(form)) {
-        if (formstate::componentTag(component) >= 0)
-            formstate::loadControlValues(file, section, component);
+    file.eraseSection(section);
+    for (QObject *component : ownedComponents(form)) {
+        if (componentTag(component) >= 0)
+            saveControlValues(file, section, component);
     }
 }
+
+void loadFormValues(QWidget *form, const ProfileFile &file)
+{
+    const QString section = valuesSection(form);
+    for (QObject *component : ownedComponents(form)) {
+        if (componentTag(component) >= 0)
+            loadControlValues(file, section, component);
+    }
+}
+
+} // namespace formstate

@@ -2,6 +2,8 @@
 
 #include "formstate/FormState.h"
 #include "formstate/FormValues.h"
+#include "formstate/ProfileFile.h"
+#include "formstate/SettingsLocation.h"
 
 #include <QWidget>
 
@@ -18,12 +20,14 @@ void TFormEnh::Loaded()
     QWidget *form = ownerForm();
     if (!form || !m_enabled)
         return;
+    const formstate::ProfileFile file(formstate::settingsFileOrDefault(m_settingsFile));
+    m_refusal = file.refusal();
     if (m_saveValues)
-        LoadFormValues(form, m_settingsFile);
+        formstate::loadFormValues(form, file);
     if (!m_saveState)
         return;
     if (formstate::hasSizeableBorder(form))
-        LoadFormState(form, m_settingsFile);
+        formstate::loadFormState(form, file);
     else
         LoadFormPosition(form, m_settingsFile);
 }
@@ -44,8 +48,11 @@ void TFormEnh::FormDestroying()
     QWidget *form = ownerForm();
     if (!form || !m_enabled)
         return;
+    // Values and placement reach the file in one write.
+    formstate::ProfileFile file(formstate::settingsFileOrDefault(m_settingsFile));
     if (m_saveValues)
-        SaveFormValues(form, m_settingsFile);
+        formstate::saveFormValues(form, file);
     if (m_saveState)
-        SaveFormState(form, m_settingsFile);
+        formstate::saveFormState(form, file);
+    file.save();
 }

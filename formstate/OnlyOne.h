@@ -60,6 +60,9 @@ public:
     // placement (SaveState): all of it for a resizable form, only the
     // position for a form of fixed size.
     void Loaded();
+    // Why the settings file was not read at the last Loaded(), as a sentence
+    // for the user; empty when it was read or does not exist.
+    QString Refusal() const { return m_refusal; }
     void FormClosing(bool modalResultOk);
     void FormDestroying();
 
@@ -73,4 +76,5 @@ private:
     bool m_saveState = true;
     bool m_reloadOnClose = true;
     QString m_settingsFile;
+    QString m_refusal;
 };

@@ -75,54 +75,117 @@ QByteArray firstLine(const QByteArray &value)
     return value.left(static_cast<int>(end - value.begin()));
 }
 
-// Index of the first header line of the section, or -1.
-int findSection(const QList<QByteArray> &lines, const QByteArray &foldedSection)
-{
-    for (int i = 0; i < lines.size(); ++i) {
-        const ParsedLine parsed = parseLine(lines[i]);
-        if (parsed.kind == LineKind::Section && fold(parsed.name) == foldedSection)
-            return i;
-    }
-    return -1;
-}
-
 } // namespace
 
 ProfileFile::ProfileFile(QString path) : m_path(std::move(path))
 {
-    QList<QByteArray> lines;
-    if (readLines(lines))
-        index(lines);
+    read();
 }
 
-const QByteArray *ProfileFile::find(const QString &section, const QString &key) const
+void ProfileFile::read()
 {
-    const auto keys = m_sections.constFind(foldName(section));
-    if (keys == m_sections.cend())
+    const QFileInfo info(m_path);
+    if (!info.exists())
+        return;
+    // Reading a FIFO would wait for a writer, and a device may never end.
+    if (!info.isFile()) {
+        m_status = Status::Refused;
+        m_refusalReason = QStringLiteral("is not a regular file");
+        return;
+    }
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_status = Status::Unreadable;
+        return;
+    }
+    // One octet more than allowed tells a file that grew after the look at it.
+    const QByteArray content = file.read(MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        m_status = Status::Unreadable;
+        return;
+    }
+    if (content.size() > MaxFileSize) {
+        m_status = Status::Refused;
+        m_refusalReason = QStringLiteral("is larger than 1 MiB");
+        return;
+    }
+    m_status = Status::Read;
+    QList<QByteArray> lines = content.split('\n');
+    // The text after the last line break is a line only when it is not empty.
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    if (!lines.isEmpty() && lines.first().endsWith('\r'))
+        m_lineEnd = "\r";
+    index(lines);
+}
+
+QString ProfileFile::refusal() const
+{
+    if (m_status != Status::Refused)
+        return {};
+    return QStringLiteral("The settings file %1 %2: it was not read, the stored settings are "
+                          "not used, and it will not be written.")
+        .arg(m_path, m_refusalReason);
+}
+
+void ProfileFile::index(const QList<QByteArray> &lines)
+{
+    m_blocks.clear();
+    m_blocks.append(Block{});
+    for (const QByteArray &line : lines) {
+        const ParsedLine parsed = parseLine(line);
+        if (parsed.kind == LineKind::Section)
+            m_blocks.append(Block{fold(parsed.name), true, {}, {}});
+        Block &block = m_blocks.last();
+        if (parsed.kind == LineKind::Key) {
+            const QByteArray key = fold(parsed.name);
+            if (!block.keyLines.contains(key))
+                block.keyLines.insert(key, static_cast<int>(block.lines.size()));
+        }
+        block.lines.append(line);
+    }
+    indexSections();
+}
+
+void ProfileFile::indexSections()
+{
+    m_sections.clear();
+    // Only the first block of a section is read, as the service does.
+    for (int i = 0; i < m_blocks.size(); ++i) {
+        if (m_blocks[i].headed && !m_sections.contains(m_blocks[i].foldedName))
+            m_sections.insert(m_blocks[i].foldedName, i);
+    }
+}
+
+const QByteArray *ProfileFile::findLine(const QString &section, const QString &key) const
+{
+    const auto block = m_sections.constFind(foldName(section));
+    if (block == m_sections.cend())
         return nullptr;
-    const auto value = keys->constFind(foldName(key));
-    return value == keys->cend() ? nullptr : &*value;
+    const Block &found = m_blocks[*block];
+    const auto line = found.keyLines.constFind(foldName(key));
+    return line == found.keyLines.cend() ? nullptr : &found.lines[*line];
 }
 
 bool ProfileFile::contains(const QString &section, const QString &key) const
 {
-    return find(section, key) != nullptr;
+    return findLine(section, key) != nullptr;
 }
 
 QByteArray ProfileFile::readString(const QString &section, const QString &key,
                                    const QByteArray &defaultValue) const
 {
-    const QByteArray *value = find(section, key);
-    return value ? value->left(MaxValueLength) : defaultValue;
+    const QByteArray *line = findLine(section, key);
+    return line ? parseLine(*line).value.left(MaxValueLength) : defaultValue;
 }
 
 int ProfileFile::readInteger(const QString &section, const QString &key, int defaultValue) const
 {
-    const QByteArray *value = find(section, key);
-    if (!value)
+    const QByteArray *line = findLine(section, key);
+    if (!line)
         return defaultValue;
     bool ok = false;
-    const int number = value->left(MaxValueLength).trimmed().toInt(&ok, 10);
+    const int number = parseLine(*line).value.left(MaxValueLength).trimmed().toInt(&ok, 10);
     return ok ? number : defaultValue;
 }
 
@@ -131,44 +194,34 @@ bool ProfileFile::readBool(const QString &section, const QString &key, bool defa
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-int ProfileFile::keyCount(const QString &section) const
-{
-    const auto keys = m_sections.constFind(foldName(section));
-    return keys == m_sections.cend() ? 0 : static_cast<int>(keys->size());
-}
-
 void ProfileFile::writeString(const QString &section, const QString &key, const QByteArray &value)
 {
     const QByteArray sectionName = section.toLatin1();
     const QByteArray keyName = key.toLatin1();
     if (!canBeSectionName(sectionName) || !canBeKey(keyName))
         throw EFormState(m_path);
-    QList<QByteArray> lines = linesForUpdate();
-    // A file written with CR LF line ends keeps them.
-    const QByteArray lineEnd = !lines.isEmpty() && lines.first().endsWith('\r') ? "\r" : "";
-    const QByteArray line = keyName + '=' + firstLine(value) + lineEnd;
-    const int header = findSection(lines, fold(sectionName.trimmed()));
-    if (header < 0) {
-        lines << '[' + sectionName + ']' + lineEnd << line;
-        writeLines(lines);
+    m_changed = true;
+    const QByteArray line = keyName + '=' + firstLine(value) + m_lineEnd;
+    const QByteArray foldedSection = fold(sectionName.trimmed());
+    const QByteArray foldedKey = fold(keyName.trimmed());
+    auto found = m_sections.constFind(foldedSection);
+    if (found == m_sections.cend()) {
+        m_blocks.append(Block{foldedSection, true, {'[' + sectionName + ']' + m_lineEnd}, {}});
+        found = m_sections.insert(foldedSection, static_cast<int>(m_blocks.size() - 1));
+    }
+    Block &block = m_blocks[*found];
+    if (const auto existing = block.keyLines.constFind(foldedKey);
+        existing != block.keyLines.cend()) {
+        block.lines[*existing] = line;
         return;
     }
-    const QByteArray foldedKey = fold(keyName.trimmed());
-    int lastFilled = header;
-    for (int i = header + 1; i < lines.size(); ++i) {
-        const ParsedLine parsed = parseLine(lines[i]);
-        if (parsed.kind == LineKind::Section)
-            break;
-        if (parsed.kind == LineKind::Key && fold(parsed.name) == foldedKey) {
-            lines[i] = line;
-            writeLines(lines);
-            return;
-        }
-        if (!lines[i].trimmed().isEmpty())
-            lastFilled = i;
-    }
-    lines.insert(lastFilled + 1, line);
-    writeLines(lines);
+    // After the last line that is not blank; only blank lines follow it, so
+    // no key changes its place.
+    int lastFilled = static_cast<int>(block.lines.size()) - 1;
+    while (lastFilled > 0 && block.lines[lastFilled].trimmed().isEmpty())
+        --lastFilled;
+    block.lines.insert(lastFilled + 1, line);
+    block.keyLines.insert(foldedKey, lastFilled + 1);
 }
 
 void ProfileFile::writeInteger(const QString &section, const QString &key, int value)
@@ -183,56 +236,31 @@ void ProfileFile::writeBool(const QString &section, const QString &key, bool val
 
 void ProfileFile::eraseSection(const QString &section)
 {
-    if (!QFileInfo::exists(m_path))
-        return;
     const QByteArray foldedSection = foldName(section);
-    const QList<QByteArray> lines = linesForUpdate();
-    QList<QByteArray> kept;
-    bool inErased = false;
-    for (const QByteArray &line : lines) {
-        const ParsedLine parsed = parseLine(line);
-        if (parsed.kind == LineKind::Section)
-            inErased = fold(parsed.name) == foldedSection;
-        if (!inErased)
-            kept << line;
-    }
-    if (kept.size() != lines.size())
-        writeLines(kept);
+    const auto erased = std::remove_if(m_blocks.begin(), m_blocks.end(), [&](const Block &block) {
+        return block.headed && block.foldedName == foldedSection;
+    });
+    if (erased == m_blocks.end())
+        return;
+    m_blocks.erase(erased, m_blocks.end());
+    m_changed = true;
+    indexSections();
 }
 
-bool ProfileFile::readLines(QList<QByteArray> &lines) const
+void ProfileFile::save()
 {
-    lines.clear();
-    QFile file(m_path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    lines = content.split('\n');
-    // The text after the last line break is a line only when it is not empty.
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    return true;
-}
-
-QList<QByteArray> ProfileFile::linesForUpdate() const
-{
-    // Rewriting a file that exists but cannot be read would lose its contents.
-    QList<QByteArray> lines;
-    if (!readLines(lines))
+    if (m_status == Status::Refused || !m_changed)
+        return;
+    // Rewriting a file that exists but could not be read would lose its contents.
+    if (m_status == Status::Unreadable)
         throw EFormState(m_path);
-    return lines;
-}
-
-void ProfileFile::writeLines(const QList<QByteArray> &lines)
-{
     QByteArray content;
-    for (const QByteArray &line : lines)
-        content += line + '\n';
-
+    for (const Block &block : m_blocks) {
+        for (const QByteArray &line : block.lines) {
+            content += line;
+            content += '\n';
+        }
+    }
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         throw EFormState(m_path);
     QSaveFile file(m_path);
@@ -240,28 +268,7 @@ void ProfileFile::writeLines(const QList<QByteArray> &lines)
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
         throw EFormState(m_path);
-    index(lines);
-}
-
-void ProfileFile::index(const QList<QByteArray> &lines)
-{
-    m_sections.clear();
-    QByteArray current;
-    bool reading = false; // only the first block of a section is read, as the service does
-    for (const QByteArray &line : lines) {
-        const ParsedLine parsed = parseLine(line);
-        if (parsed.kind == LineKind::Section) {
-            current = fold(parsed.name);
-            reading = !m_sections.contains(current);
-            if (reading)
-                m_sections.insert(current, {});
-        } else if (parsed.kind == LineKind::Key && reading) {
-            KeyValues &keys = m_sections[current];
-            const QByteArray key = fold(parsed.name);
-            if (!keys.contains(key))
-                keys.insert(key, parsed.value);
-        }
-    }
+    m_changed = false;
 }
 
 } // namespace formstate

@@ -10,18 +10,31 @@ namespace formstate {
 // An INI file handled the way the desktop's private-profile service handles
 // one: "[section]" header lines and "key=value" lines, section names and keys
 // matched without regard to letter case, values passed through as octets.
-// The file is read when the object is made; every write reads it again,
-// changes one place and writes it back at once, so the file always holds
-// everything written so far. A missing or unreadable file reads as empty.
+// The file is read once, when the object is made, and only when it is a
+// regular file of at most MaxFileSize octets; anything else reads as empty
+// and is refused: save() leaves it alone. Writes change the object only;
+// save() writes the whole file at once, replacing it atomically.
 class ProfileFile
 {
 public:
     // Longest value a read returns; a longer stored value is cut.
     static constexpr int MaxValueLength = 2047;
+    // Largest file that is read.
+    static constexpr qint64 MaxFileSize = 1 << 20;
+
+    enum class Status {
+        Missing,   // no file: reads as empty, save() creates it
+        Read,      // read whole
+        Refused,   // not a regular file, or too large: never written
+        Unreadable // could not be read: save() fails rather than lose it
+    };
 
     explicit ProfileFile(QString path);
 
     const QString &path() const { return m_path; }
+    Status status() const { return m_status; }
+    // For a refused file, a sentence that says so and why; otherwise empty.
+    QString refusal() const;
 
     bool contains(const QString &section, const QString &key) const;
     QByteArray readString(const QString &section, const QString &key,
@@ -30,32 +43,45 @@ public:
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     // True when the stored integer is not 0.
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
-    // How many distinct keys the section holds.
-    int keyCount(const QString &section) const;
 
     // Replaces the key's line in place, or adds it at the end of its section,
-    // creating the file, its folder and the section as needed. A value is one
-    // line: it is cut at a line break. Throws EFormState when the file cannot
-    // be written or the key cannot be represented (empty, holding "=" or a
-    // line break, or starting with "[").
+    // creating the section as needed. A value is one line: it is cut at a
+    // line break. Throws EFormState when the key cannot be represented
+    // (empty, holding "=" or a line break, or starting with "[").
     void writeString(const QString &section, const QString &key, const QByteArray &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);
-    // Removes every block headed by the section. Throws EFormState when the
-    // file cannot be rewritten.
+    // Removes every block headed by the section.
     void eraseSection(const QString &section);
 
-private:
-    using KeyValues = QHash<QByteArray, QByteArray>; // folded key -> value
+    // Writes the file when anything changed, creating its folder as needed.
+    // A refused file is left alone. Throws EFormState when the file cannot be
+    // written, or could not be read.
+    void save();
 
-    const QByteArray *find(const QString &section, const QString &key) const;
-    bool readLines(QList<QByteArray> &lines) const;
-    QList<QByteArray> linesForUpdate() const;
-    void writeLines(const QList<QByteArray> &lines);
+private:
+    // A section header line and the lines up to the next one; the lines in
+    // front of the first header form a block without a name.
+    struct Block
+    {
+        QByteArray foldedName;
+        bool headed = false;
+        QList<QByteArray> lines;         // the header first, when headed
+        QHash<QByteArray, int> keyLines; // folded key -> its first line
+    };
+
+    void read();
     void index(const QList<QByteArray> &lines);
+    void indexSections();
+    const QByteArray *findLine(const QString &section, const QString &key) const;
 
     QString m_path;
-    QHash<QByteArray, KeyValues> m_sections; // folded section name -> its first block
+    Status m_status = Status::Missing;
+    QString m_refusalReason;
+    QByteArray m_lineEnd; // "\r" after every line of a file written with CR LF
+    QList<Block> m_blocks;
+    QHash<QByteArray, int> m_sections; // folded section name -> its first block
+    bool m_changed = false;
 };
 
 } // namespace formstate

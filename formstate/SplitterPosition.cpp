@@ -65,7 +65,17 @@ PendingHandleMove *pendingMoveOf(const QSplitter &splitter)
 
 QPoint firstHandlePosition(const QSplitter &splitter)
 {
-    return splitter.count() < 2 ? QPoint() : splitter.handle(1)->pos();
+    if (splitter.count() < 2)
+        return {};
+    // Along the orientation, where the first widget ends: the handle's own
+    // widget may reach into it by a margin, and taking its edge would move
+    // the border by that much at every save and restore.
+    const QPoint handle = splitter.handle(1)->pos();
+    const QPoint contentStart = splitter.contentsRect().topLeft();
+    const int firstSize = splitter.sizes().constFirst();
+    return splitter.orientation() == Qt::Horizontal
+               ? QPoint(contentStart.x() + firstSize, handle.y())
+               : QPoint(handle.x(), contentStart.y() + firstSize);
 }
 
 void moveFirstHandle(QSplitter &splitter, int position)

@@ -7,7 +7,8 @@ class QSplitter;
 namespace formstate {
 
 // Position of a splitter's first handle (the border between its first two
-// widgets) in the splitter's own coordinates.
+// widgets) in the splitter's own coordinates; along the orientation, the
+// first pixel past the first widget, which moveFirstHandle takes back.
 QPoint firstHandlePosition(const QSplitter &splitter);
 
 // Moves the first handle to the position along the splitter's orientation,

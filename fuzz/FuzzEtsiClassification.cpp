@@ -4,6 +4,7 @@
 // arrives, the responses are the stream itself, cut; the reports built
 // carry validated digits and hex octets only; the limit stays within Short
 // Data.
+#include "radio/MessageTextLimit.h"
 #include "radio/PeiDialect.h"
 #include "radio/RadioProfile.h"
 #include "radio/ResponseFramer.h"
@@ -17,8 +18,8 @@ namespace {
 
 bool isWellFormedReport(const QByteArray &command)
 {
-    static const QRegularExpression shape(QStringLiteral(
-        "^AT\\+CMGS=[0-9]{1,15},32\\r\\n[0-9A-F]{2}100[02][0-9A-F]{2}\\x1a$"));
+    static const QRegularExpression shape(
+        QStringLiteral("^AT\\+CMGS=[0-9]{1,15},32\\r\\n[0-9A-F]{2}100[02][0-9A-F]{2}\\x1a$"));
     return shape.match(QString::fromLatin1(command)).hasMatch();
 }
 
@@ -55,7 +56,7 @@ void classify(const PeiDialect &dialect, const QByteArray &response)
     if ((answer.kind == ResponseScan::SendingAnswer::Kind::None) != answer.line.isEmpty())
         std::abort();
     if (const std::optional<int> bits = dialect.maxLengthBits(response)) {
-        if (*bits < 8 || *bits > PeiDialect::DefaultTextLimitBits)
+        if (*bits < 8 || *bits > MessageTextLimit::DefaultUserDataBits)
             std::abort();
     }
 }

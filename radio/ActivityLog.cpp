@@ -1,11 +1,9 @@
 #include "radio/ActivityLog.h"
 
+#include "controls/LogView.h"
+
 #include <QDateTime>
-#include <QPlainTextEdit>
 #include <QSaveFile>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <stdexcept>
 
 QString formatTimeStamp(const QTime &time)
@@ -22,66 +20,53 @@ QString currentTimeStamp()
     return formatTimeStamp(QTime::currentTime());
 }
 
+namespace {
+
+// Calls `take` with every line of an entry: "\r\n", "\r" and "\n" each end a
+// line, and a line end that closes the entry opens no new line.
+template <typename Take> void forEachEntryLine(const QByteArray &entry, Take take)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        const char c = entry.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        take(QByteArrayView(entry).sliced(start, i - start));
+        if (c == '\r' && i + 1 < entry.size() && entry.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < entry.size() || start == 0)
+        take(QByteArrayView(entry).sliced(start));
+}
+
+} // namespace
+
 QStringList entryLines(const QByteArray &entry)
 {
     QStringList lines;
-    QByteArray line;
-    for (int i = 0; i < entry.size(); ++i) {
-        const char c = entry.at(i);
-        if (c == '\r' || c == '\n') {
-            lines.append(QString::fromLatin1(line));
-            line.clear();
-            if (c == '\r' && i + 1 < entry.size() && entry.at(i + 1) == '\n')
-                ++i;
-        } else {
-            line.append(c);
-        }
-    }
-    // A line end that closes the entry ends its last line; it opens no new one.
-    if (!line.isEmpty() || lines.isEmpty())
-        lines.append(QString::fromLatin1(line));
+    forEachEntryLine(entry, [&](QByteArrayView line) { lines.append(QString::fromLatin1(line)); });
     return lines;
 }
 
-void appendLogEntry(QPlainTextEdit *pane, const QByteArray &entry)
+void appendLogEntry(LogView *pane, const QByteArray &entry)
 {
-    QScrollBar *bar = pane->verticalScrollBar();
-    const bool followEnd = bar->value() == bar->maximum();
-
-    QTextCursor cursor(pane->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
-    for (const QString &line : entryLines(entry)) {
-        cursor.insertBlock();
-        cursor.insertText(line);
-    }
-    cursor.endEditBlock();
-
-    if (followEnd)
-        bar->setValue(bar->maximum());
+    forEachEntryLine(entry, [pane](QByteArrayView line) { pane->appendLine(line); });
 }
 
-QStringList paneParagraphs(const QPlainTextEdit *pane)
+QStringList paneParagraphs(const LogView *pane)
 {
-    QStringList lines;
-    for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next())
-        lines.append(block.text());
-    return lines;
+    return pane->lines();
 }
 
-QByteArray paneFileContents(const QStringList &lines)
+void savePaneToFile(const LogView *pane, const QString &fileName)
 {
+    // The octets as held, without a detour through text.
     QByteArray bytes;
-    for (const QString &line : lines) {
-        bytes += line.toLatin1();
-        bytes += "\r\n";
+    for (int i = 0; i < pane->lineCount(); ++i) {
+        bytes.append(pane->line(i));
+        bytes.append("\r\n");
     }
-    return bytes;
-}
-
-void savePaneToFile(const QPlainTextEdit *pane, const QString &fileName)
-{
-    const QByteArray bytes = paneFileContents(paneParagraphs(pane));
     // Written beside the target and renamed over it, so a failed save never
     // destroys an earlier file of that name.
     QSaveFile file(fileName);

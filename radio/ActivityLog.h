@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QTime>
 
-class QPlainTextEdit;
+class LogView;
 
 // The time of day as HH:MM:SS.mmm (24-hour clock, no date, no zone).
 QString formatTimeStamp(const QTime &time);
@@ -15,17 +15,15 @@ QString currentTimeStamp();
 // Appends one entry as a new last line of a log pane. Entries are 8-bit
 // text; the radio's line ends inside an entry show as line breaks, and the
 // line end that closes an entry does not add an empty line.
-void appendLogEntry(QPlainTextEdit *pane, const QByteArray &entry);
+void appendLogEntry(LogView *pane, const QByteArray &entry);
 
 // The lines of an entry as the pane shows them.
 QStringList entryLines(const QByteArray &entry);
 
-// The bytes of a saved pane: every line ended by CR LF, in Latin-1.
-QByteArray paneFileContents(const QStringList &lines);
-// A pane's lines as its saved file holds them: one per paragraph, so an
-// empty pane is one empty line.
-QStringList paneParagraphs(const QPlainTextEdit *pane);
+// A pane's lines as its saved file holds them.
+QStringList paneParagraphs(const LogView *pane);
 
-// Writes a pane to a file, replacing it. Throws std::runtime_error when the
+// Writes a pane to a file, replacing it: every line ended by CR LF, in
+// Latin-1. Throws std::runtime_error when the
 // file cannot be created or written; the pane is never touched.
-void savePaneToFile(const QPlainTextEdit *pane, const QString &fileName);
+void savePaneToFile(const LogView *pane, const QString &fileName);

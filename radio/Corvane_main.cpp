@@ -5,7 +5,9 @@
 #include "formstate/OnlyOne.h"
 #include "radio/ActivityLog.h"
 #include "radio/Application.h"
+#include "radio/CommandWriter.h"
 #include "radio/Indication.h"
+#include "radio/MessageTextLimit.h"
 #include "radio/ModalBox.h"
 #include "radio/PortSelection.h"
 #include "radio/ResponseScan.h"
@@ -19,7 +21,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QPlainTextEdit>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -49,7 +52,8 @@ void setEnabledAll(std::initializer_list<QWidget *> controls, bool enabled)
 
 TForm1::TForm1(QWidget *parent) : TForm1(QString(), parent) {}
 
-TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
+TForm1::TForm1(const QString &settingsFile, QWidget *parent)
+    : QWidget(parent), m_userDataBitLimit(MessageTextLimit::DefaultUserDataBits)
 {
     buildControls();
     // The windowing system places the main window; only its size comes back.
@@ -59,6 +63,8 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent) : QWidget(parent)
     // The stored field values and placement come back before FormCreate.
     FormEnh1->Loaded();
     FormCreate();
+    if (const QString refusal = FormEnh1->Refusal(); !refusal.isEmpty())
+        AddMessage(": " + refusal.toLatin1());
 }
 
 TForm1::~TForm1()
@@ -83,6 +89,19 @@ void TForm1::buildComponents(const QString &settingsFile)
 {
     ComPort = new TComPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
+    m_writer = new CommandWriter(*ComPort, this);
+    // A command is logged once it has been written, whenever that is.
+    m_writer->onWritten = [this](const QByteArray &command) {
+        appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + command);
+    };
+    // As when the write fails at once: a series ends with its first failure.
+    // The failed command and those dropped behind it never reached the radio,
+    // so no answer is waited for any more.
+    m_writer->onBackgroundFailure = [this] {
+        m_awaitingAnswer.clear();
+        if (SendButton->text() == stopCaption)
+            stopSeries();
+    };
 
     CTS = new TTimer(this);
     CTS->setObjectName(QStringLiteral("CTS"));
@@ -99,6 +118,7 @@ void TForm1::buildComponents(const QString &settingsFile)
     DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
 
     m_reportPause = new QTimer(this);
+    m_reportPause->setObjectName(QStringLiteral("reportPause"));
     m_reportPause->setSingleShot(true);
     m_reportPause->setTimerType(Qt::PreciseTimer);
     m_reportPause->setInterval(SdsCodec::PauseBetweenReportsMs);
@@ -128,6 +148,9 @@ void TForm1::connectHandlers()
     connect(CheckBoxCon, &QCheckBox::clicked, this, &TForm1::CheckBoxConClick);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(ProtocolIdentifierEdit, &QLineEdit::textChanged, this, &TForm1::updateMessageLimit);
+    connect(Message_Edit, &QComboBox::editTextChanged, this, &TForm1::updateMessageLimit);
+    updateMessageLimit();
     CTS->OnTimer = [this] { CTSTimer(); };
     DataTimer->OnTimer = [this] { DataTimerTimer(); };
     DelayTimer->OnTimer = [this] { DelayTimerTimer(); };
@@ -160,6 +183,24 @@ void TForm1::AddMessage(const QByteArray &text)
     appendLogEntry(MessagesPad_Memo, TimeStamp().toLatin1() + text);
 }
 
+void TForm1::setUserDataBitLimit(int bits)
+{
+    m_userDataBitLimit = bits;
+    updateMessageLimit();
+}
+
+void TForm1::updateMessageLimit()
+{
+    const int most = MessageTextLimit::maxCharacters(
+        m_userDataBitLimit, ProtocolIdentifierEdit->boundedText().toLatin1());
+    // The field cuts a longer text, also one restored or picked from the history.
+    Message_Edit->lineEdit()->setMaxLength(most);
+    const QString text = Message_Edit->currentText();
+    CharactersLeftLabel->setText(
+        MessageTextLimit::charactersLeftText(most - static_cast<int>(text.size())));
+    Latin1WarningLabel->setText(MessageTextLimit::outsideLatin1Warning(text));
+}
+
 void TForm1::FormCreate()
 {
     RxBuffer.clear();
@@ -178,8 +219,8 @@ bool TForm1::SendCommand(const QByteArray &Command)
 {
     if (!ComPort->GetCTS())
         return false;
-    ComPort->WriteStr(Command, true);
-    appendLogEntry(CommandLogger_Memo, TimeStamp().toLatin1() + " pc: " + Command);
+    // A slow write goes on in the background; the next command waits behind it.
+    m_writer->write(Command);
     return true;
 }
 
@@ -291,7 +332,7 @@ void TForm1::CTSTimer()
 void TForm1::ConnectButtonClick()
 {
     MessageReference = 0;
-    ReportRequestFlags = 0;
+    clearReportRequests();
     // Answers of the earlier connection are not waited for any more; bytes
     // still held from it are logged, not lost.
     m_awaitingAnswer.clear();
@@ -303,7 +344,7 @@ void TForm1::ConnectButtonClick()
     m_dialect = &dialectOf(radioProfile());
     RxBuffer.setDialect(*m_dialect);
     m_serviceSelectionDue = m_dialect->serviceSelectionCommand();
-    m_textLimitBits = PeiDialect::DefaultTextLimitBits;
+    setUserDataBitLimit(MessageTextLimit::DefaultUserDataBits);
     try {
         // Opening closes the port anyway; closing first keeps the selection
         // setters from reopening the old device on the way to the new one.
@@ -327,19 +368,19 @@ void TForm1::RegisterButtonClick()
 {
     AddMessage(": Trying to register this application.");
     const QByteArray command =
-        dialect().registrationCommand(ProtocolIdentifierEdit->text().toLatin1());
+        dialect().registrationCommand(ProtocolIdentifierEdit->boundedText().toLatin1());
     sendOrHold(command, rsRegistering);
 }
 
 void TForm1::ComposeAndSendTextMessage()
 {
     Message_Edit->AddTextToHistory();
-    const QByteArray destination = DestISSI_Edit->text().toLatin1();
+    const QByteArray destination = DestISSI_Edit->boundedText().toLatin1();
     // Characters outside Latin-1 become "?": one character, one octet.
     const QByteArray message = Message_Edit->currentText().toLatin1();
     const QByteArray command =
-        dialect().textMessageCommand(ProtocolIdentifierEdit->text().toLatin1(), ReportRequestFlags,
-                                     MessageReference, destination, message);
+        dialect().textMessageCommand(ProtocolIdentifierEdit->boundedText().toLatin1(),
+                                     ReportRequestFlags, MessageReference, destination, message);
     AddMessage(SdsCodec::sendingLine(destination, message));
     sendTextMessageCommand(command);
     ++MessageReference;
@@ -404,6 +445,14 @@ void TForm1::DisconnectButtonClick()
         throw;
     }
     resetControls();
+}
+
+void TForm1::clearReportRequests()
+{
+    ReportRequestFlags = 0;
+    // The boxes show what goes out: no report is asked for until one is ticked again.
+    CheckBoxRec->setChecked(false);
+    CheckBoxCon->setChecked(false);
 }
 
 void TForm1::CheckBoxRecClick()
@@ -510,7 +559,7 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
         m_awaitingAnswer.pop_front();
         if (owner == AnswerFor::LengthQuery) {
             if (const std::optional<int> bits = dialect().maxLengthBits(Chunk))
-                m_textLimitBits = *bits;
+                setUserDataBitLimit(*bits);
         }
         // The answer to a report or a typed command is only logged.
         if (owner != AnswerFor::Message)

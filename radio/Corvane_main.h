@@ -13,9 +13,10 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class CommandWriter;
+class LogView;
 class QTimer;
 class TComPort;
 class TFormEnh;
@@ -65,6 +66,8 @@ public:
     TGetLong *DestISSI_Edit = nullptr;
     QLabel *Label3 = nullptr;
     THistComboBox *Message_Edit = nullptr;
+    QLabel *CharactersLeftLabel = nullptr;
+    QLabel *Latin1WarningLabel = nullptr;
     QLabel *Label6 = nullptr;
     TGetLong *RepititionsEdit = nullptr;
     QLabel *Label7 = nullptr;
@@ -75,8 +78,8 @@ public:
     QLabel *Label5 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
-    QPlainTextEdit *MessagesPad_Memo = nullptr;
-    QPlainTextEdit *CommandLogger_Memo = nullptr;
+    LogView *MessagesPad_Memo = nullptr;
+    LogView *CommandLogger_Memo = nullptr;
 
     // Non-visual components.
     TComPort *ComPort = nullptr;
@@ -122,6 +125,10 @@ public:
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
 
+    // The most bits of user data the radio takes in one message; the message
+    // field is limited to what fits.
+    int UserDataBitLimit() const { return m_userDataBitLimit; }
+    void setUserDataBitLimit(int bits);
     // What a written command that waits for the radio's final answer was.
     // The answer to LengthQuery tells the longest user data.
     enum class AnswerFor { Message, Report, Command, LengthQuery };
@@ -136,9 +143,6 @@ public:
     RadioProfile radioProfile() const;
     // The dialect of the current connection.
     const PeiDialect &dialect() const { return *m_dialect; }
-    // The longest user data of a text message in bits, as the radio told it
-    // on Connect, or the default.
-    int textLimitBits() const { return m_textLimitBits; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -150,8 +154,14 @@ private:
     void buildComponents(const QString &settingsFile);
     void connectHandlers();
     void stopSeries();
+    void clearReportRequests();
+    // Limits the message field, and updates its counter and warning.
+    void updateMessageLimit();
     // Writes a command, or holds it for the retry timer; enters `state` either way.
     void sendOrHold(const QByteArray &command, std::uint8_t state);
+
+    int m_userDataBitLimit;
+    CommandWriter *m_writer = nullptr;
     void messageWritten();
     // Writes the dialect's service selection unless the connection has had
     // it; true when it has now. Every Short Data command comes after it.
@@ -179,7 +189,6 @@ private:
     bool m_pendingHasSelection = false;
     // The service selection still to be written before the next message.
     QByteArray m_serviceSelectionDue;
-    int m_textLimitBits = PeiDialect::DefaultTextLimitBits;
     QList<QByteArray> m_responseQueue;
     QTimer *m_reportPause = nullptr;
     QByteArray m_reportAfterPause;

@@ -3,6 +3,7 @@
 #include "controls/IntegerConversionError.h"
 #include "controls/IntegerText.h"
 #include "radio/CtsdsrIndication.h"
+#include "radio/MessageTextLimit.h"
 #include "radio/SdsCodec.h"
 
 namespace {
@@ -137,7 +138,7 @@ std::optional<int> EtsiDialect::maxLengthBits(const QByteArray &response) const
     if (dash < 0 || !isDigits(maxText) || maxText.size() > MaxLengthDigits)
         return std::nullopt;
     const int bits = maxText.toInt();
-    if (bits < MinTextLimitBits || bits > DefaultTextLimitBits)
+    if (bits < MinTextLimitBits || bits > MessageTextLimit::DefaultUserDataBits)
         return std::nullopt;
     return bits;
 }

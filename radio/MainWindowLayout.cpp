@@ -2,6 +2,7 @@
 #include "radio/Corvane_main.h"
 
 #include "controls/Getdata.h"
+#include "controls/LogView.h"
 #include "radio/RadioProfile.h"
 
 #include <QCheckBox>
@@ -9,10 +10,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 
@@ -47,13 +48,11 @@ TGetLong *numberField(QWidget *parent, const char *name, int minValue, int maxVa
     return field;
 }
 
-QPlainTextEdit *logPane(QWidget *parent, const char *name)
+LogView *logPane(QWidget *parent, const char *name)
 {
-    auto *pane = named(new QPlainTextEdit(parent), name);
-    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto *pane = named(new LogView(parent), name);
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    pane->setReadOnly(false);
     // Log panes stay out of the settings file.
     pane->setProperty("Tag", -1);
     return pane;
@@ -74,7 +73,8 @@ void TForm1::buildControls()
 
     // Upper panel: the buttons at the left, the labelled fields beside them.
     Panel1 = named(new QWidget(this), "Panel1");
-    Panel1->setFixedHeight(137);
+    // Room for the message field's counter and warning below it.
+    Panel1->setFixedHeight(160);
     windowLayout->addWidget(Panel1);
     auto *upper = new QHBoxLayout(Panel1);
     upper->setContentsMargins(8, 6, 8, 6);
@@ -112,14 +112,15 @@ void TForm1::buildControls()
     Label1->setToolTip(QStringLiteral("Protocol Identifier"));
     ProtocolIdentifierEdit = numberField(Panel1, "ProtocolIdentifierEdit", 0, 255, 0);
     Label2 = label(Panel1, "Label2", "Destination ISSI");
-    DestISSI_Edit = numberField(Panel1, "DestISSI_Edit", 1, 167777215, 1);
+    // An ISSI is 24 bits.
+    DestISSI_Edit = numberField(Panel1, "DestISSI_Edit", 1, 16777215, 1);
     Label3 = label(Panel1, "Label3", "Text message to send");
     Message_Edit = named(new THistComboBox(Panel1), "Message_Edit");
     Message_Edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     Label6 = label(Panel1, "Label6", "Repititions");
     RepititionsEdit = numberField(Panel1, "RepititionsEdit", 1, 999999999, 1);
     Label7 = label(Panel1, "Label7", "Delay (msec)");
-    DelayEdit = numberField(Panel1, "DelayEdit", 0, 0, 0);
+    DelayEdit = numberField(Panel1, "DelayEdit", 0, std::numeric_limits<int>::max(), 0);
     CheckBoxRec = named(new QCheckBox(QStringLiteral("Received TL flag"), Panel1), "CheckBoxRec");
     CheckBoxCon = named(new QCheckBox(QStringLiteral("Consumed TL flag"), Panel1), "CheckBoxCon");
 
@@ -137,6 +138,14 @@ void TForm1::buildControls()
     fields->addWidget(CheckBoxCon, 2, 3);
     fields->addWidget(Label3, 3, 0);
     fields->addWidget(Message_Edit, 3, 1, 1, 3);
+    CharactersLeftLabel = label(Panel1, "CharactersLeftLabel", "");
+    Latin1WarningLabel = label(Panel1, "Latin1WarningLabel", "");
+    Latin1WarningLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
+    auto *messageNotes = new QHBoxLayout;
+    messageNotes->addWidget(CharactersLeftLabel);
+    messageNotes->addSpacing(12);
+    messageNotes->addWidget(Latin1WarningLabel, 1);
+    fields->addLayout(messageNotes, 4, 1, 1, 3);
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
 
@@ -153,7 +162,7 @@ void TForm1::buildControls()
     const auto logPanel = [this](const char *panelName, const char *labelName, const char *caption,
                                  const char *buttonName, const char *buttonCaption,
                                  const char *paneName, QLabel **labelOut, QPushButton **buttonOut,
-                                 QPlainTextEdit **paneOut) {
+                                 LogView **paneOut) {
         auto *panel = named(new QWidget(Splitter1), panelName);
         auto *column = new QVBoxLayout(panel);
         column->setContentsMargins(4, 2, 4, 2);
@@ -177,7 +186,7 @@ void TForm1::buildControls()
                  "CommandLogger_Memo", &Label5, &Button2, &CommandLogger_Memo);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({129, 480 - 137 - 129 - 3});
+    Splitter1->setSizes({129, 480 - 160 - 129 - 3});
 
     // The radio profile sits above everything: it decides every byte on the
     // line, so a user meets it first. Created last, as the settings file

@@ -15,10 +15,6 @@
 class PeiDialect
 {
 public:
-    // The longest user data of a text message, in bits, unless the radio
-    // tells a shorter one.
-    static constexpr int DefaultTextLimitBits = 2047;
-
     virtual ~PeiDialect() = default;
 
     // True when a line (without its leading and trailing line ends) is the
@@ -54,7 +50,8 @@ public:
     // What an indication says; Kind::None for any other response.
     virtual Indication::Reading readIndication(const QByteArray &response) const = 0;
     // The longest user data in bits from the answer to maxLengthQuery();
-    // nullopt when the answer does not tell one that can be used.
+    // nullopt when the answer does not tell one that can be used (none
+    // beyond MessageTextLimit::DefaultUserDataBits).
     virtual std::optional<int> maxLengthBits(const QByteArray &response) const;
 };
 

@@ -167,17 +167,21 @@ int TComPort::WriteStr(const QByteArray &Str, bool WaitFor)
     return concludeTransfer(result, done, WaitFor, kOperationFailed);
 }
 
-int TComPort::WaitForAsync()
+int TComPort::WaitForAsync(uint32_t TimeoutMs)
 {
     if (m_pending.isEmpty())
         return -2;
+    const uint32_t waited = m_pending.top().event().wait(TimeoutMs);
+    if (waited == serial::WAIT_TIMEOUT)
+        return -1;
+    const int waitError = errno;
     const std::unique_ptr<serial::Overlapped> record = m_pending.pop();
     uint32_t done = 0;
     int err = 0;
-    if (record->event().wait(serial::INFINITE) == serial::WAIT_OBJECT_0)
+    if (waited == serial::WAIT_OBJECT_0)
         err = serial::getOverlappedResult(m_handle.get(), *record, done, false);
     else
-        err = errno;
+        err = waitError;
     if (err != 0)
         throw EComPort(kOperationFailed, err);
     return static_cast<int>(done);

@@ -56,8 +56,10 @@ public:
     // untouched until then.
     int ReadStr(QByteArray &Str, int Count, bool WaitFor);
     int WriteStr(const QByteArray &Str, bool WaitFor);
-    // Collects the newest pending transfer; -2 when nothing is pending.
-    int WaitForAsync();
+    // Collects the newest pending transfer; -2 when nothing is pending. With
+    // a time-out, -1 when the transfer has not finished within it: it stays
+    // pending, to be collected by a later call.
+    int WaitForAsync(uint32_t TimeoutMs = serial::INFINITE);
     void AbortAllAsync();
     bool AsyncPending() const { return !m_pending.isEmpty(); }
 

@@ -24,9 +24,10 @@ struct FieldSetup
     int value;
 };
 constexpr FieldSetup protocolIdentifier{0, 255, 0};
-constexpr FieldSetup destIssi{1, 167777215, 1};
+constexpr FieldSetup destIssi{1, 16777215, 1};
 constexpr FieldSetup repetitions{1, 999999999, 1};
-constexpr FieldSetup delay{0, 0, 0};
+constexpr FieldSetup delay{0, INT_MAX, 0};
+constexpr FieldSetup unbounded{0, 0, 0};
 
 // A shown, active window with the field under test and a second field to
 // move the focus to.
@@ -351,7 +352,28 @@ TEST_F(TGetLongTest, UnconvertibleTextReadsAsMinValue)
     m_field->setText(" $1F");
     EXPECT_EQ(m_field->Value(), 31);
     m_field->setText("300000000");
-    EXPECT_EQ(m_field->Value(), 300000000) << "reading does not clamp";
+    EXPECT_EQ(m_field->Value(), 16777215) << "a value is used only within its bounds";
+    m_field->setText("-3");
+    EXPECT_EQ(m_field->Value(), 1);
+}
+
+TEST_F(TGetLongTest, BoundedTextKeepsAnInRangeFormAndReplacesAnythingElse)
+{
+    load(destIssi);
+    const std::pair<const char *, const char *> cases[] = {
+        {"00123", "00123"},
+        {"$1F", "$1F"},
+        {"16777215", "16777215"},
+        {"16777216", "16777215"},
+        {"0", "1"},
+        {"99999999999", "1"},
+        {"abc", "1"},
+        {"", "1"},
+    };
+    for (const auto &[typed, handedOn] : cases) {
+        m_field->setText(QString::fromLatin1(typed));
+        EXPECT_EQ(m_field->boundedText(), handedOn) << typed;
+    }
 }
 
 TEST_F(TGetLongTest, WritingClampsAndWritesDecimal)
@@ -367,7 +389,7 @@ TEST_F(TGetLongTest, WritingClampsAndWritesDecimal)
 
 TEST_F(TGetLongTest, EqualBoundsMeanNoBounds)
 {
-    load(delay);
+    load(unbounded);
     m_field->setValue(-250);
     EXPECT_EQ(m_field->text(), "-250");
     typeAndLeave("-2147483648");
@@ -394,15 +416,15 @@ TEST_F(TGetLongTest, ProtocolIdentifierClampsOnLeaving)
 TEST_F(TGetLongTest, DestIssiClampsOnLeaving)
 {
     load(destIssi);
-    typeAndLeave("999999999");
-    EXPECT_EQ(m_field->text(), "167777215");
+    typeAndLeave("16777216");
+    EXPECT_EQ(m_field->text(), "16777215");
     typeAndLeave("0");
     EXPECT_EQ(m_field->text(), "1");
-    typeAndLeave("167777215");
-    EXPECT_EQ(m_field->text(), "167777215");
+    typeAndLeave("16777215");
+    EXPECT_EQ(m_field->text(), "16777215");
 }
 
-TEST_F(TGetLongTest, RepetitionsClampsOnLeavingAndAnEmptyFieldStaysEmpty)
+TEST_F(TGetLongTest, RepetitionsClampsOnLeavingAndAnEmptyFieldShowsItsValue)
 {
     load(repetitions);
     typeAndLeave("1000000000");
@@ -410,16 +432,17 @@ TEST_F(TGetLongTest, RepetitionsClampsOnLeavingAndAnEmptyFieldStaysEmpty)
     enter();
     QTest::keyClick(m_field, Qt::Key_Backspace);
     leave();
-    EXPECT_EQ(m_field->text(), "");
+    EXPECT_EQ(m_field->text(), "1");
     EXPECT_EQ(m_field->Value(), 1);
 }
 
-TEST_F(TGetLongTest, DelayKeepsAnyNumberOnLeaving)
+TEST_F(TGetLongTest, DelayIsNeverNegative)
 {
     load(delay);
+    m_field->setText("-1000");
+    EXPECT_EQ(m_field->Value(), 0);
     typeAndLeave("-1000");
-    EXPECT_EQ(m_field->text(), "-1000");
-    EXPECT_EQ(m_field->Value(), -1000);
+    EXPECT_EQ(m_field->text(), "0");
     typeAndLeave("2147483647");
     EXPECT_EQ(m_field->text(), "2147483647");
 }
@@ -439,14 +462,14 @@ TEST_F(TGetLongTest, InRangeTextKeepsItsFormOnLeaving)
     EXPECT_EQ(m_field->text(), "255");
 }
 
-TEST_F(TGetLongTest, UnconvertibleTextStaysAsTypedOnLeaving)
+TEST_F(TGetLongTest, UnconvertibleTextShowsItsClampedValueOnLeaving)
 {
     load(destIssi);
-    for (const char *text : {"abc", "-", "99999999999"}) {
+    for (const char *text : {"abc", "-", "", "99999999999"}) {
         m_field->setText(QString::fromLatin1(text));
         enter();
         leave();
-        EXPECT_EQ(m_field->text(), text);
+        EXPECT_EQ(m_field->text(), "1") << text;
     }
 }
 
@@ -526,17 +549,18 @@ TEST_F(TGetLongTest, ArrowKeysStep)
 
 TEST_F(TGetLongTest, SteppingWrapsAtThe32BitLimitsBeforeClamping)
 {
-    load(delay, 1);
+    load(unbounded, 1);
     m_field->setValue(INT_MAX);
     m_field->StepUp();
     EXPECT_EQ(m_field->Value(), INT_MIN);
     m_field->StepDown();
     EXPECT_EQ(m_field->Value(), INT_MAX);
 
+    // A stored number beyond the bounds steps from the bound it is read as.
     load({-10, 10, 0}, 1);
     m_field->setText("2147483647");
-    m_field->StepUp();
-    EXPECT_EQ(m_field->text(), "-10");
+    m_field->StepDown();
+    EXPECT_EQ(m_field->text(), "9");
 }
 
 TEST_F(TGetLongTest, ArrowKeysWithoutIncrementRewriteTheClampedNumber)

@@ -1,13 +1,13 @@
 #include "tests/endtoend/EndToEndWindow.h"
 
 #include "controls/Getdata.h"
+#include "controls/LogView.h"
 #include "radio/ActivityLog.h"
 #include "radio/ModalBox.h"
 #include "tests/endtoend/EventLoopWait.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <functional>
@@ -17,7 +17,7 @@ namespace {
 constexpr int timeStampLength = 12; // HH:MM:SS.mmm
 
 // Lines of a log pane that carry a timestamp followed by text that passes.
-int countStampedLines(const QPlainTextEdit *pane, const std::function<bool(const QString &)> &test)
+int countStampedLines(const LogView *pane, const std::function<bool(const QString &)> &test)
 {
     static const QRegularExpression stamp(
         QStringLiteral("^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3}"));

@@ -94,7 +94,7 @@ TEST_P(EtsiEndToEnd, ConnectRegisterAndSeriesOfTwentyWithBothReports)
     EXPECT_EQ(window->loggerEntriesStartingWith(QStringLiteral(" pc: AT+CMGS=?")), 1);
     EXPECT_EQ(window->loggerEntriesStartingWith(QStringLiteral(" pc: AT+CTSP=1,3,130")), 1);
     // The radio's answer to the length query came before the registration's.
-    EXPECT_EQ(form().textLimitBits(), RadioSim::maxUserDataBits);
+    EXPECT_EQ(form().UserDataBitLimit(), RadioSim::maxUserDataBits);
 
     window->compose(destination, QStringLiteral("Series"), repetitions, 50);
     ASSERT_TRUE(window->requestBothReports());

@@ -2,10 +2,12 @@
 
 #include "TestFiles.h"
 #include "TestForm.h"
+#include "controls/LogView.h"
 #include "formstate/FormStateError.h"
 #include "formstate/SettingsLocation.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QSplitterHandle>
 #include <QTemporaryDir>
 
@@ -165,15 +167,15 @@ TEST_F(FormValuesTest, LongValueIsCutOnReading)
     EXPECT_EQ(form.Name_Edit->text(), QString(2047, 'n'));
 }
 
-TEST_F(FormValuesTest, EditedCountsReadNoMoreThanTheSectionHolds)
+TEST_F(FormValuesTest, EditedCountsAddNoMoreThanTheEntriesPresent)
 {
     prepare("[TTestForm]\nHist_Combo0=2000000000\nHist_Combo1=a\nHist_Combo2=b\n"
-            "Rich_Memo0=2147483647\nNotes_Memo0=-5\nNotes_Memo1=x\n");
+            "Rich_Memo0=2147483647\nNotes_Memo0=-5\nNotes_Memo1=x\nName_Edit=n\n");
     TTestForm form;
     LoadFormValues(&form, path());
-    // Six keys in the section: at most six entries, the missing ones empty.
-    EXPECT_EQ(itemsOf(*form.Hist_Combo), "a|b||||");
-    EXPECT_EQ(form.Rich_Memo->document()->blockCount(), 6);
+    EXPECT_EQ(itemsOf(*form.Hist_Combo), "a|b");
+    EXPECT_EQ(form.Rich_Memo->document()->blockCount(), 1);
+    EXPECT_EQ(form.Rich_Memo->toPlainText(), "");
     EXPECT_EQ(form.Notes_Memo->toPlainText(), "note");
 }
 
@@ -200,8 +202,9 @@ TEST_F(FormValuesTest, SplitterHandleComesBackWhereItWas)
     EXPECT_EQ(starting.Splitter1->handle(1)->pos(), position);
 }
 
-TEST_F(FormValuesTest, KeyThatCannotBeWrittenStopsSavingAndKeepsWhatWasWritten)
+TEST_F(FormValuesTest, KeyThatCannotBeWrittenStopsSavingAndLeavesTheFileAsItWas)
 {
+    prepare("[TTestForm]\nName_Edit=earlier\n");
     TTestForm form;
     auto *broken = new QLineEdit(&form);
     broken->setObjectName("Broken=Edit");
@@ -211,10 +214,43 @@ TEST_F(FormValuesTest, KeyThatCannotBeWrittenStopsSavingAndKeepsWhatWasWritten)
     } catch (const EFormState &error) {
         EXPECT_EQ(QString::fromLatin1(error.what()), "Unable to write to " + path());
     }
-    EXPECT_TRUE(fileContent(path()).contains("\nName_Edit=designed\n"));
-    EXPECT_TRUE(fileContent(path()).contains("\nFixed_Combo=1\n"));
+    EXPECT_EQ(fileContent(path()), "[TTestForm]\nName_Edit=earlier\n");
 
-    EXPECT_THROW(SaveFormValues(&form, folder()), EFormState);
+    // A folder in the file's place is no settings file: it is left alone.
+    delete broken;
+    EXPECT_NO_THROW(SaveFormValues(&form, folder()));
+    EXPECT_TRUE(QFileInfo(folder()).isDir());
+}
+
+TEST_F(FormValuesTest, SavingWritesTheWholeSectionInOneGo)
+{
+    prepare("[Other]\nkept=1\n[TTestForm]\nStale=1\n");
+    TTestForm form;
+    SaveFormValues(&form, path());
+    const QByteArray saved = fileContent(path());
+    EXPECT_TRUE(saved.startsWith("[Other]\nkept=1\n[TTestForm]\n")) << saved.constData();
+    EXPECT_FALSE(saved.contains("Stale"));
+    EXPECT_TRUE(saved.contains("\nName_Edit=designed\n"));
+}
+
+TEST_F(FormValuesTest, LogViewWithATagOfZeroOrMoreIsKeptAsAPane)
+{
+    QWidget saved;
+    auto *log = new LogView(&saved);
+    log->setObjectName("Trace_View");
+    log->setProperty("Tag", 0);
+    log->appendLine("first");
+    log->appendLine(QByteArray("caf\xE9"));
+    SaveFormValues(&saved, path());
+    EXPECT_TRUE(fileContent(path()).contains("Trace_View0=3\nTrace_View1=\nTrace_View2=first\n"
+                                             "Trace_View3=caf\xE9\n"));
+
+    QWidget restored;
+    auto *again = new LogView(&restored);
+    again->setObjectName("Trace_View");
+    again->appendLine("to be replaced");
+    LoadFormValues(&restored, path());
+    EXPECT_EQ(again->lines(), QStringList({"", "first", QString::fromLatin1("caf\xE9")}));
 }
 
 } // namespace

@@ -148,9 +148,14 @@ TEST_F(FormEnhTest, CloseDoesNothingWithoutReloadOnClose)
 TEST_F(FormEnhTest, FailureToSaveAtDestructionReachesTheForm)
 {
     QTemporaryDir dir;
-    auto form = std::make_unique<TEnhancedForm>(dir.path(), events);
+    // A regular file stands where the settings file's folder would be.
+    QFile plain(dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString unreachable = dir.filePath("plain/corvane.set");
+    auto form = std::make_unique<TEnhancedForm>(unreachable, events);
     form.reset();
-    EXPECT_EQ(events.saveError, "Unable to write to " + dir.path());
+    EXPECT_EQ(events.saveError, "Unable to write to " + unreachable);
 }
 
 } // namespace

@@ -4,9 +4,11 @@
 #include "formstate/FormStateError.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using formstate::ProfileFile;
 
@@ -35,11 +37,12 @@ TEST_F(ProfileFileTest, ReadsValuesWithDefaultsMatchingNamesInAnyCase)
     EXPECT_EQ(file.readString("Nowhere", "Form1.Left", "d"), "d");
     EXPECT_EQ(file.readString("TForm1", "top", "d"), "d");
     EXPECT_EQ(file.readInteger("Other", "form1.left", -1), 99);
-    EXPECT_EQ(file.keyCount("TForm1"), 2);
+    EXPECT_EQ(file.status(), ProfileFile::Status::Read);
 
     const ProfileFile missing(pathOf("absent.set"));
     EXPECT_EQ(missing.readString("TForm1", "Form1.Left", "d"), "d");
-    EXPECT_EQ(missing.keyCount("TForm1"), 0);
+    EXPECT_EQ(missing.status(), ProfileFile::Status::Missing);
+    EXPECT_TRUE(missing.refusal().isEmpty());
 }
 
 TEST_F(ProfileFileTest, ReadsTheFirstOfRepeatedSectionsAndKeys)
@@ -48,7 +51,6 @@ TEST_F(ProfileFileTest, ReadsTheFirstOfRepeatedSectionsAndKeys)
     const ProfileFile file(path());
     EXPECT_EQ(file.readString("S", "k", {}), "first");
     EXPECT_FALSE(file.contains("S", "other"));
-    EXPECT_EQ(file.keyCount("S"), 1);
 }
 
 TEST_F(ProfileFileTest, ConvertsIntegersAndBooleansOrFallsBackToTheDefault)
@@ -69,21 +71,32 @@ TEST_F(ProfileFileTest, CutsLongValuesOnReadingOnly)
     const QByteArray longValue(3000, 'x');
     ProfileFile file(path());
     file.writeString("S", "long", longValue);
+    file.save();
     EXPECT_EQ(file.readString("S", "long", {}), longValue.left(2047));
     EXPECT_EQ(ProfileFile(path()).readString("S", "long", {}).size(), 2047);
     EXPECT_TRUE(fileContent(path()).contains("long=" + longValue + "\n"));
 }
 
-TEST_F(ProfileFileTest, EveryWriteReachesTheFileAtOnce)
+TEST_F(ProfileFileTest, WritesReachTheFileTogetherAtTheSave)
 {
     ProfileFile file(pathOf(QStringLiteral("new/folder/corvane.set")));
     file.writeString("TForm1", "Form1.Left", "10");
-    EXPECT_EQ(fileText(file.path()), "[TForm1]\nForm1.Left=10\n");
     file.writeInteger("TForm1", "Form1.Top", -3);
     file.writeBool("TForm1State", "Flag", true);
+    EXPECT_EQ(file.readInteger("TForm1", "Form1.Top", 0), -3);
+    EXPECT_FALSE(QFile::exists(file.path()));
+    file.save();
     EXPECT_EQ(fileText(file.path()),
               "[TForm1]\nForm1.Left=10\nForm1.Top=-3\n[TForm1State]\nFlag=1\n");
     EXPECT_EQ(ProfileFile(file.path()).readInteger("TForm1", "Form1.Top", 0), -3);
+}
+
+TEST_F(ProfileFileTest, NothingChangedWritesNothing)
+{
+    ProfileFile absent(pathOf("absent.set"));
+    absent.readString("S", "k", {});
+    absent.save();
+    EXPECT_FALSE(QFile::exists(absent.path()));
 }
 
 TEST_F(ProfileFileTest, ReplacesAKeyInPlaceAndAddsNewKeysAtTheEndOfTheirSection)
@@ -92,18 +105,10 @@ TEST_F(ProfileFileTest, ReplacesAKeyInPlaceAndAddsNewKeysAtTheEndOfTheirSection)
     ProfileFile file(path());
     file.writeString("a", "X", "changed");
     file.writeString("A", "z", "new");
+    file.save();
     EXPECT_EQ(fileText(path()), "; kept\r\n[A]\r\nX=changed\r\ny=2\r\nz=new\r\n\r\n[B]\r\nx=3\r\n");
     EXPECT_EQ(file.readString("A", "x", {}), "changed");
     EXPECT_EQ(file.readString("B", "x", {}), "3");
-}
-
-TEST_F(ProfileFileTest, SeesChangesMadeByOthersBeforeWriting)
-{
-    ProfileFile first(path());
-    ProfileFile second(path());
-    first.writeString("S", "a", "1");
-    second.writeString("S", "b", "2");
-    EXPECT_EQ(fileText(path()), "[S]\na=1\nb=2\n");
 }
 
 TEST_F(ProfileFileTest, PassesOctetsThroughUnchanged)
@@ -114,6 +119,7 @@ TEST_F(ProfileFileTest, PassesOctetsThroughUnchanged)
                      QString::fromLatin1("Gr\xFC\xDF"
                                          "e"),
                      octets);
+    file.save();
     EXPECT_TRUE(fileContent(path()).contains("Gr\xFC\xDF"
                                              "e=" +
                                              octets + "\n"));
@@ -128,6 +134,7 @@ TEST_F(ProfileFileTest, KeepsEveryValueOnOneLine)
 {
     ProfileFile file(path());
     file.writeString("S", "k", "first\nForm1.Left=-30000\r\nrest");
+    file.save();
     EXPECT_EQ(fileText(path()), "[S]\nk=first\n");
 }
 
@@ -136,24 +143,28 @@ TEST_F(ProfileFileTest, ErasesEveryBlockOfASectionAndNothingElse)
     prepare("[A]\nx=1\n[TForm1]\nx=2\n[B]\nx=3\n[tform1]\ny=4\n");
     ProfileFile file(path());
     file.eraseSection("TForm1");
+    file.save();
     EXPECT_EQ(fileText(path()), "[A]\nx=1\n[B]\nx=3\n");
     EXPECT_FALSE(file.contains("TForm1", "x"));
 
     ProfileFile absent(pathOf("absent.set"));
     absent.eraseSection("TForm1");
+    absent.save();
     EXPECT_FALSE(QFile::exists(absent.path()));
 }
 
 TEST_F(ProfileFileTest, ReportsAFileThatCannotBeWritten)
 {
-    const QString folder = pathOf(QStringLiteral("is_a_folder"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ProfileFile file(folder);
+    // A regular file stands where the folder of the settings file would be.
+    writeFileContent(pathOf(QStringLiteral("plain")), "x");
+    const QString unreachable = pathOf(QStringLiteral("plain/corvane.set"));
+    ProfileFile file(unreachable);
+    file.writeString("S", "k", "v");
     try {
-        file.writeString("S", "k", "v");
+        file.save();
         FAIL() << "no error raised";
     } catch (const EFormState &error) {
-        EXPECT_EQ(QString::fromLatin1(error.what()), "Unable to write to " + folder);
+        EXPECT_EQ(QString::fromLatin1(error.what()), "Unable to write to " + unreachable);
     }
 
     prepare("[S]\nkept=1\n");
@@ -161,7 +172,37 @@ TEST_F(ProfileFileTest, ReportsAFileThatCannotBeWritten)
     for (const QString &badKey :
          {QStringLiteral("a=b"), QStringLiteral(""), QStringLiteral("[x"), QStringLiteral("a\nb")})
         EXPECT_THROW(keys.writeString("S", badKey, "v"), EFormState) << qPrintable(badKey);
+    keys.save();
     EXPECT_EQ(fileText(path()), "[S]\nkept=1\n");
+}
+
+TEST_F(ProfileFileTest, ReadsOnlyARegularFileOfAtMostOneMebibyteAndNeverWritesAnotherOne)
+{
+    const QString fifo = pathOf(QStringLiteral("fifo.set"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = pathOf(QStringLiteral("folder.set"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString tooLarge = pathOf(QStringLiteral("large.set"));
+    const QByteArray overLimit = "[S]\nk=1\n" + QByteArray(ProfileFile::MaxFileSize, ';');
+    writeFileContent(tooLarge, overLimit);
+
+    for (const QString &refused : {fifo, folder, tooLarge, QStringLiteral("/dev/zero")}) {
+        ProfileFile file(refused);
+        EXPECT_EQ(file.status(), ProfileFile::Status::Refused) << qPrintable(refused);
+        EXPECT_TRUE(file.refusal().contains(refused)) << qPrintable(file.refusal());
+        EXPECT_EQ(file.readString("S", "k", "default"), "default");
+        file.writeString("S", "k", "2");
+        file.save();
+    }
+    EXPECT_EQ(fileContent(tooLarge), overLimit);
+    EXPECT_FALSE(QFileInfo(fifo).isFile()) << "the FIFO was not replaced";
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    const QString atLimit = pathOf(QStringLiteral("limit.set"));
+    writeFileContent(atLimit, overLimit.left(ProfileFile::MaxFileSize));
+    const ProfileFile read(atLimit);
+    EXPECT_EQ(read.status(), ProfileFile::Status::Read);
+    EXPECT_EQ(read.readString("S", "k", {}), "1");
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 #include "radio/ActivityLog.h"
 
+#include "controls/LogView.h"
+
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <gtest/gtest.h>
 
 TEST(TimeStampTest, PadsEveryFieldToItsWidth)
@@ -48,7 +52,7 @@ TEST(LogEntryTest, OctetsAboveAsciiShowAsLatin1)
 
 TEST(LogPaneTest, PaneStartsWithOneEmptyLineAndEntriesFollowIt)
 {
-    QPlainTextEdit pane;
+    LogView pane;
     EXPECT_EQ(paneParagraphs(&pane), QStringList({""}));
     appendLogEntry(&pane, "10:00:00.000: Trying to connect to radio.");
     appendLogEntry(&pane, "10:00:00.200 ms:\r\nOK\r\n");
@@ -58,7 +62,7 @@ TEST(LogPaneTest, PaneStartsWithOneEmptyLineAndEntriesFollowIt)
 
 TEST(LogPaneTest, SavedFileHoldsExactlyThePaneLinesWithCrLfInLatin1)
 {
-    QPlainTextEdit pane;
+    LogView pane;
     appendLogEntry(&pane, QByteArray("10:00:00.000 pc: AT+CMGS=1,1,0,32\r82000000\x1a"));
     appendLogEntry(&pane, QByteArray("caf\xe9"));
     QTemporaryDir dir;
@@ -72,7 +76,7 @@ TEST(LogPaneTest, SavedFileHoldsExactlyThePaneLinesWithCrLfInLatin1)
 
 TEST(LogPaneTest, SavingReplacesAnExistingFile)
 {
-    QPlainTextEdit pane;
+    LogView pane;
     appendLogEntry(&pane, "short");
     QTemporaryDir dir;
     const QString path = dir.filePath("log.txt");
@@ -89,9 +93,70 @@ TEST(LogPaneTest, SavingReplacesAnExistingFile)
 
 TEST(LogPaneTest, UnwritableFileRaisesAndLeavesThePaneAlone)
 {
-    QPlainTextEdit pane;
+    LogView pane;
     appendLogEntry(&pane, "entry");
     QTemporaryDir dir;
     EXPECT_THROW(savePaneToFile(&pane, dir.filePath("missing/folder/log.txt")), std::runtime_error);
     EXPECT_EQ(paneParagraphs(&pane), QStringList({"", "entry"}));
+}
+
+namespace {
+
+QByteArray savedBytes(const LogView &pane)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("log.txt");
+    savePaneToFile(&pane, path);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The panes used to be plain text editors; a log saved from the same entries
+// must come out octet for octet as it did from them.
+TEST(LogPaneTest, SavedFileIsTheSameAsFromAPlainTextPaneWithTheSameEntries)
+{
+    QByteArray everyOctet;
+    for (int c = 1; c < 256; ++c)
+        everyOctet += char(c);
+    const QList<QByteArray> entries = {
+        "10:00:00.000 pc: AT\r",
+        "10:00:00.200 ms:\r\nOK\r\n",
+        QByteArray("10:00:01.000 pc: AT+CMGS=1,1,0,32\r82000000\x1a"),
+        "tab\there, blank at end ",
+        "\r\n\r\n",
+        "",
+        everyOctet,
+    };
+    LogView pane;
+    QPlainTextEdit plain;
+    for (const QByteArray &entry : entries) {
+        appendLogEntry(&pane, entry);
+        QTextCursor cursor(plain.document());
+        cursor.movePosition(QTextCursor::End);
+        for (const QString &line : entryLines(entry)) {
+            cursor.insertBlock();
+            cursor.insertText(line);
+        }
+    }
+    QByteArray expected;
+    for (QTextBlock block = plain.document()->begin(); block.isValid(); block = block.next())
+        expected += block.text().toLatin1() + "\r\n";
+    EXPECT_EQ(savedBytes(pane), expected);
+}
+
+TEST(LogPaneTest, AMegabyteLineIsKeptWhole)
+{
+    LogView pane;
+    QByteArray big(1 << 20, 'x');
+    big[0] = 'a';
+    big[big.size() - 1] = 'z';
+    appendLogEntry(&pane, "before");
+    appendLogEntry(&pane, "10:00:00.000 ms:" + big);
+    appendLogEntry(&pane, "after");
+    ASSERT_EQ(pane.lineCount(), 4);
+    EXPECT_EQ(pane.line(2).size(), 16 + big.size());
+    EXPECT_TRUE(pane.line(2).endsWith("xz"));
+    EXPECT_EQ(pane.line(3), QByteArrayView("after"));
 }

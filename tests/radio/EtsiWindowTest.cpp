@@ -59,10 +59,10 @@ protected:
 TEST_F(EtsiWindowTest, ConnectAsksForTheLongestMessageAndUsesTheRadiosLimit)
 {
     ASSERT_NO_FATAL_FAILURE(connectEtsi());
-    EXPECT_EQ(form->textLimitBits(), 2047);
+    EXPECT_EQ(form->UserDataBitLimit(), 2047);
     EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
     receive(rangeAnswer);
-    EXPECT_EQ(form->textLimitBits(), 1184);
+    EXPECT_EQ(form->UserDataBitLimit(), 1184);
     // The range is no completion, and the state is still ready to register.
     EXPECT_EQ(messageLines(": Send command completed successfully."), 0);
     EXPECT_EQ(form->RadioState, rsReady);
@@ -70,20 +70,20 @@ TEST_F(EtsiWindowTest, ConnectAsksForTheLongestMessageAndUsesTheRadiosLimit)
     // The next connection starts from the default again.
     form->DisconnectButtonClick();
     form->ConnectButtonClick();
-    EXPECT_EQ(form->textLimitBits(), 2047);
+    EXPECT_EQ(form->UserDataBitLimit(), 2047);
 }
 
 TEST_F(EtsiWindowTest, UnusableRangeKeepsTheDefaultAndTheCmtProfileNeverAsks)
 {
     ASSERT_NO_FATAL_FAILURE(connectEtsi());
     receive("\r\nERROR\r\n");
-    EXPECT_EQ(form->textLimitBits(), 2047);
+    EXPECT_EQ(form->UserDataBitLimit(), 2047);
 
     form->DisconnectButtonClick();
     form->RadioProfileComboBox->setCurrentIndex(int(RadioProfile::Cmt));
     connectProbed();
     EXPECT_TRUE(line->takeOutput().isEmpty());
-    EXPECT_EQ(form->textLimitBits(), 2047);
+    EXPECT_EQ(form->UserDataBitLimit(), 2047);
 }
 
 TEST_F(EtsiWindowTest, FirstMessageOfEachConnectionSelectsTheServiceFirst)

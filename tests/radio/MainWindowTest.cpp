@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSplitter>
+#include <climits>
 #include <pty.h>
 #include <unistd.h>
 
@@ -33,7 +34,7 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
     EXPECT_EQ(form->windowTitle(), "Corvane version 2.0");
     EXPECT_EQ(form->size(), QSize(680, 480));
     EXPECT_EQ(form->minimumSize(), QSize(680, 480));
-    EXPECT_EQ(form->Panel1->height(), 137);
+    EXPECT_EQ(form->Panel1->height(), 160);
 
     for (const char *name : {"ConnectButton",
                              "RegisterButton",
@@ -47,6 +48,8 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
                              "DestISSI_Edit",
                              "Label3",
                              "Message_Edit",
+                             "CharactersLeftLabel",
+                             "Latin1WarningLabel",
                              "Label6",
                              "RepititionsEdit",
                              "Label7",
@@ -95,12 +98,12 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
 
     EXPECT_EQ(form->ProtocolIdentifierEdit->MinValue(), 0);
     EXPECT_EQ(form->ProtocolIdentifierEdit->MaxValue(), 255);
-    EXPECT_EQ(form->DestISSI_Edit->MaxValue(), 167777215);
+    EXPECT_EQ(form->DestISSI_Edit->MaxValue(), 16777215);
     EXPECT_EQ(form->DestISSI_Edit->Value(), 1);
     EXPECT_EQ(form->RepititionsEdit->MaxValue(), 999999999);
     EXPECT_EQ(form->RepititionsEdit->Value(), 1);
     EXPECT_EQ(form->DelayEdit->MinValue(), 0);
-    EXPECT_EQ(form->DelayEdit->MaxValue(), 0);
+    EXPECT_EQ(form->DelayEdit->MaxValue(), INT_MAX);
 
     EXPECT_EQ(form->MessagesPad_Memo->property("Tag").toInt(), -1);
     EXPECT_EQ(form->CommandLogger_Memo->property("Tag").toInt(), -1);
@@ -243,7 +246,7 @@ TEST_F(MainWindowTest, AnythingButTheExactProbeAnswerLeavesProbing)
     receive("\r\n\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, 0);
     EXPECT_FALSE(form->RegisterButton->isEnabled());
-    EXPECT_FALSE(form->MessagesPad_Memo->toPlainText().contains("successful"));
+    EXPECT_FALSE(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')).contains("successful"));
 }
 
 TEST_F(MainWindowTest, ProbeAnswerSharingAReadWithAPeerMessageConnectsAndTheMessageIsAnswered)
@@ -326,6 +329,7 @@ TEST_F(MainWindowTest, OpenFailureShowsTheBoxAndChangesNothingElse)
     line->failNext(serial::TestLine::Op::Open, ENOENT);
     form->MessageReference = 7;
     form->ReportRequestFlags = 0x0C;
+    form->CheckBoxRec->setChecked(true);
     form->RadioState = 3;
     form->ConnectButtonClick();
     ASSERT_EQ(boxes.size(), 1);
@@ -336,6 +340,7 @@ TEST_F(MainWindowTest, OpenFailureShowsTheBoxAndChangesNothingElse)
     EXPECT_FALSE(form->ComPort->Connected());
     EXPECT_EQ(form->MessageReference, 0);
     EXPECT_EQ(form->ReportRequestFlags, 0);
+    EXPECT_FALSE(form->CheckBoxRec->isChecked());
     EXPECT_EQ(form->RadioState, 3);
     EXPECT_FALSE(form->DataTimer->Enabled());
     EXPECT_EQ(paneParagraphs(form->MessagesPad_Memo), QStringList({""}));
@@ -433,11 +438,11 @@ TEST_F(MainWindowTest, DisconnectFromAVanishedPortStillEnablesConnect)
 TEST_F(MainWindowTest, ChunksOutsideTheAwaitedStateAreIgnored)
 {
     connectProbed();
-    const QString messages = form->MessagesPad_Memo->toPlainText();
+    const QString messages = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
     receive("\r\n+CMGS: 0\r\n\r\nOK\r\n");
     receive("\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, 1);
-    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messages);
+    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), messages);
 }
 
 TEST_F(MainWindowTest, ASecondRefusedCommandReplacesTheHeldOneAndRestartsTheCount)
@@ -496,4 +501,61 @@ TEST_F(MainWindowTest, VanishedPortGivesOneBoxAndStopsPolling)
     EXPECT_TRUE(boxes.first().text.startsWith("Unable to read com status: "))
         << boxes.first().text.toStdString();
     EXPECT_FALSE(form->DataTimer->Enabled());
+}
+
+// --- writes that the radio does not take at once
+
+TEST_F(MainWindowTest, SlowWriteGoesOnInTheBackgroundAndTheNextCommandWaitsBehindIt)
+{
+    connectProbed();
+    line->setHoldWrites(true);
+    form->ProtocolIdentifierEdit->setText("200");
+    // Neither call may wait for the held write: both return at once.
+    form->RegisterButtonClick();
+    form->RegisterButtonClick();
+    EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_EQ(lines(form->CommandLogger_Memo).filter(" pc: ").size(), 1) << "only the probe";
+
+    line->setHoldWrites(false);
+    QTRY_COMPARE_WITH_TIMEOUT(lines(form->CommandLogger_Memo).filter(" pc: AT+CMGS").size(), 2,
+                              10000);
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\rC8\x1a"
+                                             "AT+CMGS=0,1,0,8\rC8\x1a"));
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(MainWindowTest, WriteThatTheRadioNeverTakesEndsWithTheTimeOutBoxAndTheSeries)
+{
+    connectProbed();
+    form->ProtocolIdentifierEdit->setText("200");
+    form->RegisterButtonClick();
+    receive("\r\n+CMGS: 0\r\n\r\nOK\r\n");
+    line->takeOutput();
+    line->setHoldWrites(true);
+    form->DestISSI_Edit->setText("5");
+    form->Message_Edit->setEditText("x");
+    form->RepititionsEdit->setText("100");
+    form->DelayEdit->setText("50");
+    form->SendButtonClick();
+    EXPECT_EQ(form->SendButton->text(), "Stop");
+    // The write time-out of a 23-byte command is 100 ms per byte plus 1 s.
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes.isEmpty(), 30000);
+    EXPECT_EQ(boxes.first().text, "Operation failed: 110");
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+    EXPECT_EQ(lines(form->CommandLogger_Memo).filter(" pc: AT+CMGS=5").size(), 0);
+}
+
+TEST_F(MainWindowTest, ReconnectingDropsTheWriteUnderWayAndWritesTheNewProbe)
+{
+    connectProbed();
+    line->setHoldWrites(true);
+    form->ProtocolIdentifierEdit->setText("200");
+    form->RegisterButtonClick();
+    form->RegisterButtonClick();
+    form->ConnectButtonClick();
+    line->setHoldWrites(false);
+    QTRY_VERIFY_WITH_TIMEOUT(lines(form->CommandLogger_Memo).filter(" pc: AT").size() == 2, 10000);
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT\r"));
+    EXPECT_TRUE(boxes.isEmpty());
 }

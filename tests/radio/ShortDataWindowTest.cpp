@@ -7,6 +7,8 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMutex>
 #include <QPushButton>
 
@@ -64,7 +66,8 @@ TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSend
     EXPECT_EQ(form->RadioState, 2);
     EXPECT_TRUE(
         lines(form->MessagesPad_Memo).last().endsWith(": Trying to register this application."));
-    EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().contains(" pc: AT+CMGS=0,1,0,8"));
+    EXPECT_TRUE(
+        form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).contains(" pc: AT+CMGS=0,1,0,8"));
 
     receive("\r\n+CMGS: 1\r\n\r\nOK\r\n");
     receive("\r\nOK\r\n");
@@ -154,34 +157,37 @@ TEST_F(ShortDataWindowTest, RefusedSendIsHeldForTheRetryTimerInStateSending)
     EXPECT_EQ(line->takeOutput(), form->PendingCommand);
 }
 
-TEST_F(ShortDataWindowTest, ProtocolIdentifierThatIsNoNumberStopsComposeBeforeAnyLog)
+TEST_F(ShortDataWindowTest, NumberFieldsOutOfTheirBoundsGoOutAsTheirBoundedValues)
 {
     registered("200");
-    compose("1234", "Hi");
+    compose("99999999999", "Hi");
     form->ProtocolIdentifierEdit->setText("");
-    const QString logBefore = form->CommandLogger_Memo->toPlainText();
-    const QString messagesBefore = form->MessagesPad_Memo->toPlainText();
-    try {
-        form->SendButtonClick();
-        FAIL() << "no exception";
-    } catch (const IntegerConversionError &e) {
-        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
-    }
-    EXPECT_EQ(form->Message_Edit->itemText(0), "Hi"); // the history step ran first
-    EXPECT_EQ(form->MessageReference, 0);
-    EXPECT_EQ(form->CommandLogger_Memo->toPlainText(), logBefore);
-    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messagesBefore);
-    EXPECT_TRUE(line->output().isEmpty());
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1,1,0,40\r0000004869\x1a"));
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1: Hi"));
+
+    compose("16777216", "Hi");
+    form->ProtocolIdentifierEdit->setText("300");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=16777215,1,0,40\rFF00014869\x1a"));
+
+    compose("16777216", "Hi");
+    form->DelayEdit->setText("-5");
+    form->RepititionsEdit->setText("2");
+    form->SendButtonClick();
+    EXPECT_EQ(form->DelayTimer->Interval(), 0);
 }
 
-TEST_F(ShortDataWindowTest, ConnectClearsTheReportFlagsWhileTheBoxStaysChecked)
+TEST_F(ShortDataWindowTest, ConnectClearsTheReportFlagsAndUnticksBothBoxes)
 {
     registered("200");
+    form->CheckBoxRec->click();
     form->CheckBoxCon->click();
-    EXPECT_EQ(form->ReportRequestFlags, 0x08);
+    EXPECT_EQ(form->ReportRequestFlags, 0x0C);
     form->DisconnectButtonClick();
     form->ConnectButtonClick();
-    EXPECT_TRUE(form->CheckBoxCon->isChecked());
+    EXPECT_FALSE(form->CheckBoxRec->isChecked());
+    EXPECT_FALSE(form->CheckBoxCon->isChecked());
     EXPECT_EQ(form->ReportRequestFlags, 0);
     line->takeOutput();
     receive("\r\nOK\r\n");
@@ -191,8 +197,7 @@ TEST_F(ShortDataWindowTest, ConnectClearsTheReportFlagsWhileTheBoxStaysChecked)
     compose("5", "");
     form->SendButtonClick();
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5,1,0,24\rC80000\x1a"));
-    form->CheckBoxCon->click(); // unchecked
-    form->CheckBoxCon->click(); // checked again
+    form->CheckBoxCon->click();
     EXPECT_EQ(form->ReportRequestFlags, 0x08);
 }
 
@@ -309,7 +314,7 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
 TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn)
 {
     registered("200");
-    const QString messages = form->MessagesPad_Memo->toPlainText();
+    const QString messages = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
     line->pushInput("\r\n+CMT: 1234,0,\r\n820601014869\r\n");
     try {
         form->DataTimerTimer();
@@ -318,7 +323,7 @@ TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
     EXPECT_TRUE(form->RxBuffer.isEmpty());
-    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), messages);
+    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), messages);
     EXPECT_TRUE(line->output().isEmpty());
     EXPECT_TRUE(form->DataTimer->Enabled());
     receive("\r\n+CMT: 1234,0,48\r\n820601014869\r\n");
@@ -348,6 +353,44 @@ TEST_F(ShortDataWindowTest, ReportThatFindsTheRadioNotReadyIsDropped)
     EXPECT_TRUE(line->output().isEmpty());
     EXPECT_FALSE(form->CTS->Enabled());
     EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains("Message received from 1234"));
+}
+
+TEST_F(ShortDataWindowTest, MessageFieldTakesOnlyWhatFitsAndCountsWhatIsLeft)
+{
+    registered("130");
+    QLineEdit *edit = form->Message_Edit->lineEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, QString(300, QLatin1Char('x')));
+    EXPECT_EQ(form->Message_Edit->currentText().size(), 251);
+    EXPECT_EQ(form->CharactersLeftLabel->text(), "0 characters left");
+
+    form->ProtocolIdentifierEdit->setText("200");
+    EXPECT_EQ(form->CharactersLeftLabel->text(), "1 character left");
+    QTest::keyClicks(edit, "yz");
+    EXPECT_EQ(form->Message_Edit->currentText().size(), 252);
+
+    // A longer text from elsewhere is cut to the limit, and goes out whole.
+    form->Message_Edit->setEditText(QString(1000, QLatin1Char('w')));
+    form->DestISSI_Edit->setText("5");
+    form->SendButtonClick();
+    EXPECT_TRUE(line->takeOutput().startsWith("AT+CMGS=5,1,0,2040\r"));
+
+    form->setUserDataBitLimit(1120);
+    EXPECT_EQ(form->Message_Edit->currentText().size(), 137);
+}
+
+TEST_F(ShortDataWindowTest, CharactersOutsideLatin1AreNamedBesideTheFieldAndSentAsQuestionMarks)
+{
+    registered("200");
+    EXPECT_TRUE(form->Latin1WarningLabel->text().isEmpty());
+    compose("5", QStringLiteral("1\u20AC \u00E9"));
+    EXPECT_TRUE(form->Latin1WarningLabel->text().contains(QStringLiteral("\u20AC U+20AC")));
+    EXPECT_FALSE(form->Latin1WarningLabel->text().contains(QStringLiteral("\u00E9")));
+    EXPECT_EQ(form->CharactersLeftLabel->text(), "248 characters left");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5,1,0,56\rC80000313F20E9\x1a"));
+    compose("5", "plain");
+    EXPECT_TRUE(form->Latin1WarningLabel->text().isEmpty());
 }
 
 // Answers that arrive back to back, each a response of its own, in one read.
@@ -460,7 +503,7 @@ TEST_F(ShortDataWindowTest, IndicationWithAForgedCallerWritesNothing)
     EXPECT_EQ(
         lines(form->MessagesPad_Memo).filter(": Malformed message from radio ignored.").size(), 3);
     // The raw bytes stay in the logger.
-    EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().contains("AT+EVIL"));
+    EXPECT_TRUE(form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).contains("AT+EVIL"));
 }
 
 TEST_F(ShortDataWindowTest, PauseBetweenReportsHoldsTheSeriesAndTheResponsesNotTheWindow)
@@ -472,12 +515,13 @@ TEST_F(ShortDataWindowTest, PauseBetweenReportsHoldsTheSeriesAndTheResponsesNotT
     form->SendButtonClick();
     receive("\r\n+CMT: 5678,0,48\r\n820E01014869\r\n");
     ASSERT_TRUE(form->reportPauseActive());
-    const QString before = form->MessagesPad_Memo->toPlainText();
+    const QString before = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
     // Both wait: the series tick and a completion that arrives meanwhile.
     form->DelayTimerTimer();
     receive(completion);
-    EXPECT_EQ(form->MessagesPad_Memo->toPlainText(), before);
-    EXPECT_TRUE(form->CommandLogger_Memo->toPlainText().endsWith("OK")) << "logged on arrival";
+    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), before);
+    EXPECT_TRUE(form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).endsWith("OK"))
+        << "logged on arrival";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportPauseActive(); }, 10000));
     EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
     // The series goes on where it stopped and still sends exactly three.

@@ -1,6 +1,7 @@
 #pragma once
 
 // A main window wired to a scriptable line, for the window tests.
+#include "controls/LogView.h"
 #include "radio/Corvane_main.h"
 #include "radio/ModalBox.h"
 #include "radio/SaveDialog.h"
@@ -8,7 +9,6 @@
 #include "serial/TestDevice.h"
 
 #include <QComboBox>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -63,12 +63,11 @@ protected:
         ASSERT_EQ(form->RadioState, 1);
     }
 
-    static QString lastLine(const QPlainTextEdit *pane)
+    static QString lastLine(const LogView *pane)
     {
-        const QStringList lines = pane->toPlainText().split('\n');
-        return lines.isEmpty() ? QString() : lines.last();
+        return QString::fromLatin1(pane->line(pane->lineCount() - 1));
     }
-    static QStringList lines(const QPlainTextEdit *pane) { return pane->toPlainText().split('\n'); }
+    static QStringList lines(const LogView *pane) { return pane->lines(); }
 
     QTemporaryDir settingsDir;
     std::shared_ptr<serial::TestLine> line;

@@ -6,7 +6,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScreen>
 #include <QSplitter>
+#include <sys/stat.h>
 
 namespace {
 
@@ -112,4 +115,61 @@ TEST_F(WindowStateTest, FirstStartKeepsTheDesignedValuesAndEmptiesTheComboTexts)
     EXPECT_FALSE(form->CheckBoxRec->isChecked());
     EXPECT_EQ(form->ReportRequestFlags, 0);
     EXPECT_FALSE(form->sd->InitialDir().isEmpty());
+}
+
+TEST_F(WindowStateTest, SplitterComesBackExactlyWhereItWasAtEveryStart)
+{
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->Splitter1->setSizes({150, 400});
+    const int placed = form->Splitter1->handle(1)->pos().y();
+    for (int start = 0; start < 5; ++start) {
+        form.reset();
+        restart();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        EXPECT_EQ(form->Splitter1->handle(1)->pos().y(), placed) << "start " << start;
+    }
+}
+
+TEST_F(WindowStateTest, StoredSizeAndPositionStayWithinTheScreen)
+{
+    form.reset();
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[TForm1State]\nForm1.Left=50\nForm1.Top=60\nForm1.Width=99999999\n"
+               "Form1.Height=99999999\nForm1.WindowState=0\n");
+    file.close();
+    restart();
+    const QRect screen = form->screen()->availableGeometry();
+    EXPECT_LE(form->width(), screen.width());
+    EXPECT_LE(form->height(), screen.height());
+    EXPECT_GE(form->width(), 680);
+    form.reset();
+    EXPECT_FALSE(settingsText().contains("Form1.Width=99999999")) << settingsText().constData();
+}
+
+TEST_F(WindowStateTest, ASettingsFileThatIsNotReadIsSaidAtStartAndNeverWritten)
+{
+    form.reset();
+    const QByteArray large = "[TForm1]\nDestISSI_Edit=77\n" + QByteArray(1 << 20, ';');
+    {
+        QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(large);
+    }
+    restart();
+    EXPECT_EQ(form->DestISSI_Edit->text(), "1") << "defaults are used";
+    const QString said = lastLine(form->MessagesPad_Memo);
+    EXPECT_TRUE(said.contains(settingsPath() + " is larger than 1 MiB")) << qPrintable(said);
+    form->DestISSI_Edit->setText("5");
+    form.reset();
+    EXPECT_EQ(settingsText(), large);
+
+    const QString fifo = settingsDir.filePath("fifo.set");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    form = std::make_unique<TForm1>(fifo);
+    EXPECT_TRUE(lastLine(form->MessagesPad_Memo).contains(fifo + " is not a regular file"));
+    form.reset();
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
 }

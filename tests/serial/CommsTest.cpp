@@ -315,6 +315,23 @@ TEST_F(ComPortOnTestLine, PendingWriteCompletesOnceReleased)
     EXPECT_EQ(line.output(), QByteArray("AT+CMGS\r"));
 }
 
+TEST_F(ComPortOnTestLine, TimedWaitLeavesAnUnfinishedWritePendingForALaterCall)
+{
+    port.Open();
+    line.setHoldWrites(true);
+    EXPECT_EQ(port.WriteStr("AT\r", false), -1);
+    EXPECT_EQ(port.WaitForAsync(0), -1);
+    EXPECT_EQ(port.WaitForAsync(20), -1);
+    EXPECT_TRUE(port.AsyncPending());
+    line.setHoldWrites(false);
+    int result = -1;
+    while (result == -1)
+        result = port.WaitForAsync(10);
+    EXPECT_EQ(result, 3);
+    EXPECT_FALSE(port.AsyncPending());
+    EXPECT_EQ(port.WaitForAsync(0), -2);
+}
+
 TEST_F(ComPortOnTestLine, WriteThatCannotFinishInTimeFails)
 {
     port.Timeouts()->setWriteTotalMultiplier(10);

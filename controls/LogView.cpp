@@ -1,0 +1,404 @@
+#include "controls/LogView.h"
+
+#include "controls/Beep.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr int Margin = 4;
+
+bool isControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+} // namespace
+
+LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+
+    m_findField = new QLineEdit(this);
+    m_findField->setObjectName(QStringLiteral("findField"));
+    m_findField->setPlaceholderText(QStringLiteral("Find"));
+    m_findField->setClearButtonEnabled(true);
+    m_findField->hide();
+    connect(m_findField, &QLineEdit::returnPressed, this, [this] { find(m_findField->text()); });
+    connect(m_findField, &QLineEdit::editingFinished, this, [this] {
+        if (!m_findField->hasFocus())
+            m_findField->hide();
+    });
+
+    updateMetrics();
+}
+
+// --- lines
+
+void LogView::appendLine(QByteArrayView line)
+{
+    scheduleLayout();
+    m_lines.append(line);
+}
+
+QStringList LogView::lines() const
+{
+    QStringList result;
+    result.reserve(lineCount());
+    for (int i = 0; i < lineCount(); ++i)
+        result << QString::fromLatin1(line(i));
+    return result;
+}
+
+void LogView::setLines(const QStringList &lines)
+{
+    scheduleLayout();
+    m_lines.removeAll();
+    for (const QString &text : lines)
+        m_lines.append(text.toLatin1());
+    if (lines.isEmpty())
+        m_lines.append(QByteArrayView());
+    m_anchor = m_cursor = Position{};
+}
+
+void LogView::clear()
+{
+    setLines({});
+}
+
+// Lines appended in one turn of the event loop are laid out once, after it.
+void LogView::scheduleLayout()
+{
+    if (m_layoutScheduled)
+        return;
+    m_layoutScheduled = true;
+    m_followAfterLayout = isFollowing();
+    QMetaObject::invokeMethod(this, &LogView::layoutAppended, Qt::QueuedConnection);
+}
+
+void LogView::layoutAppended()
+{
+    m_layoutScheduled = false;
+    updateScrollBars();
+    if (m_followAfterLayout)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    viewport()->update();
+}
+
+// --- selection, copy, find
+
+QString LogView::selectedText() const
+{
+    return QString::fromLatin1(m_lines.text(selectionStart(), selectionEnd()));
+}
+
+void LogView::select(Position from, Position to)
+{
+    const auto bounded = [this](Position p) {
+        p.line = std::clamp(p.line, 0, lineCount() - 1);
+        p.column = std::clamp(p.column, 0, m_lines.length(p.line));
+        return p;
+    };
+    m_anchor = bounded(from);
+    m_cursor = bounded(to);
+    viewport()->update();
+}
+
+void LogView::selectAll()
+{
+    select({0, 0}, {lineCount() - 1, m_lines.length(lineCount() - 1)});
+}
+
+void LogView::copy() const
+{
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+bool LogView::find(const QString &text)
+{
+    const Position from = hasSelection() ? selectionEnd() : Position{firstVisibleLine(), 0};
+    Position found;
+    if (text.isEmpty() || !m_lines.find(text.toLatin1(), from, found)) {
+        systemBeep();
+        return false;
+    }
+    const Position end{found.line, found.column + static_cast<int>(text.size())};
+    select(found, end);
+    ensureVisible(found, end);
+    return true;
+}
+
+void LogView::ensureVisible(Position from, Position to)
+{
+    // Layout first, so the scroll bars know every line.
+    if (m_layoutScheduled)
+        layoutAppended();
+    QScrollBar *vertical = verticalScrollBar();
+    const int visible = visibleLineCount();
+    if (from.line < vertical->value() || from.line >= vertical->value() + visible)
+        vertical->setValue(from.line - visible / 2);
+    QScrollBar *horizontal = horizontalScrollBar();
+    const int left = from.column * m_charWidth;
+    const int right = to.column * m_charWidth + 2 * Margin;
+    const int width = viewport()->width();
+    if (left < horizontal->value() || right > horizontal->value() + width)
+        horizontal->setValue(std::max(0, right - width));
+    if (left < horizontal->value())
+        horizontal->setValue(left);
+}
+
+// --- scrolling
+
+bool LogView::isFollowing() const
+{
+    return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
+
+int LogView::firstVisibleLine() const
+{
+    return verticalScrollBar()->value();
+}
+
+int LogView::visibleLineCount() const
+{
+    return std::max(1, viewport()->height() / m_lineHeight);
+}
+
+void LogView::updateMetrics()
+{
+    const QFontMetrics metrics(font());
+    m_lineHeight = std::max(1, metrics.lineSpacing());
+    m_charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    m_ascent = metrics.ascent();
+    // Control characters show as their pictures where the font has them at
+    // the same width, else as a middle dot.
+    m_controlPictures =
+        metrics.inFontUcs4(0x241A) && metrics.horizontalAdvance(QChar(0x241A)) == m_charWidth;
+    updateScrollBars();
+}
+
+void LogView::updateScrollBars()
+{
+    QScrollBar *vertical = verticalScrollBar();
+    const int visible = visibleLineCount();
+    vertical->setRange(0, std::max(0, lineCount() - visible));
+    vertical->setPageStep(visible);
+    vertical->setSingleStep(1);
+
+    QScrollBar *horizontal = horizontalScrollBar();
+    const qint64 contentWidth = qint64(m_lines.longestLength()) * m_charWidth + 2 * Margin;
+    const int width = viewport()->width();
+    horizontal->setRange(0, int(std::clamp<qint64>(contentWidth - width, 0, INT_MAX)));
+    horizontal->setPageStep(width);
+    horizontal->setSingleStep(m_charWidth);
+}
+
+// --- drawing
+
+QString LogView::displayText(QByteArrayView octets) const
+{
+    QString text = QString::fromLatin1(octets);
+    for (QChar &c : text) {
+        if (isControl(static_cast<unsigned char>(c.unicode())))
+            c = m_controlPictures ? QChar(c.unicode() == 0x7F ? 0x2421 : 0x2400 + c.unicode())
+                                  : QChar(0x00B7);
+    }
+    return text;
+}
+
+void LogView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(viewport());
+    painter.setFont(font());
+    const QPalette &colours = palette();
+    const int scrolledX = horizontalScrollBar()->value();
+    const int firstColumn = std::max(0, (scrolledX - Margin) / m_charWidth);
+    const int columns = viewport()->width() / m_charWidth + 2;
+    const int first = firstVisibleLine();
+    const int last = std::min(lineCount() - 1, first + visibleLineCount());
+    const Position selFrom = selectionStart();
+    const Position selTo = selectionEnd();
+    const auto xOf = [&](qint64 column) {
+        return int(std::clamp<qint64>(Margin - scrolledX + column * m_charWidth, -m_charWidth,
+                                      viewport()->width() + m_charWidth));
+    };
+
+    for (int i = first; i <= last; ++i) {
+        const int top = (i - first) * m_lineHeight;
+        const QByteArrayView whole = line(i);
+        QString shown;
+        if (firstColumn < whole.size())
+            shown = displayText(whole.sliced(
+                firstColumn, std::min<qsizetype>(columns, whole.size() - firstColumn)));
+        const int textX = xOf(firstColumn);
+
+        painter.setPen(colours.color(QPalette::Text));
+        painter.drawText(textX, top + m_ascent, shown);
+
+        if (hasSelection() && selFrom.line <= i && i <= selTo.line) {
+            const int from = i == selFrom.line ? selFrom.column : 0;
+            // A selected line end shows as one cell.
+            const qint64 to = i == selTo.line ? selTo.column : whole.size() + 1;
+            const QRect area(QPoint(xOf(from), top), QPoint(xOf(to) - 1, top + m_lineHeight - 1));
+            painter.fillRect(area, colours.brush(QPalette::Highlight));
+            painter.save();
+            painter.setClipRect(area);
+            painter.setPen(colours.color(QPalette::HighlightedText));
+            painter.drawText(textX, top + m_ascent, shown);
+            painter.restore();
+        }
+    }
+}
+
+void LogView::resizeEvent(QResizeEvent *event)
+{
+    const bool following = isFollowing();
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+    if (following)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    placeFindField();
+}
+
+void LogView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        updateMetrics();
+}
+
+// --- keys and mouse
+
+void LogView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+    } else if (event->matches(QKeySequence::Find)) {
+        showFindField();
+    } else if (event->matches(QKeySequence::MoveToStartOfDocument)) {
+        verticalScrollBar()->setValue(0);
+    } else if (event->matches(QKeySequence::MoveToEndOfDocument)) {
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    } else if (event->key() == Qt::Key_Escape && m_findField->isVisible()) {
+        m_findField->hide();
+    } else {
+        // Paging and arrow keys scroll; anything else is not for a read-only pane.
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+LogView::Position LogView::positionAt(const QPoint &point) const
+{
+    Position p;
+    p.line = std::clamp(firstVisibleLine() + point.y() / m_lineHeight, 0, lineCount() - 1);
+    const qint64 x = qint64(point.x()) + horizontalScrollBar()->value() - Margin;
+    p.column =
+        int(std::clamp<qint64>((x + m_charWidth / 2) / m_charWidth, 0, m_lines.length(p.line)));
+    return p;
+}
+
+void LogView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const Position at = positionAt(event->position().toPoint());
+    m_cursor = at;
+    if (!(event->modifiers() & Qt::ShiftModifier))
+        m_anchor = at;
+    m_selecting = true;
+    viewport()->update();
+}
+
+void LogView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_selecting)
+        return;
+    const QPoint point = event->position().toPoint();
+    // Dragging past the edge scrolls on.
+    if (point.y() < 0)
+        verticalScrollBar()->setValue(firstVisibleLine() - 1);
+    else if (point.y() > viewport()->height())
+        verticalScrollBar()->setValue(firstVisibleLine() + 1);
+    m_cursor = positionAt(point);
+    viewport()->update();
+}
+
+void LogView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_selecting = false;
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (hasSelection() && clipboard->supportsSelection())
+            clipboard->setText(selectedText(), QClipboard::Selection);
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+// A double click selects the whole line under the mouse.
+void LogView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int at = positionAt(event->position().toPoint()).line;
+    select({at, 0}, {at, m_lines.length(at)});
+}
+
+QMenu *LogView::createContextMenu()
+{
+    auto *menu = new QMenu(this);
+    QAction *copyAction = menu->addAction(QStringLiteral("&Copy"), this, &LogView::copy);
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setEnabled(hasSelection());
+    menu->addAction(QStringLiteral("Select &All"), this, &LogView::selectAll)
+        ->setShortcut(QKeySequence::SelectAll);
+    menu->addAction(QStringLiteral("C&lear"), this, &LogView::clear);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("&Find..."), this, &LogView::showFindField)
+        ->setShortcut(QKeySequence::Find);
+    return menu;
+}
+
+void LogView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void LogView::showFindField()
+{
+    placeFindField();
+    m_findField->show();
+    m_findField->raise();
+    m_findField->selectAll();
+    m_findField->setFocus(Qt::ShortcutFocusReason);
+}
+
+void LogView::placeFindField()
+{
+    const QRect area = viewport()->geometry();
+    const int width = std::min(area.width(), 240);
+    const int height = m_findField->sizeHint().height();
+    m_findField->setGeometry(area.right() - width + 1, area.top(), width, height);
+}
