@@ -278,6 +278,15 @@ void TForm1::askForMaxLength()
         awaitAnswer(AnswerFor::LengthQuery);
 }
 
+void TForm1::startDialectSession()
+{
+    // The new connection speaks the chosen dialect from its first byte.
+    m_dialect = &dialectOf(radioProfile());
+    RxBuffer.setDialect(*m_dialect);
+    m_serviceSelectionDue = m_dialect->serviceSelectionCommand();
+    setUserDataBitLimit(MessageTextLimit::DefaultUserDataBits);
+}
+
 RadioProfile TForm1::radioProfile() const
 {
     return radioProfileAt(RadioProfileComboBox->currentIndex());
@@ -340,11 +349,7 @@ void TForm1::ConnectButtonClick()
     if (const std::optional<FramedResponse> rest = RxBuffer.flush())
         logAndQueue(*rest);
     m_responseQueue.clear();
-    // The new connection speaks the chosen dialect from its first byte.
-    m_dialect = &dialectOf(radioProfile());
-    RxBuffer.setDialect(*m_dialect);
-    m_serviceSelectionDue = m_dialect->serviceSelectionCommand();
-    setUserDataBitLimit(MessageTextLimit::DefaultUserDataBits);
+    startDialectSession();
     try {
         // Opening closes the port anyway; closing first keeps the selection
         // setters from reopening the old device on the way to the new one.

@@ -169,6 +169,9 @@ private:
     // Writes a text message, with the service selection in front when due.
     void sendTextMessageCommand(const QByteArray &command);
     void askForMaxLength();
+    // A fresh port session: the chosen profile's dialect, its service
+    // selection due again, the default length limit until the radio tells.
+    void startDialectSession();
     // Reads what the port holds and frames it; complete responses are logged
     // with the time of their last byte and queued for handling.
     void readArrivedBytes();
