@@ -30,5 +30,5 @@ void TApplication::ShowException(const QString &message)
 {
     showModalBox(
         activeWindow(),
-        {applicationName(), message, ModalBoxRequest::Icon::Error, {QStringLiteral("OK")}});
+        {applicationName(), message, ModalBoxRequest::Icon::Error, {QStringLiteral("OK")}, {}});
 }

@@ -3,34 +3,38 @@
 #include "controls/Getdata.h"
 #include "formstate/FormState.h"
 #include "formstate/OnlyOne.h"
+#include "formstate/ProfileFile.h"
 #include "radio/ActivityLog.h"
 #include "radio/Application.h"
 #include "radio/CommandWriter.h"
 #include "radio/Indication.h"
 #include "radio/MessageTextLimit.h"
 #include "radio/ModalBox.h"
-#include "radio/PortSelection.h"
+#include "radio/PortMessages.h"
+#include "radio/PortSelector.h"
+#include "radio/ReconnectWatch.h"
 #include "radio/ResponseScan.h"
 #include "radio/SaveDialog.h"
 #include "radio/SdsCodec.h"
 #include "radio/Timer.h"
 #include "serial/Comms.h"
-#include "serial/DeviceRegistry.h"
+#include "serial/OpenFailure.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 
 namespace {
-const QByteArray probeCommand = QByteArrayLiteral("AT\r");
 const QString stopCaption = QStringLiteral("Stop");
 const QString sendCaption = QStringLiteral("Send");
 constexpr int retryIntervalMs = 100;
@@ -56,6 +60,7 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent)
     : QWidget(parent), m_userDataBitLimit(MessageTextLimit::DefaultUserDataBits)
 {
     buildControls();
+    buildPortControls();
     // The windowing system places the main window; only its size comes back.
     formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
     buildComponents(settingsFile);
@@ -65,10 +70,16 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent)
     FormCreate();
     if (const QString refusal = FormEnh1->Refusal(); !refusal.isEmpty())
         AddMessage(": " + refusal.toLatin1());
+    setUpPortHandling();
 }
 
 TForm1::~TForm1()
 {
+    // The port outlives the controls; its closing at destruction must not
+    // reach them.
+    for (TNotifyEvent *handler : {&ComPort->OnCTS, &ComPort->OnDSR, &ComPort->OnRLSD,
+                                  &ComPort->OnRing, &ComPort->OnOpen, &ComPort->OnClose})
+        *handler = nullptr;
     // Saved while the controls still exist.
     try {
         FormEnh1->FormDestroying();
@@ -133,17 +144,24 @@ void TForm1::buildComponents(const QString &settingsFile)
     FormEnh1->setObjectName(QStringLiteral("FormEnh1"));
     FormEnh1->setReLoadOnClose(false);
     FormEnh1->setSettingsFile(settingsFile);
-
-    if (serial::isRegisteredDevice(QStringLiteral("SIM")))
-        ComPortComboBox->addItem(QStringLiteral("SIM"));
 }
 
 void TForm1::connectHandlers()
 {
-    connect(ConnectButton, &QPushButton::clicked, this, &TForm1::ConnectButtonClick);
-    connect(RegisterButton, &QPushButton::clicked, this, &TForm1::RegisterButtonClick);
-    connect(DisconnectButton, &QPushButton::clicked, this, &TForm1::DisconnectButtonClick);
-    connect(SendButton, &QPushButton::clicked, this, &TForm1::SendButtonClick);
+    // Every handler that reaches the port runs guarded: a vanished device
+    // is reported once, whichever handler meets it first.
+    const auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(ConnectButton, &QPushButton::clicked, this, guarded(&TForm1::ConnectButtonClick));
+    connect(RegisterButton, &QPushButton::clicked, this, [this] {
+        runGuarded([this] {
+            m_registrationIdentifier = ProtocolIdentifierEdit->text();
+            RegisterButtonClick();
+        });
+    });
+    connect(DisconnectButton, &QPushButton::clicked, this, guarded(&TForm1::DisconnectButtonClick));
+    connect(SendButton, &QPushButton::clicked, this, guarded(&TForm1::SendButtonClick));
     connect(CheckBoxRec, &QCheckBox::clicked, this, &TForm1::CheckBoxRecClick);
     connect(CheckBoxCon, &QCheckBox::clicked, this, &TForm1::CheckBoxConClick);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -151,10 +169,10 @@ void TForm1::connectHandlers()
     connect(ProtocolIdentifierEdit, &QLineEdit::textChanged, this, &TForm1::updateMessageLimit);
     connect(Message_Edit, &QComboBox::editTextChanged, this, &TForm1::updateMessageLimit);
     updateMessageLimit();
-    CTS->OnTimer = [this] { CTSTimer(); };
-    DataTimer->OnTimer = [this] { DataTimerTimer(); };
-    DelayTimer->OnTimer = [this] { DelayTimerTimer(); };
-    connect(m_reportPause, &QTimer::timeout, this, &TForm1::endReportPause);
+    CTS->OnTimer = guarded(&TForm1::CTSTimer);
+    DataTimer->OnTimer = guarded(&TForm1::DataTimerTimer);
+    DelayTimer->OnTimer = guarded(&TForm1::DelayTimerTimer);
+    connect(m_reportPause, &QTimer::timeout, this, guarded(&TForm1::endReportPause));
     // Bytes are read as they arrive; the poll timer is the safety net.
     ComPort->OnRxChar = [this](QObject *, int) {
         try {
@@ -164,6 +182,7 @@ void TForm1::connectHandlers()
             return;
         }
         handleQueuedResponses();
+        afterHandler();
     };
 }
 
@@ -338,10 +357,8 @@ void TForm1::CTSTimer()
     }
 }
 
-void TForm1::ConnectButtonClick()
+void TForm1::forgetEarlierAnswers()
 {
-    MessageReference = 0;
-    clearReportRequests();
     // Answers of the earlier connection are not waited for any more; bytes
     // still held from it are logged, not lost.
     m_awaitingAnswer.clear();
@@ -349,24 +366,31 @@ void TForm1::ConnectButtonClick()
     if (const std::optional<FramedResponse> rest = RxBuffer.flush())
         logAndQueue(*rest);
     m_responseQueue.clear();
-    startDialectSession();
-    try {
-        // Opening closes the port anyway; closing first keeps the selection
-        // setters from reopening the old device on the way to the new one.
-        ComPort->Close();
-        applyPortChoice(*ComPort, choosePort(ComPortComboBox->currentText()));
-        ComPort->Open();
-    } catch (const std::exception &) {
-        showAbortBox(this,
-                     QStringLiteral("An Error Has Occurred whilst opening the Serial Port\r\n"
-                                    "Another application may be utilising that COM port !!!!!'"));
+}
+
+void TForm1::ConnectButtonClick()
+{
+    MessageReference = 0;
+    clearReportRequests();
+    forgetEarlierAnswers();
+    // A Connect of the user's own ends a wait for a vanished device.
+    if (Reconnect->isWaiting()) {
+        Reconnect->stop();
+        AddMessage(PortMessages::stoppedWaiting());
+    }
+    m_reRegisterIdentifier.clear();
+    const QString path = PortList->pathForText(ComPortComboBox->currentText());
+    if (const int error = openPort(path); error != 0) {
+        showOpenError(path, error);
         return;
     }
-    AddMessage(": Trying to connect to radio.");
-    ComPort->SetDTR(true);
-    ComPort->SetRTS(true);
-    DataTimer->setEnabled(true);
-    sendOrHold(probeCommand, rsProbing);
+    if (PortList->noteConnected(path)) {
+        formstate::ProfileFile settings(settingsPath());
+        settings.writeString(QString::fromLatin1(PortSettingsSection), QStringLiteral("TypedPath"),
+                             QFile::encodeName(path));
+        settings.save();
+    }
+    startProbe();
 }
 
 void TForm1::RegisterButtonClick()
@@ -434,22 +458,30 @@ void TForm1::DelayTimerTimer()
 
 void TForm1::DisconnectButtonClick()
 {
-    const auto resetControls = [this] {
-        setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
-                       ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, DelayEdit,
-                       RepititionsEdit},
-                      false);
-        setEnabledAll({ConnectButton, ComPortComboBox, RadioProfileComboBox}, true);
-    };
-    try {
-        ComPort->SetDTR(false);
-        ComPort->SetRTS(false);
-    } catch (...) {
-        // A vanished port must not leave Connect disabled for good.
-        resetControls();
-        throw;
+    if (Reconnect->isWaiting()) {
+        Reconnect->stop();
+        AddMessage(PortMessages::stoppedWaiting());
     }
-    resetControls();
+    m_reRegisterIdentifier.clear();
+    ProbeTimer->stop();
+    if (ComPort->Connected()) {
+        try {
+            ComPort->SetDTR(false);
+            ComPort->SetRTS(false);
+        } catch (const EComPort &error) {
+            // A vanished port must not leave Connect disabled for good.
+            resetSessionControls();
+            if (!serial::isDeviceLoss(error.code()))
+                throw;
+            // The user is done with it: closed quietly, without a box.
+            m_portLost = true;
+            stopPortActivity();
+            ComPort->Close();
+            AddMessage(PortMessages::connectionLost(
+                m_connectedPath, QString::fromLocal8Bit(std::strerror(error.code()))));
+        }
+    }
+    resetSessionControls();
 }
 
 void TForm1::clearReportRequests()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "radio/LineSettings.h"
 #include "radio/PeiDialect.h"
 #include "radio/RadioProfile.h"
 #include "radio/ResponseFramer.h"
@@ -9,7 +10,10 @@
 #include <QWidget>
 #include <cstdint>
 #include <deque>
+#include <functional>
 
+class LineStatusStrip;
+class PortSelector;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -18,6 +22,8 @@ class QSplitter;
 class CommandWriter;
 class LogView;
 class QTimer;
+class ReconnectWatch;
+class EComPort;
 class TComPort;
 class TFormEnh;
 class TGetLong;
@@ -80,6 +86,16 @@ public:
     QPushButton *Button2 = nullptr;
     LogView *MessagesPad_Memo = nullptr;
     LogView *CommandLogger_Memo = nullptr;
+    // Below the buttons: any AT command, with its own history.
+    QWidget *CommandPanel = nullptr;
+    QLabel *CommandLabel = nullptr;
+    THistComboBox *CommandLine_Edit = nullptr;
+    // The status bar: the line settings, Reconnect and the modem lines.
+    QWidget *PortStatusBar = nullptr;
+    QLabel *LineLabel = nullptr;
+    QPushButton *LineButton = nullptr;
+    QCheckBox *ReconnectCheckBox = nullptr;
+    LineStatusStrip *LineStatus = nullptr;
 
     // Non-visual components.
     TComPort *ComPort = nullptr;
@@ -88,6 +104,9 @@ public:
     TTimer *DelayTimer = nullptr;
     TSaveDialog *sd = nullptr;
     TFormEnh *FormEnh1 = nullptr;
+    PortSelector *PortList = nullptr;
+    ReconnectWatch *Reconnect = nullptr;
+    QTimer *ProbeTimer = nullptr;
 
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
@@ -129,6 +148,15 @@ public:
     // field is limited to what fits.
     int UserDataBitLimit() const { return m_userDataBitLimit; }
     void setUserDataBitLimit(int bits);
+    // The port beyond the dialogue with the radio (MainWindowPort.cpp).
+    static constexpr int SilentProbeSeconds = 3;
+    LineSettings Line;
+    void LineButtonClick();
+    void CommandLineEnter();
+    // The command line takes commands in the ready and registered states.
+    bool commandLineAllowed() const;
+    // Runs a handler; a port that vanished under it is reported once.
+    void runGuarded(const std::function<void()> &handler);
     // What a written command that waits for the radio's final answer was.
     // The answer to LengthQuery tells the longest user data.
     enum class AnswerFor { Message, Report, Command, LengthQuery };
@@ -162,7 +190,30 @@ private:
 
     int m_userDataBitLimit;
     CommandWriter *m_writer = nullptr;
+    void buildPortControls();
+    void setUpPortHandling();
+    QString settingsPath() const;
+    // Opens the device at `path` with the line settings; 0 or the errno
+    // value of the failure, after which nothing polls the closed port.
+    int openPort(const QString &path);
+    void stopPortActivity();
+    void startProbe();
+    void showOpenError(const QString &path, int error);
+    bool handlePortError(const EComPort &error);
+    void portLost(const EComPort &error);
+    bool reopenLostPort(const QString &device);
+    void resetSessionControls();
+    void afterHandler();
+    void showModemLines();
+
+    bool m_portLost = false;
+    QString m_connectedPath;
+    // The protocol identifier of the last registration asked for.
+    QString m_registrationIdentifier;
+    // Set while a reconnected radio is to be registered again.
+    QString m_reRegisterIdentifier;
     void messageWritten();
+    void forgetEarlierAnswers();
     // Writes the dialect's service selection unless the connection has had
     // it; true when it has now. Every Short Data command comes after it.
     bool selectServiceIfDue();

@@ -3,6 +3,7 @@
 
 #include "controls/Getdata.h"
 #include "controls/LogView.h"
+#include "radio/PortComboBox.h"
 #include "radio/RadioProfile.h"
 
 #include <QCheckBox>
@@ -102,7 +103,7 @@ void TForm1::buildControls()
     upper->addLayout(fields, 1);
 
     ComPortLabel = label(Panel1, "ComPortLabel", "Com Port");
-    ComPortComboBox = named(new QComboBox(Panel1), "ComPortComboBox");
+    ComPortComboBox = named(new PortComboBox(Panel1), "ComPortComboBox");
     ComPortComboBox->setEditable(true);
     ComPortComboBox->addItems({QStringLiteral("COM1"), QStringLiteral("COM2"),
                                QStringLiteral("COM3"), QStringLiteral("COM4")});

@@ -37,6 +37,7 @@ int showModalBox(QWidget *parent, const ModalBoxRequest &request)
         return handlerSlot()(request);
 
     QMessageBox box(toQt(request.icon), request.title, request.text, QMessageBox::NoButton, parent);
+    box.setInformativeText(request.detail);
     QList<QAbstractButton *> buttons;
     for (const QString &caption : request.buttons)
         buttons.append(box.addButton(caption, QMessageBox::AcceptRole));
@@ -44,9 +45,11 @@ int showModalBox(QWidget *parent, const ModalBoxRequest &request)
     return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
-void showAbortBox(QWidget *parent, const QString &text)
+void showAbortBox(QWidget *parent, const QString &text, const QString &detail)
 {
-    showModalBox(
-        parent,
-        {QStringLiteral("Error"), text, ModalBoxRequest::Icon::Error, {QStringLiteral("&Abort")}});
+    showModalBox(parent, {QStringLiteral("Error"),
+                          text,
+                          ModalBoxRequest::Icon::Error,
+                          {QStringLiteral("&Abort")},
+                          detail});
 }

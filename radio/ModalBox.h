@@ -15,6 +15,7 @@ struct ModalBoxRequest
     QString text;
     Icon icon = Icon::Error;
     QStringList buttons; // captions; "&" marks the accelerator
+    QString detail;      // shown below the text when not empty
 };
 
 // Shows the box and returns the index of the button pressed (-1 when the
@@ -26,4 +27,4 @@ using ModalBoxHandler = std::function<int(const ModalBoxRequest &)>;
 void setModalBoxHandler(ModalBoxHandler handler);
 
 // The error box with a single "&Abort" button used by the controller.
-void showAbortBox(QWidget *parent, const QString &text);
+void showAbortBox(QWidget *parent, const QString &text, const QString &detail = QString());

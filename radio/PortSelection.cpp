@@ -3,15 +3,21 @@
 #include "serial/DeviceRegistry.h"
 
 #include <QFile>
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace {
-bool isCharacterDevice(const QString &path)
+// 0 for an existing character device, otherwise why the path is not one.
+int characterDeviceError(const QString &path)
 {
+    if (!path.startsWith(QLatin1Char('/')))
+        return ENOENT;
     struct stat info
     {
     };
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode);
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno;
+    return S_ISCHR(info.st_mode) ? 0 : ENOTTY;
 }
 } // namespace
 
@@ -27,8 +33,8 @@ PortChoice choosePort(const QString &text)
             return choice;
         }
     }
-    if (serial::isRegisteredDevice(text) ||
-        (text.startsWith(QLatin1Char('/')) && isCharacterDevice(text))) {
+    choice.error = serial::isRegisteredDevice(text) ? 0 : characterDeviceError(text);
+    if (choice.error == 0) {
         choice.kind = PortChoice::Kind::Device;
         choice.devicePath = text;
     }
@@ -38,7 +44,7 @@ PortChoice choosePort(const QString &text)
 void applyPortChoice(TComPort &port, const PortChoice &choice)
 {
     switch (choice.kind) {
-    case PortChoice::Kind::Unchanged:
+    case PortChoice::Kind::Invalid:
         break;
     case PortChoice::Kind::ComPort:
         // The device path overrides the COM mapping, so it is cleared first.

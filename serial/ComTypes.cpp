@@ -6,8 +6,9 @@
 
 uint32_t baudRateValue(TBaudRate rate)
 {
-    static constexpr uint32_t kRates[] = {110,   300,   600,   1200,  2400,  4800,  9600,
-                                          14400, 19200, 38400, 56000, 57600, 115200};
+    static constexpr uint32_t kRates[] = {110,    300,    600,    1200,  2400,  4800,
+                                          9600,   14400,  19200,  38400, 56000, 57600,
+                                          115200, 230400, 460800, 921600};
     // 0 for a value outside the enumeration, which the port refuses.
     const auto ordinal = static_cast<unsigned>(rate);
     return ordinal < std::size(kRates) ? kRates[ordinal] : 0;

@@ -18,7 +18,10 @@ enum TBaudRate {
     br38400,
     br56000,
     br57600,
-    br115200
+    br115200,
+    br230400,
+    br460800,
+    br921600
 };
 enum TPortType { COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8 };
 enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };

@@ -63,6 +63,7 @@ private:
 // Opens the device `name`: a name registered in serial/DeviceRegistry.h gets
 // its factory's device, any other name is opened as a tty.
 std::unique_ptr<CommHandle> createFile(const QString &name, int &error);
+// Lowers DTR and RTS, then releases the device.
 void closeHandle(std::unique_ptr<CommHandle> &handle);
 
 int setupComm(CommHandle *handle, uint32_t inQueue, uint32_t outQueue);

@@ -84,6 +84,13 @@ std::unique_ptr<CommHandle> createFile(const QString &name, int &error)
 
 void closeHandle(std::unique_ptr<CommHandle> &handle)
 {
+    // A closed port drops DTR and RTS, as the driver's hang-up on close
+    // would; that stays off so that opening does not toggle them. A device
+    // that is gone cannot take the change, which is of no concern then.
+    if (handle) {
+        handle->device().escapeCommFunction(CLRDTR);
+        handle->device().escapeCommFunction(CLRRTS);
+    }
     handle.reset();
 }
 

@@ -53,6 +53,8 @@ void TComPort::Open()
         throw EComPort(kOpenFailed, err);
     m_handle = std::move(handle);
     m_connected = true;
+    m_dtrSet = false;
+    m_rtsSet = false;
     try {
         ApplyBuffers();
         ApplyLineState();
@@ -95,6 +97,8 @@ void TComPort::Close()
     const std::exception_ptr handlerError = stopThread();
     serial::closeHandle(m_handle);
     m_connected = false;
+    m_dtrSet = false;
+    m_rtsSet = false;
     m_window.reset();
     if (OnClose)
         OnClose(this);
@@ -204,6 +208,7 @@ void TComPort::SetDTR(bool On)
         serial::escapeCommFunction(m_handle.get(), On ? serial::SETDTR : serial::CLRDTR);
     if (err != 0)
         throw EComPort(kSignalFailed, err);
+    m_dtrSet = On;
 }
 
 void TComPort::SetRTS(bool On)
@@ -212,13 +217,19 @@ void TComPort::SetRTS(bool On)
         serial::escapeCommFunction(m_handle.get(), On ? serial::SETRTS : serial::CLRRTS);
     if (err != 0)
         throw EComPort(kSignalFailed, err);
+    m_rtsSet = On;
 }
 
 bool TComPort::GetCTS()
+{
+    return (ModemStatus() & serial::MS_CTS_ON) != 0;
+}
+
+uint32_t TComPort::ModemStatus()
 {
     uint32_t status = 0;
     const int err = serial::getCommModemStatus(m_handle.get(), status);
     if (err != 0)
         throw EComPort(kReadStatusFailed, err);
-    return (status & serial::MS_CTS_ON) != 0;
+    return status;
 }

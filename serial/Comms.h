@@ -66,6 +66,12 @@ public:
     void SetDTR(bool On);
     void SetRTS(bool On);
     bool GetCTS();
+    // The modem input lines, MS_*_ON bits; raises as GetCTS does.
+    uint32_t ModemStatus();
+    // The output lines as SetDTR and SetRTS last set them since Open; both
+    // are off while closed (closing lowers them).
+    bool DtrSet() const { return m_dtrSet; }
+    bool RtsSet() const { return m_rtsSet; }
 
     // Apply steps: each does nothing while the port is closed.
     void ApplyBuffers();
@@ -138,6 +144,8 @@ private:
     // Stands for the message window while open with smWindow.
     std::unique_ptr<ComMessageWindow> m_window;
     bool m_connected = false;
+    bool m_dtrSet = false;
+    bool m_rtsSet = false;
     // Set while Close waits for the event thread.
     bool m_closing = false;
 

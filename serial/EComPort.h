@@ -10,4 +10,10 @@ class EComPort : public std::runtime_error
 public:
     explicit EComPort(const std::string &message);
     EComPort(const char *prefix, int code);
+
+    // The errno value behind the message; 0 for a message without one.
+    int code() const { return m_code; }
+
+private:
+    int m_code = 0;
 };

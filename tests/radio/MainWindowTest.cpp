@@ -347,17 +347,6 @@ TEST_F(MainWindowTest, OpenFailureShowsTheBoxAndChangesNothingElse)
     EXPECT_TRUE(form->ConnectButton->isEnabled());
 }
 
-TEST_F(MainWindowTest, UnknownPortTextKeepsThePreviousSelection)
-{
-    form->ConnectButtonClick();
-    ASSERT_TRUE(form->ComPort->Connected());
-    form->ComPortComboBox->setEditText("Select COM port");
-    form->ConnectButtonClick();
-    EXPECT_TRUE(form->ComPort->Connected());
-    EXPECT_EQ(form->ComPort->DevicePath(), QString(deviceName));
-    EXPECT_EQ(line->openCount(), 2);
-}
-
 TEST_F(MainWindowTest, TypedDevicePathOpensThatDevice)
 {
     int master = -1;
@@ -421,18 +410,6 @@ TEST_F(MainWindowTest, SwitchingFromADeviceToAComPortOpensOnlyThatPort)
     EXPECT_EQ(form->ComPort->Port(), COM2);
     EXPECT_TRUE(form->ComPort->DevicePath().isEmpty());
     form->ComPort->Close();
-}
-
-TEST_F(MainWindowTest, DisconnectFromAVanishedPortStillEnablesConnect)
-{
-    connectProbed();
-    form->DataTimer->setEnabled(false);
-    line->hangUp();
-    EXPECT_THROW(form->DisconnectButtonClick(), EComPort);
-    EXPECT_TRUE(form->ConnectButton->isEnabled());
-    EXPECT_TRUE(form->ComPortComboBox->isEnabled());
-    EXPECT_FALSE(form->DisconnectButton->isEnabled());
-    EXPECT_FALSE(form->RegisterButton->isEnabled());
 }
 
 TEST_F(MainWindowTest, ChunksOutsideTheAwaitedStateAreIgnored)

@@ -3,6 +3,7 @@
 #include "serial/DeviceRegistry.h"
 #include "serial/TestDevice.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 
 TEST(PortSelectionTest, ComNamesSelectTheirPortByExactText)
@@ -12,8 +13,10 @@ TEST(PortSelectionTest, ComNamesSelectTheirPortByExactText)
         EXPECT_EQ(choice.kind, PortChoice::Kind::ComPort);
         EXPECT_EQ(choice.port, TPortType(COM1 + i));
     }
-    for (const char *text : {"com1", "COM1 ", "COM5", "Select COM port", "", "ttyS0"})
-        EXPECT_EQ(choosePort(text).kind, PortChoice::Kind::Unchanged) << text;
+    for (const char *text : {"com1", "COM1 ", "COM5", "Select COM port", "", "ttyS0"}) {
+        EXPECT_EQ(choosePort(text).kind, PortChoice::Kind::Invalid) << text;
+        EXPECT_EQ(choosePort(text).error, ENOENT) << text;
+    }
 }
 
 TEST(PortSelectionTest, PathsSelectOnlyExistingCharacterDevices)
@@ -21,8 +24,13 @@ TEST(PortSelectionTest, PathsSelectOnlyExistingCharacterDevices)
     const PortChoice device = choosePort("/dev/null");
     EXPECT_EQ(device.kind, PortChoice::Kind::Device);
     EXPECT_EQ(device.devicePath, "/dev/null");
-    for (const char *text : {"/tmp", "/dev/does-not-exist", "dev/null"})
-        EXPECT_EQ(choosePort(text).kind, PortChoice::Kind::Unchanged) << text;
+    const PortChoice folder = choosePort("/tmp");
+    EXPECT_EQ(folder.kind, PortChoice::Kind::Invalid);
+    EXPECT_EQ(folder.error, ENOTTY);
+    for (const char *text : {"/dev/does-not-exist", "dev/null"}) {
+        EXPECT_EQ(choosePort(text).kind, PortChoice::Kind::Invalid) << text;
+        EXPECT_EQ(choosePort(text).error, ENOENT) << text;
+    }
 }
 
 TEST(PortSelectionTest, RegisteredDeviceNamesAreDevices)
@@ -31,7 +39,7 @@ TEST(PortSelectionTest, RegisteredDeviceNamesAreDevices)
     serial::registerDevice("PORTSEL", serial::TestDevice::factory(line));
     EXPECT_EQ(choosePort("PORTSEL").kind, PortChoice::Kind::Device);
     serial::unregisterDevice("PORTSEL");
-    EXPECT_EQ(choosePort("PORTSEL").kind, PortChoice::Kind::Unchanged);
+    EXPECT_EQ(choosePort("PORTSEL").kind, PortChoice::Kind::Invalid);
 }
 
 TEST(PortSelectionTest, ApplyingAChoiceSetsPortAndPathTogether)
@@ -43,7 +51,7 @@ TEST(PortSelectionTest, ApplyingAChoiceSetsPortAndPathTogether)
     applyPortChoice(port, choosePort("COM3"));
     EXPECT_EQ(port.Port(), COM3);
     EXPECT_TRUE(port.DevicePath().isEmpty());
-    // Anything else keeps the selection, COM1 on a new port.
+    // An invalid choice changes nothing, COM1 on a new port.
     TComPort fresh;
     applyPortChoice(fresh, choosePort("Select COM port"));
     EXPECT_EQ(fresh.Port(), COM1);

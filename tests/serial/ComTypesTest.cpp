@@ -11,6 +11,7 @@ TEST(ComTypes, EnumerationOrdinals)
     EXPECT_EQ(br14400, 7);
     EXPECT_EQ(br56000, 10);
     EXPECT_EQ(br115200, 12);
+    EXPECT_EQ(br921600, 15);
     EXPECT_EQ(COM1, 0);
     EXPECT_EQ(COM8, 7);
     EXPECT_EQ(sbTwoStopBits, 2);
@@ -25,11 +26,11 @@ TEST(ComTypes, EnumerationOrdinals)
 
 TEST(ComTypes, BaudRateValues)
 {
-    const uint32_t expected[] = {110,   300,   600,   1200,  2400,  4800,  9600,
-                                 14400, 19200, 38400, 56000, 57600, 115200};
-    for (int rate = br110; rate <= br115200; ++rate)
+    const uint32_t expected[] = {110,   300,   600,   1200,  2400,   4800,   9600,   14400,
+                                 19200, 38400, 56000, 57600, 115200, 230400, 460800, 921600};
+    for (int rate = br110; rate <= br921600; ++rate)
         EXPECT_EQ(baudRateValue(TBaudRate(rate)), expected[rate]) << "ordinal " << rate;
-    EXPECT_EQ(baudRateValue(TBaudRate(13)), 0u);
+    EXPECT_EQ(baudRateValue(TBaudRate(16)), 0u);
     EXPECT_EQ(baudRateValue(TBaudRate(-1)), 0u);
 }
 

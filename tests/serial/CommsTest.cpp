@@ -243,6 +243,52 @@ TEST_F(ComPortOnTestLine, DtrAndRtsIssueTheirCodes)
     EXPECT_EQ(line.escapeCalls(), (QVector<uint32_t>{5, 6, 3, 4}));
 }
 
+TEST_F(ComPortOnTestLine, ClosingLowersDtrAndRtsAndOpeningLeavesThemAlone)
+{
+    port.Open();
+    EXPECT_TRUE(line.escapeCalls().isEmpty());
+    EXPECT_FALSE(port.DtrSet());
+    port.SetDTR(true);
+    port.SetRTS(true);
+    EXPECT_TRUE(port.DtrSet());
+    EXPECT_TRUE(port.RtsSet());
+    port.Open(); // a reopen closes first
+    EXPECT_EQ(line.escapeCalls(), (QVector<uint32_t>{5, 3, 6, 4}));
+    EXPECT_FALSE(line.dtr());
+    EXPECT_FALSE(line.rts());
+    EXPECT_FALSE(port.DtrSet());
+    port.SetDTR(true);
+    port.Close();
+    EXPECT_EQ(line.escapeCalls().mid(4), (QVector<uint32_t>{5, 6, 4}));
+    EXPECT_FALSE(port.DtrSet());
+}
+
+TEST_F(ComPortOnTestLine, ClosingAVanishedDeviceStillReleasesIt)
+{
+    port.Open();
+    line.hangUp();
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(line.isOpen());
+}
+
+TEST_F(ComPortOnTestLine, ModemStatusCarriesTheInputLinesAndFailsWithTheStatusPrefix)
+{
+    port.Open();
+    line.setCts(true);
+    EXPECT_EQ(port.ModemStatus() & serial::MS_CTS_ON, serial::MS_CTS_ON);
+    line.setCts(false);
+    EXPECT_EQ(port.ModemStatus() & serial::MS_CTS_ON, 0u);
+    line.hangUp();
+    try {
+        port.ModemStatus();
+        FAIL() << "a vanished device answers";
+    } catch (const EComPort &error) {
+        EXPECT_STREQ(error.what(), "Unable to read com status: 5");
+        EXPECT_EQ(error.code(), EIO);
+    }
+}
+
 TEST_F(ComPortOnTestLine, CtsFollowsTheLine)
 {
     port.Open();

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "serial/ComTypes.h"
+
+#include <QList>
+#include <QString>
+
+class TComPort;
+
+namespace formstate {
+class ProfileFile;
+}
+
+// The line the user chose for the radio's PEI: rate, character format and
+// flow control. Applied to the port at Connect.
+struct LineSettings
+{
+    TBaudRate baudRate = br9600;
+    TDataBits dataBits = dbEight;
+    TParityBits parity = prNone;
+    TStopBits stopBits = sbOneStopBit;
+    bool rtsCts = false;
+
+    friend bool operator==(const LineSettings &a, const LineSettings &b)
+    {
+        return a.baudRate == b.baudRate && a.dataBits == b.dataBits && a.parity == b.parity &&
+               a.stopBits == b.stopBits && a.rtsCts == b.rtsCts;
+    }
+    friend bool operator!=(const LineSettings &a, const LineSettings &b) { return !(a == b); }
+};
+
+// The rates offered, 1200 to 921600 bits per second.
+QList<TBaudRate> offeredBaudRates();
+// The stop bits offered: one and two.
+QList<TStopBits> offeredStopBits();
+// One letter per parity: N, O, E, M, S.
+QChar parityLetter(TParityBits parity);
+
+// "9600 8N1", followed by ", RTS/CTS" with hardware flow control.
+QString lineSummary(const LineSettings &settings);
+
+void applyLineSettings(TComPort &port, const LineSettings &settings);
+
+// Kept in the settings file's section "ComPort" as BaudRate (bits per
+// second), DataBits (5..8), Parity (a letter of parityLetter), StopBits (1 or
+// 2) and FlowControl ("none" or "rtscts"). A value that is missing or not
+// one of those reads as its default.
+LineSettings loadLineSettings(const formstate::ProfileFile &file);
+void saveLineSettings(formstate::ProfileFile &file, const LineSettings &settings);
+
+// The section of the port's own settings.
+extern const char *const PortSettingsSection;

@@ -1,0 +1,10 @@
+#include "radio/PortComboBox.h"
+
+PortComboBox::PortComboBox(QWidget *parent) : QComboBox(parent) {}
+
+void PortComboBox::showPopup()
+{
+    if (OnPopup)
+        OnPopup();
+    QComboBox::showPopup();
+}
