@@ -2,6 +2,7 @@
 // pseudo-terminal, with every line event selected and deliveries handed to
 // the window thread (how the main window keeps its port). Exits with 1 when
 // it reaches 1% of one core.
+#include "bench/ProcessCpuTime.h"
 #include "serial/Comms.h"
 
 #include <QCoreApplication>
@@ -18,14 +19,6 @@ using namespace std::chrono_literals;
 
 constexpr auto IdleTime = 10s;
 constexpr double LimitPercent = 1.0;
-
-std::chrono::microseconds processCpuTime()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
 
 } // namespace
 

@@ -3,6 +3,7 @@
 // new ports every 2 s) and connected to a radio on a pseudo-terminal that
 // has answered the probe (polling, the event thread, the modem lamps).
 // Exits with 1 when the window reaches 0.3% of one core in either state.
+#include "bench/ProcessCpuTime.h"
 #include "radio/Corvane_main.h"
 #include "serial/Comms.h"
 
@@ -23,14 +24,6 @@ using namespace std::chrono_literals;
 
 constexpr auto IdleTime = 10s;
 constexpr double LimitPercent = 0.3;
-
-std::chrono::microseconds processCpuTime()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
 
 void runEventLoopFor(std::chrono::milliseconds time)
 {

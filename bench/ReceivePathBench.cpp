@@ -224,6 +224,17 @@ bool carriesRate(Reading reading, int rate, bool pacedAt9600)
         const auto start = Clock::now();
         auto lineFreeAt = start;
         QByteArray fromWindow;
+        const auto takeReports = [&](bool complete) {
+            fromWindow += session.far.readAvailable();
+            qsizetype end = 0;
+            while ((end = fromWindow.indexOf('\x1a')) >= 0) {
+                if (fromWindow.startsWith("AT+CMGS=5678,1,0,32\r821000"))
+                    ++reportsSeen;
+                fromWindow.remove(0, end + 1);
+                if (complete)
+                    writeAll(session.far.fd(), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
+            }
+        };
         int next = 0;
         while (feeding || next < count) {
             const auto due = start + std::chrono::microseconds(qint64(next) * 1000000 / rate);
@@ -235,15 +246,8 @@ bool carriesRate(Reading reading, int rate, bool pacedAt9600)
                                  std::chrono::microseconds(
                                      qint64(double(message.size()) / lineOctetsPerSecond * 1e6));
             }
-            fromWindow += session.far.readAvailable();
             // Every report the window writes is completed, as a radio does.
-            qsizetype end = 0;
-            while ((end = fromWindow.indexOf('\x1a')) >= 0) {
-                if (fromWindow.startsWith("AT+CMGS=5678,1,0,32\r821000"))
-                    ++reportsSeen;
-                fromWindow.remove(0, end + 1);
-                writeAll(session.far.fd(), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
-            }
+            takeReports(true);
             if (next >= count)
                 feeding = false;
             std::this_thread::sleep_for(200us);
@@ -251,13 +255,7 @@ bool carriesRate(Reading reading, int rate, bool pacedAt9600)
         // Late reports.
         const auto until = Clock::now() + 3s;
         while (Clock::now() < until && reportsSeen < count) {
-            fromWindow += session.far.readAvailable();
-            qsizetype end = 0;
-            while ((end = fromWindow.indexOf('\x1a')) >= 0) {
-                if (fromWindow.startsWith("AT+CMGS=5678,1,0,32\r821000"))
-                    ++reportsSeen;
-                fromWindow.remove(0, end + 1);
-            }
+            takeReports(false);
             std::this_thread::sleep_for(1ms);
         }
     });

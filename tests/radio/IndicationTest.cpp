@@ -1,31 +1,12 @@
 #include "radio/Indication.h"
 #include "controls/IntegerConversionError.h"
 
+#include "tests/support/PrintByteArray.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <ostream>
-
-// Failures show octet strings readably, line ends visible.
-void PrintTo(const QByteArray &bytes, std::ostream *os)
-{
-    *os << '"';
-    for (const char c : bytes) {
-        const auto octet = static_cast<unsigned char>(c);
-        if (c == '\r') {
-            *os << "\\r";
-        } else if (c == '\n') {
-            *os << "\\n";
-        } else if (octet >= 0x20 && octet < 0x7F) {
-            *os << c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", octet);
-            *os << escaped;
-        }
-    }
-    *os << '"';
-}
 
 namespace Indication {
 void PrintTo(Kind kind, std::ostream *os)

@@ -1,32 +1,13 @@
 #include "radio/ResponseFramer.h"
 #include "radio/PeiDialect.h"
 
+#include "tests/support/PrintByteArray.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <ostream>
 #include <random>
-
-// Failures show octet strings readably, line ends visible.
-void PrintTo(const QByteArray &bytes, std::ostream *os)
-{
-    *os << '"';
-    for (const char c : bytes) {
-        const auto octet = static_cast<unsigned char>(c);
-        if (c == '\r') {
-            *os << "\\r";
-        } else if (c == '\n') {
-            *os << "\\n";
-        } else if (octet >= 0x20 && octet < 0x7F) {
-            *os << c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", octet);
-            *os << escaped;
-        }
-    }
-    *os << '"';
-}
 
 void PrintTo(const FramedResponse &response, std::ostream *os)
 {
