@@ -6,36 +6,12 @@
 #include "radio/CtsdsrIndication.h"
 #include "radio/RadioProfile.h"
 #include "radio/ResponseFramer.h"
+#include "tests/radio/PrintIndicationKind.h"
+#include "tests/support/PrintByteArray.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <ostream>
-
-void PrintTo(const QByteArray &bytes, std::ostream *os)
-{
-    *os << '"';
-    for (const char c : bytes) {
-        const auto octet = static_cast<unsigned char>(c);
-        if (octet >= 0x20 && octet < 0x7F) {
-            *os << c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", octet);
-            *os << escaped;
-        }
-    }
-    *os << '"';
-}
-
-namespace Indication {
-void PrintTo(Kind kind, std::ostream *os)
-{
-    static const char *const names[] = {"None",    "Malformed", "Report",
-                                        "Message", "Status",    "Acknowledgement"};
-    *os << names[int(kind)];
-}
-} // namespace Indication
 
 using Indication::Kind;
 using SdsCodec::ReportKind;
