@@ -3,13 +3,11 @@
 #   make test  install what the tests need, build everything, run every test
 BUILD_DIR ?= build
 RUN_DIR ?= build-run
-FUZZ_DIR ?= build-fuzz
-FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: deps deps-run deps-fuzz programs build run install uninstall test fuzz format clean
+.PHONY: deps deps-run deps-fuzz programs build run install uninstall test format clean
 
 # The package sets of scripts/install-deps: "test" (the default) builds everything.
 deps:
@@ -42,23 +40,11 @@ build: deps
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-# The receive path under libFuzzer with ASan and UBSan, for a bounded time.
-fuzz: deps-fuzz
-	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_received_chunk fuzz_etsi_classification
-	mkdir -p fuzz/corpus-run fuzz/corpus-run-etsi
-	./$(FUZZ_DIR)/fuzz/fuzz_etsi_classification -max_total_time=$(FUZZ_SECONDS) \
-	    fuzz/corpus-run-etsi fuzz/corpus/fuzz_etsi_classification
-	# A leak check after every input would stop the world each time (the
-	# window allocates as it goes); leaks are checked once, at exit.
-	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan-suppressions.txt \
-	    ./$(FUZZ_DIR)/fuzz/fuzz_received_chunk -detect_leaks=0 -max_total_time=$(FUZZ_SECONDS) \
-	    fuzz/corpus-run fuzz/corpus
-
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 # Build products only: settings files (*.set) in the build folders stay.
 clean:
-	bash scripts/clean-keeping-settings $(BUILD_DIR) $(RUN_DIR) $(FUZZ_DIR)
+	bash scripts/clean-keeping-settings $(BUILD_DIR) $(RUN_DIR)
+
+include checks.mk

@@ -4,8 +4,10 @@
 #include <initializer_list>
 
 // The serial port's enumerations; each ordinal is what the port record
-// takes (see baudRateValue and the line state builder).
-enum TBaudRate {
+// takes (see baudRateValue and the line state builder). The rate has a fixed
+// underlying type so that any stored ordinal, even one out of range, is a
+// defined value that baudRateValue can refuse.
+enum TBaudRate : int {
     br110,
     br300,
     br600,

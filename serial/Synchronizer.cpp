@@ -2,7 +2,14 @@
 
 namespace serial {
 
-Synchronizer::Synchronizer() = default;
+Synchronizer::Synchronizer() : m_wakeNotifier(m_wake.fd(), QSocketNotifier::Read)
+{
+    QObject::connect(&m_wakeNotifier, &QSocketNotifier::activated, [this] {
+        // Reset before draining: a call queued meanwhile sets it again.
+        m_wake.reset();
+        runPending();
+    });
+}
 
 Synchronizer::~Synchronizer() = default;
 
@@ -20,7 +27,7 @@ void Synchronizer::runInOwnerThread(std::function<void()> function)
     std::unique_lock<std::mutex> lock(m_mutex);
     // One queued invocation drains the whole queue.
     if (m_calls.empty())
-        postRunPending();
+        wakeOwner();
     m_calls.push_back(call);
     m_changed.notify_all();
     m_changed.wait(lock, [&] { return call->done || (call->started && m_ownerWaitsForEnd); });
@@ -42,7 +49,7 @@ void Synchronizer::runPending()
             finishCall(*call);
             std::lock_guard<std::mutex> lock(m_mutex);
             if (!m_calls.empty())
-                postRunPending();
+                wakeOwner();
             throw;
         }
         finishCall(*call);
@@ -97,10 +104,9 @@ void Synchronizer::finishCall(Call &call)
     m_changed.notify_all();
 }
 
-void Synchronizer::postRunPending()
+void Synchronizer::wakeOwner()
 {
-    QMetaObject::invokeMethod(
-        &m_receiver, [this] { runPending(); }, Qt::QueuedConnection);
+    m_wake.set();
 }
 
 } // namespace serial

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QObject>
+#include "serial/Event.h"
+
+#include <QSocketNotifier>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -56,16 +58,20 @@ private:
     // With the lock held and a call waiting.
     std::shared_ptr<Call> popCall();
     void finishCall(Call &call);
-    void postRunPending();
+    // Wakes the owner's event loop to run the waiting calls.
+    void wakeOwner();
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::shared_ptr<Call>> m_calls;
     bool m_ownerWaitsForEnd = false;
     bool m_workerFinished = false;
-    // Lives in the owner thread; queued invocations on it reach the owner's
-    // event loop and die with it.
-    QObject m_receiver;
+    // The worker wakes the owner through an event descriptor that the
+    // owner's event loop watches, not through the toolkit's posted-event
+    // queue: the worker thread never touches toolkit state, so every
+    // hand-over between the threads goes through m_mutex alone.
+    Event m_wake;
+    QSocketNotifier m_wakeNotifier;
 };
 
 } // namespace serial

@@ -10,13 +10,10 @@ using radiosim::RadioSim;
 
 namespace {
 
-// A safety net: the program ends even if this test process dies.
-const QString exitAfterSeconds = QStringLiteral("120");
-constexpr int stopTimeoutMs = 5000;
-
 QStringList argumentsFor(const RadioSetup &setup)
 {
-    QStringList arguments{QStringLiteral("--exit-after-seconds"), exitAfterSeconds};
+    QStringList arguments{QStringLiteral("--exit-after-seconds"),
+                          QString::number(setup.lifetimeSeconds)};
     if (setup.peerIntervalMs > 0)
         arguments << QStringLiteral("--peer-interval-ms") << QString::number(setup.peerIntervalMs)
                   << QStringLiteral("--peer-report")
@@ -47,28 +44,17 @@ qint64 logTimeMs(const QString &line)
 } // namespace
 
 PtyRadio::PtyRadio(const RadioSetup &setup)
-    : m_outputPath(m_outputDir.filePath(QStringLiteral("radiosim.log")))
+    : m_outputPath(m_outputDir.filePath(QStringLiteral("radiosim.log"))),
+      m_program(argumentsFor(setup), m_outputPath)
 {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.setStandardOutputFile(m_outputPath);
-    m_process.start(QStringLiteral(CORVANE_RADIOSIM_EXECUTABLE), argumentsFor(setup));
     // An empty path tells the test that the program did not start.
     runEventLoopUntil([this] {
         readLines();
-        return !m_devicePath.isEmpty() || m_process.state() == QProcess::NotRunning;
+        return !m_devicePath.isEmpty() || !m_program.running();
     });
 }
 
-PtyRadio::~PtyRadio()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(stopTimeoutMs)) {
-        m_process.kill();
-        m_process.waitForFinished(stopTimeoutMs);
-    }
-}
+PtyRadio::~PtyRadio() = default;
 
 void PtyRadio::readLines()
 {

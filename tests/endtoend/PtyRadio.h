@@ -1,9 +1,9 @@
 #pragma once
 
+#include "tests/endtoend/RadioProgram.h"
 #include "tests/endtoend/RadioUnderTest.h"
 
 #include <QByteArray>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -35,7 +35,7 @@ private:
     QString m_outputPath;
     qint64 m_outputRead = 0;
     QByteArray m_partialLine;
-    QProcess m_process;
+    RadioProgram m_program;
     QString m_devicePath;
     QStringList m_log;
 };

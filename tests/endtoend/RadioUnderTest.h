@@ -28,6 +28,9 @@ struct RadioSetup
     std::optional<int> refusedMessageCode;
     // The probe comes back in front of its answer, as from a radio with echo on.
     bool echoesProbe = false;
+    // The radio program's safety net: it ends after this long even if the
+    // test process died. Long runs raise it.
+    int lifetimeSeconds = 120;
 };
 
 // The radio's peer judging one report that the terminal sent it.
