@@ -12,10 +12,11 @@ namespace {
 
 // One series with the window's controller, never shown. Its settings go to
 // a file of its own, so the user's window keeps its fields.
-int runSeries(TApplication &app, const SeriesRunOptions &options)
+int runSeries(TApplication &app, const SeriesRunOptions &options, const TForm1 *&controller)
 {
     QTemporaryDir settingsDir;
     TForm1 form(settingsDir.filePath(QStringLiteral("corvane.set")));
+    controller = &form;
     SeriesRun run(form, options, stdout, stderr);
     QTimer::singleShot(0, &run, &SeriesRun::start);
     return app.exec();
@@ -30,11 +31,18 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
     // A simulated radio on the port "SIM", for a desk without a radio: it
-    // answers like a radio and a peer sends a message every 20 seconds.
+    // answers like a radio and a peer sends a message every 20 seconds. It
+    // speaks the dialect of the profile chosen in the window at Connect.
     radiosim::RadioSimOptions sim;
     sim.peerIntervalMs = 20000;
     sim.peerReportRequest = 0x06;
-    radiosim::registerSimDevice(QStringLiteral("SIM"), sim);
+    // The SIM device follows whichever controller runs: the window's, or the
+    // hidden one of an unattended run.
+    const TForm1 *window = nullptr;
+    radiosim::registerSimDevice(QStringLiteral("SIM"), sim, [&window] {
+        return window && window->radioProfile() == RadioProfile::Etsi ? radiosim::SimDialect::Etsi
+                                                                      : radiosim::SimDialect::Cmt;
+    });
 
     const SeriesRunCommandLine commandLine = parseSeriesRunCommandLine(TApplication::arguments());
     switch (commandLine.action) {
@@ -46,11 +54,12 @@ int main(int argc, char **argv)
                      commandLine.text.toLocal8Bit().constData());
         return SeriesRun::ExitUsage;
     case SeriesRunCommandLine::Action::Run:
-        return runSeries(app, commandLine.options);
+        return runSeries(app, commandLine.options, window);
     case SeriesRunCommandLine::Action::Window:
         break;
     }
     TForm1 form;
+    window = &form;
     form.show();
     return app.exec();
 }

@@ -233,6 +233,8 @@ void TForm1::FormCreate()
                   false);
     DelayTimer->setEnabled(false);
     MessageReference = 0;
+    // A stored choice that names no profile shows the default one.
+    RadioProfileComboBox->setCurrentIndex(int(radioProfile()));
 }
 
 bool TForm1::SendCommand(const QByteArray &Command)
@@ -265,7 +267,52 @@ void TForm1::sendOrHold(const QByteArray &command, std::uint8_t state,
     // Held for the retry timer until the radio raises CTS.
     PendingCommand = command;
     m_pendingMessage = message;
+    m_pendingHasSelection = false;
     StartRetry(state);
+}
+
+bool TForm1::selectServiceIfDue()
+{
+    if (!m_serviceSelectionDue.isEmpty() && SendCommand(m_serviceSelectionDue)) {
+        m_serviceSelectionDue.clear();
+        awaitAnswer(AnswerFor::Command);
+    }
+    return m_serviceSelectionDue.isEmpty();
+}
+
+void TForm1::sendTextMessageCommand(const QByteArray &command, const OutgoingMessage &message)
+{
+    if (selectServiceIfDue()) {
+        sendOrHold(command, rsSending, message);
+        return;
+    }
+    // The radio is not ready: both wait for it, the selection first.
+    PendingCommand = m_serviceSelectionDue + command;
+    m_pendingMessage = message;
+    m_pendingHasSelection = true;
+    StartRetry(rsSending);
+}
+
+void TForm1::askForMaxLength()
+{
+    const QByteArray query = dialect().maxLengthQuery();
+    // Not worth a retry: without an answer the default limit holds.
+    if (!query.isEmpty() && SendCommand(query))
+        awaitAnswer(AnswerFor::LengthQuery);
+}
+
+void TForm1::startDialectSession()
+{
+    // The new connection speaks the chosen dialect from its first byte.
+    m_dialect = &dialectOf(radioProfile());
+    RxBuffer.setDialect(*m_dialect);
+    m_serviceSelectionDue = m_dialect->serviceSelectionCommand();
+    setUserDataBitLimit(MessageTextLimit::DefaultUserDataBits);
+}
+
+RadioProfile TForm1::radioProfile() const
+{
+    return radioProfileAt(RadioProfileComboBox->currentIndex());
 }
 
 void TForm1::messageWritten(const OutgoingMessage &message, const QByteArray &command)
@@ -328,6 +375,10 @@ void TForm1::CTSTimer()
     }
     if (sent) {
         CTS->setEnabled(false);
+        if (m_pendingHasSelection) {
+            m_serviceSelectionDue.clear();
+            awaitAnswer(AnswerFor::Command);
+        }
         if (m_pendingMessage)
             messageWritten(*m_pendingMessage, PendingCommand);
     } else if (RetryCount >= maxRetries) {
@@ -379,7 +430,7 @@ void TForm1::RegisterButtonClick()
 {
     AddMessage(": Trying to register this application.");
     const QByteArray command =
-        SdsCodec::buildRegistrationCommand(ProtocolIdentifierEdit->boundedText().toLatin1());
+        dialect().registrationCommand(ProtocolIdentifierEdit->boundedText().toLatin1());
     sendOrHold(command, rsRegistering);
 }
 
@@ -390,11 +441,11 @@ void TForm1::ComposeAndSendTextMessage()
     // Characters outside Latin-1 become "?": one character, one octet.
     const QByteArray message = Message_Edit->currentText().toLatin1();
     const QByteArray command =
-        SdsCodec::composeTextMessage(ProtocolIdentifierEdit->boundedText().toLatin1(),
+        dialect().textMessageCommand(ProtocolIdentifierEdit->boundedText().toLatin1(),
                                      ReportRequestFlags, MessageReference, destination, message);
     AddMessage(SdsCodec::sendingLine(destination, message));
-    sendOrHold(command, rsSending,
-               OutgoingMessage{MessageReference, destination, ReportRequestFlags});
+    sendTextMessageCommand(command,
+                           OutgoingMessage{MessageReference, destination, ReportRequestFlags});
     ++MessageReference;
 }
 
@@ -564,11 +615,12 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
             AddMessage(": Connection to radio successful. Radio supports AT commands.");
             EnableAfterProbe();
             RadioState = rsReady;
+            askForMaxLength();
             return;
         }
         break;
     case rsRegistering:
-        if (ResponseScan::isRegistrationAnswer(Chunk)) {
+        if (dialect().isRegistrationAnswer(Chunk)) {
             AddMessage(": Registration successful.");
             EnableAfterRegistration();
             RadioState = rsRegistered;
@@ -578,16 +630,21 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
     default:
         break;
     }
-    const ResponseScan::SendingAnswer answer = ResponseScan::readSendingAnswer(Chunk);
+    const ResponseScan::SendingAnswer answer = dialect().readSendingAnswer(Chunk);
     const bool answersMessage = answer.kind != ResponseScan::SendingAnswer::Kind::None;
     // The radio answers commands in the order they were written: the oldest
     // waiting one owns this answer. A typed command takes any final answer.
     if (!m_awaitingAnswer.empty()) {
         const AnswerFor owner = m_awaitingAnswer.front();
-        if (owner == AnswerFor::Command ? !ResponseScan::endsWithFinalResult(Chunk)
-                                        : !answersMessage)
+        const bool takesAnyFinalAnswer =
+            owner == AnswerFor::Command || owner == AnswerFor::LengthQuery;
+        if (takesAnyFinalAnswer ? !ResponseScan::endsWithFinalResult(Chunk) : !answersMessage)
             return;
         m_awaitingAnswer.pop_front();
+        if (owner == AnswerFor::LengthQuery) {
+            if (const std::optional<int> bits = dialect().maxLengthBits(Chunk))
+                setUserDataBitLimit(*bits);
+        }
         // The answer to a report or a typed command is only logged.
         if (owner != AnswerFor::Message)
             return;
@@ -607,7 +664,7 @@ void TForm1::DispatchResponse(const QByteArray &Chunk)
 
 void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
 {
-    const Indication::Reading reading = Indication::read(Chunk);
+    const Indication::Reading reading = dialect().readIndication(Chunk);
     switch (reading.kind) {
     case Indication::Kind::None:
         return;
@@ -622,7 +679,13 @@ void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
     case Indication::Kind::Message:
         AddMessage(
             SdsCodec::receivedLine(reading.message.callingIssi, reading.message.messageOctets));
-        sendReports(SdsCodec::reportCommands(reading.message));
+        sendReports(dialect().reportCommands(reading));
+        return;
+    case Indication::Kind::Status:
+        AddMessage(Indication::statusLine(reading.message.callingIssi, reading.statusHex));
+        return;
+    case Indication::Kind::Acknowledgement:
+        AddMessage(Indication::acknowledgementLine());
         return;
     }
 }
@@ -630,7 +693,7 @@ void TForm1::HandleReceivedChunk(const QByteArray &Chunk)
 void TForm1::sendReport(const QByteArray &report)
 {
     // A report that finds the radio not ready is dropped.
-    if (SendCommand(report))
+    if (selectServiceIfDue() && SendCommand(report))
         awaitAnswer(AnswerFor::Report);
 }
 
@@ -677,7 +740,7 @@ void TForm1::cancelReportPause()
 
 void TForm1::EnableAfterProbe()
 {
-    setEnabledAll({ConnectButton, ComPortComboBox}, false);
+    setEnabledAll({ConnectButton, ComPortComboBox, RadioProfileComboBox}, false);
     setEnabledAll({RegisterButton, DisconnectButton, ProtocolIdentifierEdit}, true);
 }
 

@@ -2,6 +2,7 @@
 
 #include "radio/LineSettings.h"
 #include "radio/PeiDialect.h"
+#include "radio/RadioProfile.h"
 #include "radio/ResponseFramer.h"
 #include "radio/SeriesStatistics.h"
 
@@ -10,8 +11,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <functional>
+#include <optional>
 
 class LineStatusStrip;
 class PortSelector;
@@ -66,6 +67,8 @@ public:
     QPushButton *SendButton = nullptr;
     QLabel *ComPortLabel = nullptr;
     QComboBox *ComPortComboBox = nullptr;
+    QLabel *RadioProfileLabel = nullptr;
+    QComboBox *RadioProfileComboBox = nullptr;
     QLabel *Label1 = nullptr;
     TGetLong *ProtocolIdentifierEdit = nullptr;
     QLabel *Label2 = nullptr;
@@ -113,7 +116,7 @@ public:
     // Controller variables.
     std::uint8_t RadioState = rsProbing;
     // Bytes received from the port and not yet handed on as a response.
-    ResponseFramer RxBuffer{m_dialect};
+    ResponseFramer RxBuffer{dialectOf(RadioProfile::Cmt)};
     QByteArray PendingCommand;
     int RetryCount = 0;
     int RepeatsLeft = 0;
@@ -160,7 +163,8 @@ public:
     // Runs a handler; a port that vanished under it is reported once.
     void runGuarded(const std::function<void()> &handler);
     // What a written command that waits for the radio's final answer was.
-    enum class AnswerFor { Message, Report, Command };
+    // The answer to LengthQuery tells the longest user data.
+    enum class AnswerFor { Message, Report, Command, LengthQuery };
     // Notes a command just written; the radio answers them in this order.
     void awaitAnswer(AnswerFor what);
     // Messages written to the radio that still wait for its answer.
@@ -171,12 +175,16 @@ public:
     // what the radio answered to it.
     const SeriesStatistics &seriesStatistics() const { return m_series; }
 
+    // The profile chosen in the selector; Connect speaks its dialect.
+    RadioProfile radioProfile() const;
+    // The dialect of the current connection.
+    const PeiDialect &dialect() const { return *m_dialect; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // Declared before RxBuffer, which reads responses in its terms.
-    CmtDialect m_dialect;
+    const PeiDialect *m_dialect = &dialectOf(RadioProfile::Cmt);
 
     void buildControls();
     void buildComponents(const QString &settingsFile);
@@ -229,6 +237,15 @@ private:
     // Set while a reconnected radio is to be registered again.
     QString m_reRegisterIdentifier;
     void forgetEarlierAnswers();
+    // Writes the dialect's service selection unless the connection has had
+    // it; true when it has now. Every Short Data command comes after it.
+    bool selectServiceIfDue();
+    // Writes a text message, with the service selection in front when due.
+    void sendTextMessageCommand(const QByteArray &command, const OutgoingMessage &message);
+    void askForMaxLength();
+    // A fresh port session: the chosen profile's dialect, its service
+    // selection due again, the default length limit until the radio tells.
+    void startDialectSession();
     // Reads what the port holds and frames it; complete responses are logged
     // with the time of their last byte and queued for handling.
     void readArrivedBytes();
@@ -245,6 +262,10 @@ private:
     std::deque<AnswerFor> m_awaitingAnswer;
     // The pending command of the retry timer, when it is a text message.
     std::optional<OutgoingMessage> m_pendingMessage;
+    // ... with the service selection written in front of it.
+    bool m_pendingHasSelection = false;
+    // The service selection still to be written before the next message.
+    QByteArray m_serviceSelectionDue;
     QList<FramedResponse> m_responseQueue;
     std::optional<qint64> m_handlingReadAtMs;
     // Message commands handed to the writer whose write has not finished.

@@ -77,4 +77,14 @@ QByteArray malformedLine()
     return QByteArrayLiteral(": Malformed message from radio ignored.");
 }
 
+QByteArray statusLine(const QByteArray &callingIdentity, const QByteArray &statusHex)
+{
+    return ": Status received from " + callingIdentity + ": " + statusHex;
+}
+
+QByteArray acknowledgementLine()
+{
+    return QByteArrayLiteral(": Acknowledgement received.");
+}
+
 } // namespace Indication

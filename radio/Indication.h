@@ -19,6 +19,10 @@ enum class Kind {
     Report,
     // A message: shown, and answered with the reports its sender asked for.
     Message,
+    // A status message: shown with its value, never answered.
+    Status,
+    // An SDS-TL acknowledgement: shown, never answered.
+    Acknowledgement,
 };
 
 struct Reading
@@ -30,8 +34,11 @@ struct Reading
     // octet); absent when the report ends before a whole hex octet of it.
     std::optional<quint8> reportReference;
     // Message: what the codec read; its calling ISSI is validated, and when
-    // reports are asked for, so are the octets copied into them.
+    // reports are asked for, so are the octets copied into them. Status:
+    // the calling identity, as received and validated.
     SdsCodec::ReceivedChunk message;
+    // Status: its value as upper-case hex.
+    QByteArray statusHex;
 };
 
 // 1 to 8 decimal digits, at most 16777215: an ISSI is 24 bits.
@@ -44,5 +51,7 @@ Reading read(const QByteArray &response);
 // Message-window line texts, without the timestamp.
 QByteArray reportLine(const QByteArray &deliveryStatus);
 QByteArray malformedLine();
+QByteArray statusLine(const QByteArray &callingIdentity, const QByteArray &statusHex);
+QByteArray acknowledgementLine();
 
 } // namespace Indication

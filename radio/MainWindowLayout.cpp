@@ -3,8 +3,9 @@
 
 #include "controls/Getdata.h"
 #include "controls/LogView.h"
-#include "radio/SeriesPanel.h"
 #include "radio/PortComboBox.h"
+#include "radio/RadioProfile.h"
+#include "radio/SeriesPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -199,6 +200,23 @@ void TForm1::buildControls()
     beside->setStretchFactor(0, 1);
     beside->setStretchFactor(1, 0);
     beside->setSizes({680 - 300 - 3, 300});
+
+    // The radio profile sits above everything: it decides every byte on the
+    // line, so a user meets it first. Created last, as the settings file
+    // lists controls in creation order and older files keep theirs.
+    auto *profileStrip = named(new QWidget(this), "ProfilePanel");
+    windowLayout->insertWidget(0, profileStrip);
+    auto *profileRow = new QHBoxLayout(profileStrip);
+    profileRow->setContentsMargins(8, 6, 8, 0);
+    RadioProfileLabel = label(profileStrip, "RadioProfileLabel", "Radio profile");
+    RadioProfileComboBox = named(new QComboBox(profileStrip), "RadioProfileComboBox");
+    RadioProfileComboBox->addItems(radioProfileNames());
+    RadioProfileComboBox->setToolTip(
+        QStringLiteral("The PEI dialect of the radio: choose it before pressing Connect"));
+    RadioProfileLabel->setBuddy(RadioProfileComboBox);
+    profileRow->addWidget(RadioProfileLabel);
+    profileRow->addWidget(RadioProfileComboBox);
+    profileRow->addStretch(1);
 
     // Designed enabled states; FormCreate sets the controller's own.
     for (QWidget *w : std::initializer_list<QWidget *>{

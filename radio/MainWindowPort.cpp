@@ -276,6 +276,7 @@ int TForm1::openPort(const QString &path)
 
 void TForm1::startProbe()
 {
+    startDialectSession();
     AddMessage(": Trying to connect to radio.");
     ComPort->SetDTR(true);
     ComPort->SetRTS(true);
@@ -348,4 +349,5 @@ void TForm1::resetSessionControls()
         control->setEnabled(false);
     ConnectButton->setEnabled(true);
     ComPortComboBox->setEnabled(true);
+    RadioProfileComboBox->setEnabled(true);
 }

@@ -30,7 +30,7 @@ QByteArray lineText(const QByteArray &buffer, qsizetype start, qsizetype end)
 
 } // namespace
 
-ResponseFramer::ResponseFramer(const PeiDialect &dialect) : m_dialect(dialect) {}
+ResponseFramer::ResponseFramer(const PeiDialect &dialect) : m_dialect(&dialect) {}
 
 QList<FramedResponse> ResponseFramer::feed(const QByteArray &bytes, qint64 readAtMs)
 {
@@ -93,8 +93,8 @@ void ResponseFramer::takeLine(LineEnd lineEnd, QList<FramedResponse> *out)
     const bool hasPrefix = prefixLength(m_buffer, m_lineStart, end) > 0;
     const bool whole = !lineEnd.forced;
     const bool isFinal = whole && ResponseScan::isFinalResultLine(text);
-    const bool isHeader = whole && !isFinal && m_dialect.isIndicationHeader(text);
-    const bool isAnswerText = whole && !isFinal && !isHeader && m_dialect.isAnswerText(text);
+    const bool isHeader = whole && !isFinal && m_dialect->isIndicationHeader(text);
+    const bool isAnswerText = whole && !isFinal && !isHeader && m_dialect->isAnswerText(text);
     // Hands on the held lines alone; the line just read then starts at 0.
     const auto emitHeld = [&] {
         end -= m_lineStart;

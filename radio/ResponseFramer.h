@@ -39,6 +39,9 @@ public:
 
     explicit ResponseFramer(const PeiDialect &dialect);
 
+    // The dialect of the lines read from now on; it must outlive the framer.
+    void setDialect(const PeiDialect &dialect) { m_dialect = &dialect; }
+
     // Takes bytes read at `readAtMs` and returns the responses they complete,
     // in arrival order, each stamped with the read that completed it.
     QList<FramedResponse> feed(const QByteArray &bytes, qint64 readAtMs);
@@ -70,7 +73,7 @@ private:
     void takeLine(LineEnd lineEnd, QList<FramedResponse> *out);
     void emitUpTo(qsizetype end, QList<FramedResponse> *out);
 
-    const PeiDialect &m_dialect;
+    const PeiDialect *m_dialect;
     // Bytes not yet handed on: held lines, then the line being read.
     QByteArray m_buffer;
     qsizetype m_lineStart = 0;

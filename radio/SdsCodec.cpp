@@ -43,22 +43,6 @@ QByteArray fixedField(const QByteArray &chunk, qsizetype from, qsizetype length)
     return chunk.mid(from, length);
 }
 
-ReportKind reportKindOf(const QByteArray &typeText)
-{
-    if (typeText.size() < 2 || typeText.at(0) != '0')
-        return ReportKind::None;
-    switch (typeText.at(1)) {
-    case '6':
-        return ReportKind::Received;
-    case 'A':
-        return ReportKind::Consumed;
-    case 'E':
-        return ReportKind::Both;
-    default:
-        return ReportKind::None;
-    }
-}
-
 // The body pairs end with the "\r\n" after the user data; the first "\r"
 // that starts a pair ends the message.
 QByteArray cutAtPairStartingReturn(const QByteArray &bodyHex)
@@ -76,6 +60,22 @@ QByteArray cmgsCommand(const QByteArray &issi, qint64 bits, const QByteArray &us
 }
 
 } // namespace
+
+ReportKind reportKindOf(const QByteArray &typeText)
+{
+    if (typeText.size() < 2 || typeText.at(0) != '0')
+        return ReportKind::None;
+    switch (typeText.at(1)) {
+    case '6':
+        return ReportKind::Received;
+    case 'A':
+        return ReportKind::Consumed;
+    case 'E':
+        return ReportKind::Both;
+    default:
+        return ReportKind::None;
+    }
+}
 
 QByteArray hexWithAtLeastTwoDigits(int value)
 {
@@ -109,17 +109,24 @@ QByteArray buildRegistrationCommand(const QByteArray &protocolIdText)
     return "AT+CMGS=0,1,0,8\r" + hexWithAtLeastTwoDigits(parseInteger(protocolIdText)) + CommandEnd;
 }
 
-QByteArray composeTextMessage(const QByteArray &protocolIdText, quint8 reportFlags,
-                              quint8 reference, const QByteArray &destIssi,
-                              const QByteArray &message)
+UserData textMessageUserData(const QByteArray &protocolIdText, quint8 reportFlags, quint8 reference,
+                             const QByteArray &message)
 {
     const QByteArray headerHex = hexWithAtLeastTwoDigits(parseInteger(protocolIdText)) +
                                  hexWithAtLeastTwoDigits(reportFlags) +
                                  hexWithAtLeastTwoDigits(reference);
     const qint64 octets = decodeHex(headerHex).size() + message.size();
     if (protocolIdText == "130")
-        return cmgsCommand(destIssi, octets * 8 + 8, headerHex + "01" + encodeHex(message));
-    return cmgsCommand(destIssi, octets * 8, headerHex + encodeHex(message));
+        return {headerHex + "01" + encodeHex(message), octets * 8 + 8};
+    return {headerHex + encodeHex(message), octets * 8};
+}
+
+QByteArray composeTextMessage(const QByteArray &protocolIdText, quint8 reportFlags,
+                              quint8 reference, const QByteArray &destIssi,
+                              const QByteArray &message)
+{
+    const UserData userData = textMessageUserData(protocolIdText, reportFlags, reference, message);
+    return cmgsCommand(destIssi, userData.bits, userData.hex);
 }
 
 QByteArray sendingLine(const QByteArray &destIssi, const QByteArray &message)
@@ -182,11 +189,16 @@ ReceivedChunk parseReceivedChunk(const QByteArray &chunk)
     return received;
 }
 
+QByteArray reportUserDataHex(const QByteArray &protocolIdText, const QByteArray &referenceText,
+                             DeliveryReport report)
+{
+    return protocolIdText + (report == DeliveryReport::Received ? "1000" : "1002") + referenceText;
+}
+
 QByteArray buildReportCommand(const QByteArray &callingIssi, const QByteArray &protocolIdText,
                               const QByteArray &referenceText, DeliveryReport report)
 {
-    const QByteArray reportHex =
-        protocolIdText + (report == DeliveryReport::Received ? "1000" : "1002") + referenceText;
+    const QByteArray reportHex = reportUserDataHex(protocolIdText, referenceText, report);
     return cmgsCommand(callingIssi, qint64(decodeHex(reportHex).size()) * 8, reportHex);
 }
 

@@ -32,6 +32,19 @@ QByteArray decodeHex(const QByteArray &hex);
 // Throws IntegerConversionError when protocolIdText is not an integer.
 QByteArray buildRegistrationCommand(const QByteArray &protocolIdText);
 
+// The user data of one text message as hex, and its length in bits.
+struct UserData
+{
+    QByteArray hex;
+    qint64 bits = 0;
+};
+
+// The SDS-TRANSFER user data of one text message: header, the text coding
+// octet 0x01 when the protocol identifier text is exactly "130", the text.
+// Throws IntegerConversionError when protocolIdText is not an integer.
+UserData textMessageUserData(const QByteArray &protocolIdText, quint8 reportFlags, quint8 reference,
+                             const QByteArray &message);
+
 // The SDS-TRANSFER command for one text message. The protocol identifier text
 // is converted first (IntegerConversionError before anything else happens); the text
 // "130", exactly, adds the text coding octet 0x01.
@@ -45,6 +58,10 @@ QByteArray receivedLine(const QByteArray &callingIssi, const QByteArray &message
 
 enum class ReportKind { None, Received, Consumed, Both };
 enum class DeliveryReport { Received, Consumed };
+
+// The reports a type text (octet 2 as received) asks for: "06" received,
+// "0A" consumed, "0E" both; anything else none.
+ReportKind reportKindOf(const QByteArray &typeText);
 
 // What a received chunk holds. isIndication is false, and every other field
 // empty, unless the chunk begins with "\r\n+CMT". Fields cut off by the end
@@ -74,6 +91,11 @@ QByteArray userDataOctetText(const QByteArray &chunk, const ReceivedChunk &recei
 // Reads the first "+CMT" indication at the front of a chunk. Throws
 // IntegerConversionError when its length text is not an integer.
 ReceivedChunk parseReceivedChunk(const QByteArray &chunk);
+
+// The SDS-REPORT user data as hex: protocol identifier, "10", the status
+// ("00" received, "02" consumed), the message reference.
+QByteArray reportUserDataHex(const QByteArray &protocolIdText, const QByteArray &referenceText,
+                             DeliveryReport report);
 
 // The SDS-REPORT command answering a received message, sent to its caller.
 QByteArray buildReportCommand(const QByteArray &callingIssi, const QByteArray &protocolIdText,

@@ -54,9 +54,12 @@ SeriesRun::~SeriesRun()
 
 bool SeriesRun::selectProfile()
 {
-    // The controller speaks the "+CMT" dialect. Another dialect of
-    // SeriesRunCommandLine::profiles() is chosen on the controller here.
-    return m_options.profile == QLatin1String("cmt");
+    // The window's own selector: Connect speaks the dialect it names.
+    const int index = int(SeriesRunCommandLine::profiles().indexOf(m_options.profile));
+    if (index < 0 || index >= m_form.RadioProfileComboBox->count())
+        return false;
+    m_form.RadioProfileComboBox->setCurrentIndex(index);
+    return true;
 }
 
 void SeriesRun::start()

@@ -101,7 +101,8 @@ void readLine(const QCommandLineParser &parser, LineSettings &line, QString &pro
 
 const QStringList &SeriesRunCommandLine::profiles()
 {
-    static const QStringList known{QStringLiteral("cmt")};
+    // In the order of RadioProfile, as the window's selector lists them.
+    static const QStringList known{QStringLiteral("cmt"), QStringLiteral("etsi")};
     return known;
 }
 

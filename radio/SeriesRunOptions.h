@@ -35,8 +35,8 @@ struct SeriesRunCommandLine
     // The help text, or what is wrong with the arguments.
     QString text;
 
-    // The dialects a run can speak. A new one is added here and chosen in
-    // SeriesRun::selectProfile.
+    // The radio profiles a run can speak, by name, in the order of the
+    // window's profile selector.
     static const QStringList &profiles();
 };
 

@@ -8,9 +8,11 @@ constexpr char carriageReturn = '\r';
 constexpr char lineFeed = '\n';
 constexpr char endOfUserData = '\x1A';
 
+// "AT+CMGS=?" asks for the ranges the command takes: a command of its own.
 bool startsMessage(const QByteArray &line)
 {
-    return line.toUpper().startsWith("AT+CMGS=");
+    const QByteArray upper = line.toUpper();
+    return upper.startsWith("AT+CMGS=") && upper != "AT+CMGS=?";
 }
 
 } // namespace

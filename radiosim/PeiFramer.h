@@ -20,11 +20,11 @@ struct PeiFrame
 
 // Cuts the byte stream from the terminal into frames one byte at a time, so
 // input may arrive in fragments of any size. A line ends with "\r"; a line
-// beginning "AT+CMGS=" (any case) is followed by user data that ends with
-// 0x1A. Line feeds outside user data are ignored, empty lines are dropped,
-// and a 0x1A in a line also ends it, so a terminal that lost its way
-// resynchronises at its next message. Memory is bounded: input past a limit
-// is reported once as Overlong and the rest up to its terminator is dropped.
+// beginning "AT+CMGS=" (any case), other than the question "AT+CMGS=?", is
+// followed by user data that ends with 0x1A. Line feeds outside user data are ignored, empty lines
+// are dropped, and a 0x1A in a line also ends it, so a terminal that lost its way resynchronises at
+// its next message. Memory is bounded: input past a limit is reported once as Overlong and the rest
+// up to its terminator is dropped.
 class PeiFramer
 {
 public:

@@ -157,7 +157,10 @@ void Runner::startSession()
         m_radio->failNextMessage(*m_options.cmeNext);
     if (m_options.echoProbe)
         m_radio->echoNextProbe();
-    log(QStringLiteral("client opened the device: radio on, ISSI %1").arg(m_options.radio.issi));
+    log(QStringLiteral("client opened the device: radio on, ISSI %1, %2 dialect")
+            .arg(m_options.radio.issi)
+            .arg(m_options.radio.dialect == SimDialect::Etsi ? QStringLiteral("etsi")
+                                                             : QStringLiteral("cmt")));
 }
 
 void Runner::endSession(const QString &why)

@@ -13,6 +13,10 @@ namespace {
 const QByteArray okAnswer = "\r\nOK\r\n";
 const QByteArray errorAnswer = "\r\nERROR\r\n";
 const QByteArray completionAnswer = "\r\n+CMGS: 0\r\n\r\nOK\r\n";
+// The ranges of "AT+CMGS", as one radio of the standard dialect answers them.
+const QByteArray rangesAnswer = "\r\n+CMGS: (0-16777214,00000001-10231638316777214,1-255,"
+                                "0-999999999999999999999999),(8-" +
+                                QByteArray::number(RadioSim::maxUserDataBits) + ")\r\n\r\nOK\r\n";
 
 QByteArray cmeErrorAnswer(int code)
 {
@@ -40,6 +44,7 @@ RadioSim::RadioSim(const Options &options, qint64 startMs)
       m_peer({options.peerIssi, options.peerProtocolId, options.peerReportRequest}),
       m_nowMs(startMs), m_nextPeerMs(startMs + options.peerIntervalMs),
       m_nextGarbageMs(startMs + options.garbageIntervalMs),
+      m_nextStatusMs(startMs + options.statusIntervalMs),
       m_ctsDownUntilMs(std::numeric_limits<qint64>::min()), m_echo(options.echo)
 {}
 
@@ -82,6 +87,8 @@ std::optional<qint64> RadioSim::nextDueMs() const
         consider(m_nextPeerMs);
     if (m_options.garbageIntervalMs > 0)
         consider(m_nextGarbageMs);
+    if (standard() && m_options.statusIntervalMs > 0)
+        consider(m_nextStatusMs);
     return next;
 }
 
@@ -108,6 +115,11 @@ void RadioSim::runTimers(qint64 nowMs)
         // The peer waits while unsolicited output is still queued.
         if (m_schedule.pendingIndications() == 0)
             sendPeerMessage();
+    }
+    if (standard() && m_options.statusIntervalMs > 0 && m_nowMs >= m_nextStatusMs) {
+        m_nextStatusMs = nextPeriod(m_nextStatusMs, m_options.statusIntervalMs, m_nowMs);
+        if (m_schedule.pendingIndications() == 0)
+            sendStatus(m_options.statusValue);
     }
     if (m_options.garbageIntervalMs > 0 && m_nowMs >= m_nextGarbageMs) {
         m_nextGarbageMs = nextPeriod(m_nextGarbageMs, m_options.garbageIntervalMs, m_nowMs);
@@ -148,20 +160,54 @@ void RadioSim::handleCommand(const QByteArray &line)
     } else if (command == "ATE0" || command == "ATE1") {
         m_echo = command == "ATE1";
         answer(okAnswer);
-    } else {
+    } else if (!(standard() && handleStandardCommand(command))) {
         ++m_counters.errorsAnswered;
         answer(errorAnswer);
     }
 }
 
-void RadioSim::handleMessage(const QByteArray &header, const QByteArray &userData)
+// The standard dialect's own commands; false for any other.
+bool RadioSim::handleStandardCommand(const QByteArray &command)
 {
-    const std::optional<CmgsHeader> fields = parseCmgsHeader(header);
-    if (!fields) {
+    if (command == "AT+CMGS=?") {
+        answer(rangesAnswer);
+        return true;
+    }
+    const QByteArray registration = "AT+CTSP=";
+    const QByteArray selection = "AT+CTSDS=";
+    if (command.startsWith(registration)) {
+        // Register (1), SDS type 4 with TL (3), a protocol identifier.
+        const std::optional<QList<quint64>> fields =
+            decimalFields(command.mid(registration.size()), 3, 3);
+        if (!fields || fields->at(0) != 1 || fields->at(1) != 3 || fields->at(2) > 255)
+            return false;
+        ++m_counters.registrations;
+        answer(okAnswer);
+        return true;
+    }
+    if (command.startsWith(selection)) {
+        const std::optional<QList<quint64>> fields =
+            decimalFields(command.mid(selection.size()), 5, 3);
+        if (!fields || fields->at(0) != serviceSdsTl)
+            return false;
+        m_serviceSelected = true;
+        answer(okAnswer);
+        return true;
+    }
+    return false;
+}
+
+void RadioSim::handleMessage(const QByteArray &header, const QByteArray &rawUserData)
+{
+    const std::optional<CmgsHeader> fields =
+        standard() ? parseTwoFieldCmgsHeader(header) : parseCmgsHeader(header);
+    // The standard puts the hex on a line of its own.
+    if (!fields || (standard() && !rawUserData.startsWith('\n'))) {
         ++m_counters.errorsAnswered;
         answer(errorAnswer);
         return;
     }
+    const QByteArray userData = standard() ? rawUserData.mid(1) : rawUserData;
     const std::optional<QByteArray> octets = octetsFromHex(userData);
     if (!octets || octets->isEmpty() || fields->lengthBits != quint64(userData.size()) * 4) {
         log(QStringLiteral("length %1 bits does not match %2 hex digits")
@@ -171,9 +217,15 @@ void RadioSim::handleMessage(const QByteArray &header, const QByteArray &userDat
         answer(cmeErrorAnswer(cmeLengthMismatch));
         return;
     }
-    if (fields->destination == 0) {
+    if (!standard() && fields->destination == 0) {
         ++m_counters.registrations;
         answer(completionAnswer);
+        return;
+    }
+    if (standard() && !m_serviceSelected) {
+        log(QStringLiteral("message before the SDS-TL service was selected"));
+        ++m_counters.messagesRefused;
+        answer(cmeErrorAnswer(cmeServiceNotSelected));
         return;
     }
     if (m_failNextCode) {
@@ -186,11 +238,29 @@ void RadioSim::handleMessage(const QByteArray &header, const QByteArray &userDat
     const bool isReport = octets->size() >= 2 && octetAt(*octets, 1) == sdsReport;
     if (isReport)
         checkTerminalReport(fields->destination, *octets);
-    answer(completionAnswer + (isReport ? QByteArray() : reportsFor(fields->destination, *octets)));
+    answer(completionFor(*octets) +
+           (isReport ? QByteArray() : reportsFor(fields->destination, *octets)));
     if (fields->destination == m_options.issi) {
         ++m_counters.loopbacksSent;
-        queueIndication(cmtIndication(m_options.issi, *octets), m_nowMs);
+        queueIndication(sdsIndication(m_options.issi, *octets), m_nowMs);
     }
+}
+
+// The standard's completion names the SDS instance, the status (4: sent)
+// and the message reference.
+QByteArray RadioSim::completionFor(const QByteArray &octets) const
+{
+    if (!standard())
+        return completionAnswer;
+    const int reference = octets.size() >= 3 ? octetAt(octets, 2) : 0;
+    return "\r\n+CMGS: 0,4," + QByteArray::number(reference) + "\r\n\r\nOK\r\n";
+}
+
+QByteArray RadioSim::sdsIndication(quint64 from, const QByteArray &octets) const
+{
+    if (standard())
+        return ctsdsrIndication(serviceSdsTl, from, m_options.issi, octets);
+    return cmtIndication(from, octets);
 }
 
 // The reports that go out with the completion; delayed ones are queued.
@@ -201,7 +271,7 @@ QByteArray RadioSim::reportsFor(quint64 destination, const QByteArray &octets)
     QByteArray immediate;
     const auto report = [&](quint8 status) {
         ++m_counters.reportsSent;
-        const QByteArray indication = cmtIndication(
+        const QByteArray indication = sdsIndication(
             destination, reportOctets(octetAt(octets, 0), status, octetAt(octets, 2)));
         const qint64 delayMs = nextReportDelayMs();
         if (!m_options.reportDelaysMs.isEmpty())
@@ -246,7 +316,19 @@ void RadioSim::checkTerminalReport(quint64 destination, const QByteArray &octets
 void RadioSim::sendPeerMessage()
 {
     ++m_counters.peerMessagesSent;
-    queueIndication(cmtIndication(m_options.peerIssi, m_peer.nextMessage()), m_nowMs);
+    queueIndication(sdsIndication(m_options.peerIssi, m_peer.nextMessage()), m_nowMs);
+}
+
+void RadioSim::sendStatus(quint16 value)
+{
+    if (!standard())
+        return;
+    QByteArray octets;
+    octets.append(char(value >> 8));
+    octets.append(char(value & 0xFF));
+    queueIndication(ctsdsrIndication(serviceStatus, m_options.peerIssi, m_options.issi, octets),
+                    m_nowMs);
+    releaseDue();
 }
 
 void RadioSim::queueIndication(const QByteArray &bytes, qint64 dueMs)

@@ -13,9 +13,15 @@
 
 namespace radiosim {
 
+// The PEI dialect the radio speaks: "+CMT" indications and four-argument
+// "AT+CMGS", or the standard's "+CTSDSR" indications, "AT+CTSP"
+// registration, "AT+CTSDS" service selection and two-argument "AT+CMGS".
+enum class SimDialect { Cmt, Etsi };
+
 // How a RadioSim behaves; the defaults are a quiet, well-behaved radio.
 struct RadioSimOptions
 {
+    SimDialect dialect = SimDialect::Cmt;
     quint64 issi = 1234;
     bool echo = false;
     // 0: reports go out with the completion, in the same write.
@@ -35,6 +41,10 @@ struct RadioSimOptions
     // 0: no periodic garbage.
     qint64 garbageIntervalMs = 0;
     QByteArray garbage = QByteArray("\x00\xA5\xFFnoise\x7F", 9);
+    // Standard dialect only: every so many milliseconds the peer sends a
+    // status message with this value (0: none).
+    qint64 statusIntervalMs = 0;
+    quint16 statusValue = 0x8004;
     // Silence before and between unsolicited indications (0: none; a
     // radio does not wait for the line to be quiet).
     qint64 quietGapMs = 0;
@@ -57,15 +67,15 @@ public:
     {
         int commandsSeen = 0;      // command lines and messages, well formed or not
         int probesAnswered = 0;    // "AT"
-        int registrations = 0;     // messages to ISSI 0
+        int registrations = 0;     // messages to ISSI 0, or "AT+CTSP" in the standard dialect
         int messagesCompleted = 0; // "+CMGS: 0" for a message other than a registration
         int messagesRefused = 0;   // "+CME ERROR: <n>" for a message or registration
         int errorsAnswered = 0;    // "ERROR": unknown, malformed or overlong input
         int reportsSent = 0;       // SDS-REPORT indications generated for the terminal
         int loopbacksSent = 0;
-        int peerMessagesSent = 0;
-        int goodReports = 0; // terminal's reports to the peer that matched
-        int badReports = 0;  // terminal's reports that did not
+        int peerMessagesSent = 0; // text messages; status messages are not counted
+        int goodReports = 0;      // terminal's reports to the peer that matched
+        int badReports = 0;       // terminal's reports that did not
         int indicationsDropped = 0;
     };
 
@@ -73,6 +83,10 @@ public:
 
     // The "+CME ERROR" code for user data whose length does not match.
     static constexpr int cmeLengthMismatch = 35;
+    // The code for a message in the standard dialect before "AT+CTSDS".
+    static constexpr int cmeServiceNotSelected = 3;
+    // The longest user data in bits that the standard dialect announces.
+    static constexpr int maxUserDataBits = 1184;
 
     explicit RadioSim(const Options &options = {}, qint64 startMs = 0);
 
@@ -99,6 +113,8 @@ public:
     // The next probe's answer begins with the probe itself, as from a
     // radio with echo on.
     void echoNextProbe() { m_echoNextProbe = true; }
+    // The peer sends a status message now (standard dialect only).
+    void sendStatus(quint16 value);
 
 private:
     void runTimers(qint64 nowMs);
@@ -109,6 +125,11 @@ private:
     qint64 nextReportDelayMs();
     void checkTerminalReport(quint64 destination, const QByteArray &octets);
     void sendPeerMessage();
+    bool handleStandardCommand(const QByteArray &command);
+    QByteArray completionFor(const QByteArray &octets) const;
+    // An SDS-TL indication from `from` to this radio, in the dialect spoken.
+    QByteArray sdsIndication(quint64 from, const QByteArray &octets) const;
+    bool standard() const { return m_options.dialect == SimDialect::Etsi; }
     void queueIndication(const QByteArray &bytes, qint64 dueMs);
     void answer(const QByteArray &bytes);
     void releaseDue();
@@ -124,6 +145,9 @@ private:
     qint64 m_nowMs = 0;
     qint64 m_nextPeerMs = 0;
     qint64 m_nextGarbageMs = 0;
+    qint64 m_nextStatusMs = 0;
+    // The standard dialect takes messages only once the service is selected.
+    bool m_serviceSelected = false;
     qint64 m_ctsDownUntilMs = 0;
     bool m_echo = false;
     std::optional<int> m_failNextCode;

@@ -8,6 +8,8 @@ namespace radiosim {
 namespace {
 
 constexpr qint64 maxIssi = 16777215;
+// A full ITSI: country, network and ISSI, as the standard dialect calls.
+constexpr qint64 maxItsi = 999999999999999;
 constexpr qint64 maxSeconds = 24 * 3600;
 constexpr qint64 maxDelayMs = maxSeconds * 1000;
 
@@ -56,6 +58,16 @@ std::optional<quint8> reportRequest(const QString &text, QString &problem)
     return std::nullopt;
 }
 
+std::optional<SimDialect> dialect(const QString &text, QString &problem)
+{
+    if (text == QLatin1String("cmt"))
+        return SimDialect::Cmt;
+    if (text == QLatin1String("etsi"))
+        return SimDialect::Etsi;
+    problem = QStringLiteral("--dialect takes cmt or etsi, not '%1'").arg(text);
+    return std::nullopt;
+}
+
 } // namespace
 
 RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
@@ -68,6 +80,10 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
     parser.addOption(help);
     parser.addOptions({
+        {"dialect",
+         "The PEI dialect: cmt (\"+CMT\" indications, the default) or etsi (the\n"
+         "standard's \"+CTSDSR\" indications, AT+CTSP, AT+CTSDS, two-argument AT+CMGS).",
+         "name", "cmt"},
         {"issi", "The radio's own ISSI (default 1234).", "n", "1234"},
         {"echo", "Start with command echo on (ATE0 and ATE1 switch it)."},
         {"report-delay-ms", "Send reports this long after the completion instead of with it.", "ms",
@@ -79,7 +95,11 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
         {"peer-interval-s", "Every n seconds a peer sends a text message (0: no peer).", "n", "0"},
         {"peer-interval-ms", "As --peer-interval-s, in milliseconds; it wins when both are given.",
          "ms", "0"},
-        {"peer-issi", "The peer's ISSI (default 5678).", "n", "5678"},
+        {"peer-issi", "The peer's ISSI (default 5678); with etsi up to a 15-digit ITSI.", "n",
+         "5678"},
+        {"status-interval-ms", "With etsi: every n ms the peer sends a status message (0: none).",
+         "ms", "0"},
+        {"status", "The peer's status value, 0 to 65535 (default 32772, hex 8004).", "n", "32772"},
         {"peer-report", "Reports the peer asks for: 06 received, 0A consumed, 0E both.", "hex",
          "06"},
         {"peer-pid", "Protocol identifier of the peer's messages (default 130).", "n", "130"},
@@ -119,7 +139,11 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     const auto reportDelay = number(parser, "report-delay-ms", 0, maxDelayMs, problem);
     const auto peerInterval = number(parser, "peer-interval-s", 0, maxSeconds, problem);
     const auto peerIntervalMs = number(parser, "peer-interval-ms", 0, maxDelayMs, problem);
-    const auto peerIssi = number(parser, "peer-issi", 1, maxIssi, problem);
+    const auto chosenDialect = dialect(parser.value("dialect"), problem);
+    const bool standard = chosenDialect == SimDialect::Etsi;
+    const auto peerIssi = number(parser, "peer-issi", 1, standard ? maxItsi : maxIssi, problem);
+    const auto statusInterval = number(parser, "status-interval-ms", 0, maxDelayMs, problem);
+    const auto status = number(parser, "status", 0, 65535, problem);
     const auto peerReport = reportRequest(parser.value("peer-report"), problem);
     const auto peerPid = number(parser, "peer-pid", 0, 255, problem);
     const auto garbage = number(parser, "garbage-every-s", 0, maxSeconds, problem);
@@ -136,6 +160,9 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
         result.text = problem;
         return result;
     }
+    radio.dialect = *chosenDialect;
+    radio.statusIntervalMs = *statusInterval;
+    radio.statusValue = quint16(*status);
     radio.issi = quint64(*issi);
     radio.reportDelayMs = *reportDelay;
     if (reportDelays)

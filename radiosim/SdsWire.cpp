@@ -7,10 +7,11 @@ namespace radiosim {
 namespace {
 
 constexpr int maxFieldDigits = 10;
+constexpr int maxIdentityDigits = 15;
 
-std::optional<quint64> decimalField(const QByteArray &field)
+std::optional<quint64> decimalField(const QByteArray &field, int maxDigits = maxFieldDigits)
 {
-    if (field.isEmpty() || field.size() > maxFieldDigits)
+    if (field.isEmpty() || field.size() > maxDigits)
         return std::nullopt;
     quint64 value = 0;
     for (const char c : field) {
@@ -34,21 +35,42 @@ int hexDigitValue(char c)
 
 } // namespace
 
+std::optional<QList<quint64>> decimalFields(const QByteArray &text, int count, int maxDigits)
+{
+    const QList<QByteArray> fields = text.split(',');
+    if (fields.size() != count)
+        return std::nullopt;
+    QList<quint64> values;
+    for (const QByteArray &field : fields) {
+        const std::optional<quint64> value = decimalField(field, maxDigits);
+        if (!value)
+            return std::nullopt;
+        values.append(*value);
+    }
+    return values;
+}
+
 std::optional<CmgsHeader> parseCmgsHeader(const QByteArray &line)
 {
     const QByteArray prefix = "AT+CMGS=";
     if (!line.toUpper().startsWith(prefix))
         return std::nullopt;
-    const QList<QByteArray> fields = line.mid(prefix.size()).split(',');
-    if (fields.size() != 4)
+    const std::optional<QList<quint64>> values = decimalFields(line.mid(prefix.size()), 4);
+    if (!values)
         return std::nullopt;
-    std::optional<quint64> values[4];
-    for (int i = 0; i < 4; ++i) {
-        values[i] = decimalField(fields.at(i));
-        if (!values[i])
-            return std::nullopt;
-    }
-    return CmgsHeader{*values[0], *values[3]};
+    return CmgsHeader{values->at(0), values->at(3)};
+}
+
+std::optional<CmgsHeader> parseTwoFieldCmgsHeader(const QByteArray &line)
+{
+    const QByteArray prefix = "AT+CMGS=";
+    if (!line.toUpper().startsWith(prefix))
+        return std::nullopt;
+    const std::optional<QList<quint64>> values =
+        decimalFields(line.mid(prefix.size()), 2, maxIdentityDigits);
+    if (!values)
+        return std::nullopt;
+    return CmgsHeader{values->at(0), values->at(1)};
 }
 
 std::optional<QByteArray> octetsFromHex(const QByteArray &hex)
@@ -71,6 +93,13 @@ QByteArray cmtIndication(quint64 from, const QByteArray &octets)
 {
     return "\r\n+CMT: " + QByteArray::number(from) + ",0," + QByteArray::number(octets.size() * 8) +
            "\r\n" + octets.toHex().toUpper() + "\r\n";
+}
+
+QByteArray ctsdsrIndication(int service, quint64 from, quint64 to, const QByteArray &octets)
+{
+    return "\r\n+CTSDSR: " + QByteArray::number(service) + ',' + QByteArray::number(from) + ",0," +
+           QByteArray::number(to) + ",0," + QByteArray::number(octets.size() * 8) + "\r\n" +
+           octets.toHex().toUpper() + "\r\n";
 }
 
 QByteArray reportOctets(quint8 protocolId, quint8 status, quint8 reference)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QtGlobal>
 #include <optional>
 
@@ -28,6 +29,15 @@ struct CmgsHeader
 // Exactly four fields of one to ten decimal digits each are accepted.
 std::optional<CmgsHeader> parseCmgsHeader(const QByteArray &line);
 
+// The standard's form, "AT+CMGS=<destination>,<length in bits>": a
+// destination and a length of one to fifteen digits each (a destination may
+// be a full ITSI).
+std::optional<CmgsHeader> parseTwoFieldCmgsHeader(const QByteArray &line);
+
+// Exactly `count` comma-separated fields of one to `maxDigits` decimal
+// digits each, or nothing.
+std::optional<QList<quint64>> decimalFields(const QByteArray &text, int count, int maxDigits = 10);
+
 // The octets of hex text (either case); nothing unless the text is an even
 // number of hex digits and nothing else.
 std::optional<QByteArray> octetsFromHex(const QByteArray &hex);
@@ -35,6 +45,14 @@ std::optional<QByteArray> octetsFromHex(const QByteArray &hex);
 // "\r\n+CMT: <from>,0,<bits>\r\n<upper-case hex>\r\n": an incoming SDS-TL
 // message (or report) from the ISSI <from>.
 QByteArray cmtIndication(quint64 from, const QByteArray &octets);
+
+// AI services of "+CTSDSR": SDS type 4 with the transport layer, status.
+constexpr int serviceSdsTl = 12;
+constexpr int serviceStatus = 13;
+
+// "\r\n+CTSDSR: <service>,<from>,0,<to>,0,<bits>\r\n<upper-case hex>\r\n":
+// the standard's indication of Short Data from <from> to <to>.
+QByteArray ctsdsrIndication(int service, quint64 from, quint64 to, const QByteArray &octets);
 
 // The octets of an SDS-REPORT about a message with the given protocol
 // identifier and reference.

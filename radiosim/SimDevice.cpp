@@ -173,11 +173,16 @@ private:
 
 } // namespace
 
-void registerSimDevice(const QString &name, const RadioSimOptions &options)
+void registerSimDevice(const QString &name, const RadioSimOptions &options,
+                       SimDialectSource dialect)
 {
-    serial::registerDevice(name, [name, options]() -> std::unique_ptr<serial::SerialDevice> {
-        return std::make_unique<SimDevice>(name, options);
-    });
+    serial::registerDevice(name,
+                           [name, options, dialect]() -> std::unique_ptr<serial::SerialDevice> {
+                               RadioSimOptions fresh = options;
+                               if (dialect)
+                                   fresh.dialect = dialect();
+                               return std::make_unique<SimDevice>(name, fresh);
+                           });
 }
 
 bool withActiveSim(const std::function<void(RadioSim &sim)> &action, const QString &name)

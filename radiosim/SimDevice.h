@@ -10,13 +10,18 @@
 // as with a real radio.
 namespace radiosim {
 
+// Tells the dialect the radio speaks, asked at every open.
+using SimDialectSource = std::function<SimDialect()>;
+
 // Registers the device name with the serial layer. Each open meets a
 // freshly started radio with these options; the name is exclusive like a
 // real port (a second open fails with EBUSY). The port must be opened on a
 // thread with a Qt event loop (the window thread): a 10 ms timer there
-// drives the radio's clock, its output and its CTS line.
+// drives the radio's clock, its output and its CTS line. With a dialect
+// source, each open asks it which dialect the fresh radio speaks, so the
+// radio can follow the profile the terminal is set to.
 void registerSimDevice(const QString &name = QStringLiteral("SIM"),
-                       const RadioSimOptions &options = {});
+                       const RadioSimOptions &options = {}, SimDialectSource dialect = {});
 
 // Runs action on the radio behind the open device of that name, under the
 // lock that serialises it with the port's writes, then passes its output

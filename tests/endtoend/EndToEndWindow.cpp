@@ -62,6 +62,14 @@ testing::AssertionResult EndToEndWindow::press(QPushButton *button)
     return testing::AssertionSuccess();
 }
 
+testing::AssertionResult EndToEndWindow::chooseProfile(RadioProfile profile)
+{
+    if (!m_form->RadioProfileComboBox->isEnabled())
+        return testing::AssertionFailure() << "the profile selector is disabled";
+    m_form->RadioProfileComboBox->setCurrentIndex(int(profile));
+    return testing::AssertionSuccess();
+}
+
 testing::AssertionResult EndToEndWindow::pressConnect(const QString &portName)
 {
     m_form->ComPortComboBox->setEditText(portName);

@@ -24,6 +24,8 @@ public:
 
     // Clicks like a user: a disabled button cannot be pressed.
     testing::AssertionResult press(QPushButton *button);
+    // Chooses the radio profile as a user would, before Connect.
+    testing::AssertionResult chooseProfile(RadioProfile profile);
     // Types the port name into the selector and presses Connect.
     testing::AssertionResult pressConnect(const QString &portName);
     // Connects and waits until the radio has answered the probe.

@@ -22,6 +22,12 @@ QStringList argumentsFor(const RadioSetup &setup)
         arguments << QStringLiteral("--cme-next") << QString::number(*setup.refusedMessageCode);
     if (setup.echoesProbe)
         arguments << QStringLiteral("--echo-probe");
+    if (setup.dialect == radiosim::SimDialect::Etsi)
+        arguments << QStringLiteral("--dialect") << QStringLiteral("etsi");
+    arguments << QStringLiteral("--peer-issi") << QString::number(setup.peerIssi);
+    if (setup.statusIntervalMs > 0)
+        arguments << QStringLiteral("--status-interval-ms")
+                  << QString::number(setup.statusIntervalMs);
     if (!setup.reportDelaysMs.isEmpty()) {
         QStringList delays;
         for (const qint64 delay : setup.reportDelaysMs)

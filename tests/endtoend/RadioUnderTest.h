@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 
 class EndToEndWindow;
@@ -12,6 +13,14 @@ class EndToEndWindow;
 // What the radio does besides answering.
 struct RadioSetup
 {
+    radiosim::SimDialect dialect = radiosim::SimDialect::Cmt;
+    // In process only: asked at every open in place of `dialect`, as the
+    // program's SIM port asks the window's profile.
+    std::function<radiosim::SimDialect()> followDialect;
+    quint64 peerIssi = 5678;
+    // Standard dialect: every so many milliseconds the peer sends a status
+    // message (0: none).
+    int statusIntervalMs = 0;
     // Every so many milliseconds a peer sends a text message (0: no peer).
     int peerIntervalMs = 0;
     quint8 peerReportRequest = 0x06;

@@ -19,7 +19,10 @@ SimRadio::SimRadio(const RadioSetup &setup) : m_setup(setup)
     // its echo on from the start.
     options.echo = setup.echoesProbe;
     options.reportDelaysMs = setup.reportDelaysMs;
-    radiosim::registerSimDevice(simName, options);
+    options.dialect = setup.dialect;
+    options.peerIssi = setup.peerIssi;
+    options.statusIntervalMs = setup.statusIntervalMs;
+    radiosim::registerSimDevice(simName, options, setup.followDialect);
     m_clock.start();
 }
 

@@ -1,20 +1,13 @@
 #include "radio/Indication.h"
 #include "controls/IntegerConversionError.h"
 
+#include "tests/radio/PrintIndicationKind.h"
 #include "tests/support/PrintByteArray.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <ostream>
-
-namespace Indication {
-void PrintTo(Kind kind, std::ostream *os)
-{
-    static const char *const names[] = {"None", "Malformed", "Report", "Message"};
-    *os << names[int(kind)];
-}
-} // namespace Indication
 
 using Indication::Kind;
 

@@ -394,6 +394,50 @@ TEST_F(PortWindowTest, ReconnectFollowsTheLinkToTheNewDeviceProbesAndRegistersAg
     form->ComPort->Close();
 }
 
+// The standard dialect's session state belongs to the port session: a
+// reopened radio is asked its limit and has its service selected again.
+TEST_F(PortWindowTest, ReconnectInTheStandardProfileStartsItsDialectAfresh)
+{
+    form->ReconnectCheckBox->setChecked(true);
+    form->RadioProfileComboBox->setCurrentIndex(int(RadioProfile::Etsi));
+    auto radio = std::make_unique<PtyRadioEnd>();
+    const QString link = settingsDir.filePath("radio");
+    ASSERT_TRUE(QFile::link(radio->path(), link));
+    connectToPty(*radio, link);
+    ASSERT_TRUE(radio->waitFor("AT+CMGS=?\r"));
+    radio->send("\r\n+CMGS: (8-1184)\r\n\r\nOK\r\n");
+    form->ProtocolIdentifierEdit->setText("130");
+    form->RegisterButton->click();
+    ASSERT_TRUE(radio->waitFor("AT+CTSP=1,3,130\r"));
+    radio->send("\r\nOK\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->RadioState == rsRegistered; }, waitMs));
+    ASSERT_EQ(form->UserDataBitLimit(), 1184);
+    form->DestISSI_Edit->setText("4321");
+    form->Message_Edit->setEditText("Hi");
+    form->SendButton->click();
+    ASSERT_TRUE(radio->waitFor("AT+CTSDS=12,0,0,0,1\rAT+CMGS=4321,48\r\n"));
+
+    radio->hangUp();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Reconnect->isWaiting(); }, waitMs));
+    EXPECT_TRUE(form->RadioProfileComboBox->isEnabled());
+    radio = std::make_unique<PtyRadioEnd>();
+    ASSERT_TRUE(QFile::remove(link));
+    ASSERT_TRUE(QFile::link(radio->path(), link));
+    ASSERT_TRUE(radio->waitFor("AT\r"));
+    EXPECT_EQ(form->UserDataBitLimit(), 2047);
+    radio->send("\r\nOK\r\n");
+    ASSERT_TRUE(radio->waitFor("AT+CMGS=?\r"));
+    radio->send("\r\n+CMGS: (8-1184)\r\n\r\nOK\r\n");
+    ASSERT_TRUE(radio->waitFor("AT+CTSP=1,3,130\r"));
+    radio->send("\r\nOK\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->RadioState == rsRegistered; }, waitMs));
+    EXPECT_EQ(form->UserDataBitLimit(), 1184);
+    form->SendButton->click();
+    EXPECT_TRUE(radio->waitFor("AT+CTSDS=12,0,0,0,1\rAT+CMGS=4321,48\r\n"));
+    EXPECT_EQ(boxes.size(), 1);
+    form->ComPort->Close();
+}
+
 TEST_F(PortWindowTest, DisconnectEndsTheWaitForAVanishedDevice)
 {
     form->ReconnectCheckBox->setChecked(true);
