@@ -99,6 +99,8 @@ TEST(SeriesRunCommandLineTest, UsageErrorsSayWhatIsWrong)
         EXPECT_EQ(line.action, Action::Fail) << bad.join(' ').toStdString();
         EXPECT_FALSE(line.text.isEmpty()) << bad.join(' ').toStdString();
     }
+    EXPECT_EQ(parse(good + QStringList{"--profile", "etsi"}).options.profile,
+              QStringLiteral("etsi"));
     // One message needs no delay.
     EXPECT_EQ(parse(good + QStringList{"--delay", "0"}).action, Action::Run);
 }
