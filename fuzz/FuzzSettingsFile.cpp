@@ -88,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ProfileFile after(path);
     try {
         after.writeString(target.section, target.key, written);
+        after.save();
     } catch (const EFormState &) {
         // A name that cannot be written: the file must be as it was.
         if (readFile(path) != content)
