@@ -76,8 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (const std::optional<PeiFrame> frame = framer.push(byte))
             checkFrame(*frame);
     }
-    if (sortedLines(radioOutput(input, input.size() + 1)) !=
-        sortedLines(radioOutput(input, fragment)))
+    // With echo on, the radio echoes each read as it comes, between its
+    // answers, as a real radio does: only then may the lines depend on the reads.
+    const bool mayEcho = input.toUpper().contains("ATE");
+    if (!mayEcho && sortedLines(radioOutput(input, input.size() + 1)) !=
+                        sortedLines(radioOutput(input, fragment)))
         std::abort();
     return 0;
 }
