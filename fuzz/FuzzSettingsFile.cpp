@@ -22,7 +22,9 @@ struct Place
     QString key;
 };
 
-const QByteArray absent = QByteArrayLiteral("\x01" "absent" "\x01");
+const QByteArray absent = QByteArrayLiteral("\x01"
+                                            "absent"
+                                            "\x01");
 const QByteArray written = QByteArrayLiteral("written value");
 
 // The names the file's lines offer: every "[...]" line opens a section and
