@@ -3,8 +3,7 @@
 // window, and corvane-radiosim --dialect etsi on a pseudo-terminal.
 #include "tests/endtoend/EndToEndWindow.h"
 #include "tests/endtoend/EventLoopWait.h"
-#include "tests/endtoend/PtyRadio.h"
-#include "tests/endtoend/SimRadio.h"
+#include "tests/endtoend/RadioPathTest.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
@@ -14,8 +13,6 @@ using radiosim::SimDialect;
 
 namespace {
 
-enum class RadioPath { Sim, Pty };
-
 constexpr int protocolId = 130;
 constexpr int destination = 4321;
 const QString completed = QStringLiteral(": Send command completed successfully.");
@@ -24,7 +21,7 @@ const QString selection = QStringLiteral(" pc: AT+CTSDS=12,0,0,0,1");
 // A full ITSI: country 262, network 1000, ISSI 12345678.
 const QString fullItsi = QStringLiteral("262100012345678");
 
-class EtsiEndToEnd : public testing::TestWithParam<RadioPath>
+class EtsiEndToEnd : public RadioPathTest
 {
 protected:
     void start(RadioSetup setup = {})
@@ -34,55 +31,12 @@ protected:
             return window && window->form().radioProfile() == RadioProfile::Etsi ? SimDialect::Etsi
                                                                                  : SimDialect::Cmt;
         };
-        if (GetParam() == RadioPath::Sim)
-            radio = std::make_unique<SimRadio>(setup);
-        else
-            radio = std::make_unique<PtyRadio>(setup);
-        ASSERT_FALSE(radio->portName().isEmpty()) << "the radio did not start";
-        window = std::make_unique<EndToEndWindow>();
+        ASSERT_NO_FATAL_FAILURE(startRadio(setup));
         ASSERT_TRUE(window->chooseProfile(RadioProfile::Etsi));
     }
 
-    void connected()
-    {
-        ASSERT_TRUE(window->connectTo(radio->portName()));
-        ASSERT_TRUE(radio->portOpened());
-    }
-
-    void registered()
-    {
-        ASSERT_NO_FATAL_FAILURE(connected());
-        ASSERT_TRUE(window->registerAs(protocolId));
-    }
-
-    RadioSim::Counters closeAndCount()
-    {
-        const std::optional<RadioSim::Counters> counters = radio->closeAndCount(*window);
-        EXPECT_TRUE(counters) << "the radio told no counters";
-        return counters.value_or(RadioSim::Counters());
-    }
-
-    TForm1 &form() { return window->form(); }
-
-    // Declared first: the window lets go of the port before the radio goes.
-    std::unique_ptr<RadioUnderTest> radio;
-    std::unique_ptr<EndToEndWindow> window;
+    void registered() { registeredAs(protocolId); }
 };
-
-const char *nameOf(RadioPath path)
-{
-    return path == RadioPath::Sim ? "Sim" : "Pty";
-}
-
-std::string pathName(const testing::TestParamInfo<RadioPath> &info)
-{
-    return nameOf(info.param);
-}
-
-void PrintTo(RadioPath path, std::ostream *out)
-{
-    *out << nameOf(path);
-}
 
 } // namespace
 
@@ -224,4 +178,4 @@ TEST_P(EtsiEndToEnd, ReconnectSelectsTheServiceAgain)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPorts, EtsiEndToEnd, testing::Values(RadioPath::Sim, RadioPath::Pty),
-                         pathName);
+                         radioPathTestName);

@@ -3,8 +3,7 @@
 // on a pseudo-terminal. The window runs on its own timers throughout.
 #include "tests/endtoend/EndToEndWindow.h"
 #include "tests/endtoend/EventLoopWait.h"
-#include "tests/endtoend/PtyRadio.h"
-#include "tests/endtoend/SimRadio.h"
+#include "tests/endtoend/RadioPathTest.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -14,8 +13,6 @@ using radiosim::RadioSim;
 
 namespace {
 
-enum class RadioPath { Sim, Pty };
-
 constexpr int protocolId = 130;
 constexpr int destination = 4321;
 const QString completed = QStringLiteral(": Send command completed successfully.");
@@ -23,59 +20,12 @@ const QString reportReceived = QStringLiteral(": Report received with error code
 const QString messageCommand = QStringLiteral(" pc: AT+CMGS=4321,");
 const QString fromPeer = QStringLiteral(": Message received from 5678: ");
 
-class ShortDataEndToEnd : public testing::TestWithParam<RadioPath>
+class ShortDataEndToEnd : public RadioPathTest
 {
 protected:
-    void start(const RadioSetup &setup = {})
-    {
-        if (GetParam() == RadioPath::Sim)
-            radio = std::make_unique<SimRadio>(setup);
-        else
-            radio = std::make_unique<PtyRadio>(setup);
-        ASSERT_FALSE(radio->portName().isEmpty()) << "the radio did not start";
-        window = std::make_unique<EndToEndWindow>();
-    }
-
-    void connected()
-    {
-        ASSERT_TRUE(window->connectTo(radio->portName()));
-        ASSERT_TRUE(radio->portOpened());
-    }
-
-    void registered()
-    {
-        ASSERT_NO_FATAL_FAILURE(connected());
-        ASSERT_TRUE(window->registerAs(protocolId));
-    }
-
-    RadioSim::Counters closeAndCount()
-    {
-        const std::optional<RadioSim::Counters> counters = radio->closeAndCount(*window);
-        EXPECT_TRUE(counters) << "the radio told no counters";
-        return counters.value_or(RadioSim::Counters());
-    }
-
-    TForm1 &form() { return window->form(); }
-
-    // Declared first: the window lets go of the port before the radio goes.
-    std::unique_ptr<RadioUnderTest> radio;
-    std::unique_ptr<EndToEndWindow> window;
+    void start(const RadioSetup &setup = {}) { startRadio(setup); }
+    void registered() { registeredAs(protocolId); }
 };
-
-const char *nameOf(RadioPath path)
-{
-    return path == RadioPath::Sim ? "Sim" : "Pty";
-}
-
-std::string pathName(const testing::TestParamInfo<RadioPath> &info)
-{
-    return nameOf(info.param);
-}
-
-void PrintTo(RadioPath path, std::ostream *out)
-{
-    *out << nameOf(path);
-}
 
 } // namespace
 
@@ -318,4 +268,4 @@ TEST_P(ShortDataEndToEnd, EchoedProbeIsLoggedApartAndTheAnswerConnects)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPorts, ShortDataEndToEnd,
-                         testing::Values(RadioPath::Sim, RadioPath::Pty), pathName);
+                         testing::Values(RadioPath::Sim, RadioPath::Pty), radioPathTestName);
