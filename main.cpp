@@ -1,50 +1,42 @@
-#include "radio/Application.h"
-#include "radio/Corvane_main.h"
-#include "radio/SeriesRun.h"
-#include "radio/SeriesRunOptions.h"
 #include "radiosim/SimDevice.h"
+#include "session/RadioSession.h"
+#include "session/SeriesRun.h"
+#include "session/SeriesRunOptions.h"
+#include "window/Application.h"
+#include "window/Corvane_main.h"
 
-#include <QTemporaryDir>
+#include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
-// One series with the window's controller, never shown. Its settings go to
-// a file of its own, so the user's window keeps its fields.
-int runSeries(TApplication &app, const SeriesRunOptions &options, const TForm1 *&controller)
-{
-    QTemporaryDir settingsDir;
-    TForm1 form(settingsDir.filePath(QStringLiteral("corvane.set")));
-    controller = &form;
-    SeriesRun run(form, options, stdout, stderr);
-    QTimer::singleShot(0, &run, &SeriesRun::start);
-    return app.exec();
-}
+// The radio session the simulated radio serves: the window's, or the one of
+// an unattended run. It speaks the dialect of that session's profile.
+const RadioSession *simSession = nullptr;
 
-} // namespace
-
-int main(int argc, char **argv)
+void registerSimulatedRadio()
 {
-    // Without a window the offscreen platform serves: no display is needed.
-    if (opensNoWindow(argc, argv))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
     // A simulated radio on the port "SIM", for a desk without a radio: it
-    // answers like a radio and a peer sends a message every 20 seconds. It
-    // speaks the dialect of the profile chosen in the window at Connect.
+    // answers like a radio and a peer sends a message every 20 seconds.
     radiosim::RadioSimOptions sim;
     sim.peerIntervalMs = 20000;
     sim.peerReportRequest = 0x06;
-    // The SIM device follows whichever controller runs: the window's, or the
-    // hidden one of an unattended run.
-    const TForm1 *window = nullptr;
-    radiosim::registerSimDevice(QStringLiteral("SIM"), sim, [&window] {
-        return window && window->radioProfile() == RadioProfile::Etsi ? radiosim::SimDialect::Etsi
-                                                                      : radiosim::SimDialect::Cmt;
+    radiosim::registerSimDevice(QStringLiteral("SIM"), sim, [] {
+        return simSession && simSession->profile() == RadioProfile::Etsi
+                   ? radiosim::SimDialect::Etsi
+                   : radiosim::SimDialect::Cmt;
     });
+}
 
-    const SeriesRunCommandLine commandLine = parseSeriesRunCommandLine(TApplication::arguments());
+// One series without a window: a core application, no display needed.
+int runSeries(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    registerSimulatedRadio();
+    const SeriesRunCommandLine commandLine =
+        parseSeriesRunCommandLine(QCoreApplication::arguments());
     switch (commandLine.action) {
     case SeriesRunCommandLine::Action::ShowHelp:
         std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
@@ -54,12 +46,26 @@ int main(int argc, char **argv)
                      commandLine.text.toLocal8Bit().constData());
         return SeriesRun::ExitUsage;
     case SeriesRunCommandLine::Action::Run:
-        return runSeries(app, commandLine.options, window);
     case SeriesRunCommandLine::Action::Window:
         break;
     }
+    RadioSession session;
+    simSession = &session;
+    SeriesRun run(session, commandLine.options, stdout, stderr);
+    QTimer::singleShot(0, &run, &SeriesRun::start);
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (opensNoWindow(argc, argv))
+        return runSeries(argc, argv);
+    TApplication app(argc, argv);
+    registerSimulatedRadio();
     TForm1 form;
-    window = &form;
+    simSession = &form.session();
     form.show();
     return app.exec();
 }

@@ -4,8 +4,8 @@
 // has answered the probe (polling, the event thread, the modem lamps).
 // Exits with 1 when the window reaches 0.3% of one core in either state.
 #include "bench/ProcessCpuTime.h"
-#include "radio/Corvane_main.h"
 #include "serial/Comms.h"
+#include "window/Corvane_main.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 // memory than the bare pane.
 //     bench_log_pane [lines]   (default 1000000)
 #include "controls/LogView.h"
-#include "radio/ActivityLog.h"
+#include "window/ActivityLog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,9 +7,9 @@
 //   received report, at which every one is shown and answered, on a bare
 //   pseudo-terminal and paced as a 9600-baud line would carry them.
 #include "controls/LogView.h"
-#include "radio/Corvane_main.h"
-#include "radio/ModalBox.h"
 #include "serial/Comms.h"
+#include "window/Corvane_main.h"
+#include "window/ModalBox.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 // same file whole. Prints both; exits with 1 when loading or saving takes a
 // second or more.
 #include "controls/Getdata.h"
-#include "radio/Corvane_main.h"
+#include "window/Corvane_main.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -11,13 +11,13 @@
 // depends on the machine's load, so this runs as a measurement, not as a test.
 #include "controls/Getdata.h"
 #include "controls/LogView.h"
-#include "radio/Application.h"
-#include "radio/Corvane_main.h"
-#include "radio/ModalBox.h"
-#include "radio/SeriesPanel.h"
 #include "radiosim/SimDevice.h"
 #include "serial/DeviceRegistry.h"
 #include "serial/TestDevice.h"
+#include "window/Application.h"
+#include "window/Corvane_main.h"
+#include "window/ModalBox.h"
+#include "window/SeriesPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

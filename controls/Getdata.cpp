@@ -1,9 +1,9 @@
 #include "controls/Getdata.h"
 
 #include "controls/Beep.h"
-#include "controls/IntegerText.h"
 #include "controls/KeyCharacters.h"
 #include "controls/SpinButtonPair.h"
+#include "text/IntegerText.h"
 
 #include <QApplication>
 #include <QCompleter>

@@ -4,10 +4,10 @@
 // arrives, the responses are the stream itself, cut; the reports built
 // carry validated digits and hex octets only; the limit stays within Short
 // Data.
-#include "radio/MessageTextLimit.h"
-#include "radio/PeiDialect.h"
-#include "radio/RadioProfile.h"
-#include "radio/ResponseFramer.h"
+#include "pei/MessageTextLimit.h"
+#include "pei/PeiDialect.h"
+#include "pei/RadioProfile.h"
+#include "pei/ResponseFramer.h"
 
 #include <QRegularExpression>
 #include <cstddef>

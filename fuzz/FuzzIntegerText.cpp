@@ -1,8 +1,8 @@
 // The one integer conversion on any text: its 8-bit and its QString forms
 // agree, the throwing form throws exactly when there is no value, and every
 // value it yields reads back from its own decimal and "$" hex forms.
-#include "controls/IntegerConversionError.h"
-#include "controls/IntegerText.h"
+#include "text/IntegerConversionError.h"
+#include "text/IntegerText.h"
 
 #include <cstddef>
 #include <cstdint>

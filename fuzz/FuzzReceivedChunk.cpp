@@ -2,13 +2,13 @@
 // the response framer, the dispatcher and the indication handling behind it,
 // in every state of the dialogue. Whatever arrives, every byte reaches the
 // PEI logger and the window writes nothing but well-formed reports.
-#include "controls/IntegerConversionError.h"
 #include "controls/LogView.h"
-#include "radio/Corvane_main.h"
-#include "radio/ModalBox.h"
-#include "radio/ResponseFramer.h"
+#include "pei/ResponseFramer.h"
 #include "serial/DeviceRegistry.h"
 #include "serial/TestDevice.h"
+#include "text/IntegerConversionError.h"
+#include "window/Corvane_main.h"
+#include "window/ModalBox.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // The window's CTS retry end to end: only the in-process SIM device can
 // drop its ready line on request (a pseudo-terminal has no CTS line).
-#include "radio/Timer.h"
+#include "session/Timer.h"
 #include "tests/endtoend/EndToEndWindow.h"
 #include "tests/endtoend/EventLoopWait.h"
 #include "tests/endtoend/SimRadio.h"

@@ -2,9 +2,9 @@
 
 #include "controls/Getdata.h"
 #include "controls/LogView.h"
-#include "radio/ActivityLog.h"
-#include "radio/ModalBox.h"
 #include "tests/endtoend/EventLoopWait.h"
+#include "window/ActivityLog.h"
+#include "window/ModalBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>

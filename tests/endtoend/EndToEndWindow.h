@@ -1,6 +1,6 @@
 #pragma once
 
-#include "radio/Corvane_main.h"
+#include "window/Corvane_main.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -18,9 +18,15 @@ struct RunResult
     QString err;
 };
 
+// An unattended run needs no display: it starts as on a server, with
+// neither a display nor a platform for windows named.
 RunResult runCorvane(const QStringList &arguments)
 {
     QProcess corvane;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    corvane.setProcessEnvironment(environment);
     corvane.start(QStringLiteral(CORVANE_EXECUTABLE), arguments);
     RunResult result;
     if (!corvane.waitForFinished(runTimeoutMs)) {

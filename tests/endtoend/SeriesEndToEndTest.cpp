@@ -1,13 +1,13 @@
 // A series measured end to end: the radio delays its reports by amounts it
 // logs, and the window's statistics, plot and saved files must tell the same
 // story as the radio's log.
-#include "radio/SeriesExport.h"
-#include "radio/SeriesPanel.h"
-#include "radio/SeriesStatistics.h"
+#include "session/SeriesExport.h"
+#include "session/SeriesStatistics.h"
 #include "tests/endtoend/EndToEndWindow.h"
 #include "tests/endtoend/EventLoopWait.h"
 #include "tests/endtoend/PtyRadio.h"
 #include "tests/endtoend/SimRadio.h"
+#include "window/SeriesPanel.h"
 
 #include <QFile>
 #include <QJsonDocument>

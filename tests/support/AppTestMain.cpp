@@ -1,4 +1,4 @@
-#include "radio/Application.h"
+#include "window/Application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,144 @@
+#include "pei/PeiDialect.h"
+
+#include "pei/CtsdsrIndication.h"
+#include "pei/MessageTextLimit.h"
+#include "pei/SdsCodec.h"
+#include "text/IntegerConversionError.h"
+#include "text/IntegerText.h"
+
+namespace {
+
+const char CommandEnd = '\x1A';
+const QByteArray CompletionStart = QByteArrayLiteral("\r\n+CMGS: ");
+const QByteArray CompletionEnd = QByteArrayLiteral("\r\n\r\nOK\r\n");
+const QByteArray RangeAnswerStart = QByteArrayLiteral("+CMGS:");
+// A length field of more digits cannot be a bit count of Short Data.
+constexpr qsizetype MaxLengthDigits = 5;
+constexpr int MinTextLimitBits = 8;
+
+// "AT+CMGS=<identity>,<bits>\r\n<hex>" and 0x1A: two arguments, and the hex
+// on a line of its own.
+QByteArray cmgsCommand(const QByteArray &identity, qint64 bits, const QByteArray &userDataHex)
+{
+    return "AT+CMGS=" + identity + ',' + QByteArray::number(bits) + "\r\n" + userDataHex +
+           CommandEnd;
+}
+
+bool isDigits(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool EtsiDialect::isIndicationHeader(const QByteArray &line) const
+{
+    return line.startsWith("+CTSDSR:");
+}
+
+QByteArray EtsiDialect::registrationCommand(const QByteArray &protocolIdText) const
+{
+    // The identifier goes out in decimal, so only a value of one octet may.
+    const qint32 protocolId = parseInteger(protocolIdText);
+    if (protocolId < 0 || protocolId > 255)
+        throw IntegerConversionError(protocolIdText);
+    // Service profile 1 (register), service layer 3 (SDS type 4 with TL).
+    return "AT+CTSP=1,3," + QByteArray::number(protocolId) + '\r';
+}
+
+QByteArray EtsiDialect::serviceSelectionCommand() const
+{
+    // AI service 12 (SDS-TL), no end-to-end encryption, the rest defaults.
+    return QByteArrayLiteral("AT+CTSDS=12,0,0,0,1\r");
+}
+
+QByteArray EtsiDialect::textMessageCommand(const QByteArray &protocolIdText, quint8 reportFlags,
+                                           quint8 reference, const QByteArray &destIssi,
+                                           const QByteArray &message) const
+{
+    const SdsCodec::UserData userData =
+        SdsCodec::textMessageUserData(protocolIdText, reportFlags, reference, message);
+    return cmgsCommand(destIssi, userData.bits, userData.hex);
+}
+
+QList<QByteArray> EtsiDialect::reportCommands(const Indication::Reading &message) const
+{
+    using SdsCodec::DeliveryReport;
+    using SdsCodec::ReportKind;
+    const SdsCodec::ReceivedChunk &received = message.message;
+    QList<QByteArray> commands;
+    const auto add = [&](DeliveryReport report) {
+        const QByteArray hex =
+            SdsCodec::reportUserDataHex(received.protocolIdText, received.referenceText, report);
+        commands.append(
+            cmgsCommand(received.callingIssi, SdsCodec::decodeHex(hex).size() * 8, hex));
+    };
+    if (received.reportKind == ReportKind::Received || received.reportKind == ReportKind::Both)
+        add(DeliveryReport::Received);
+    if (received.reportKind == ReportKind::Consumed || received.reportKind == ReportKind::Both)
+        add(DeliveryReport::Consumed);
+    return commands;
+}
+
+QByteArray EtsiDialect::maxLengthQuery() const
+{
+    return QByteArrayLiteral("AT+CMGS=?\r");
+}
+
+bool EtsiDialect::isRegistrationAnswer(const QByteArray &response) const
+{
+    return ResponseScan::isProbeAnswer(response);
+}
+
+ResponseScan::SendingAnswer EtsiDialect::readSendingAnswer(const QByteArray &response) const
+{
+    // "+CMGS: <SDS instance>[,<SDS status>[,<message reference>]]", then OK;
+    // the values do not matter. A range in brackets answers the length query.
+    if (response.startsWith(CompletionStart)) {
+        const qsizetype lineEnd = response.indexOf("\r\n", CompletionStart.size());
+        const QByteArray values =
+            response.mid(CompletionStart.size(), lineEnd - CompletionStart.size());
+        if (lineEnd >= 0 && !values.contains('(') && !values.contains('\r') &&
+            response.mid(lineEnd, CompletionEnd.size()) == CompletionEnd)
+            return {ResponseScan::SendingAnswer::Kind::Completed,
+                    ": Send command completed successfully.", QByteArray()};
+    }
+    return ResponseScan::readSendingAnswer(response);
+}
+
+Indication::Reading EtsiDialect::readIndication(const QByteArray &response) const
+{
+    return CtsdsrIndication::read(response);
+}
+
+std::optional<int> EtsiDialect::maxLengthBits(const QByteArray &response) const
+{
+    // "+CMGS: (<identities>,...),(<min>-<max>)": the last range in brackets
+    // is the user data length in bits.
+    const qsizetype lineStart = response.indexOf(RangeAnswerStart);
+    if (lineStart < 0)
+        return std::nullopt;
+    qsizetype lineEnd = response.indexOf('\r', lineStart);
+    if (lineEnd < 0)
+        lineEnd = response.size();
+    const QByteArray line = response.mid(lineStart, lineEnd - lineStart);
+    const qsizetype open = line.lastIndexOf('(');
+    const qsizetype close = line.lastIndexOf(')');
+    if (open < 0 || close < open)
+        return std::nullopt;
+    const QByteArray range = line.mid(open + 1, close - open - 1);
+    const qsizetype dash = range.indexOf('-');
+    const QByteArray maxText = range.mid(dash + 1);
+    if (dash < 0 || !isDigits(maxText) || maxText.size() > MaxLengthDigits)
+        return std::nullopt;
+    const int bits = maxText.toInt();
+    if (bits < MinTextLimitBits || bits > MessageTextLimit::DefaultUserDataBits)
+        return std::nullopt;
+    return bits;
+}

@@ -1,7 +1,0 @@
-#include "radio/AppIcon.h"
-
-QIcon corvaneIcon()
-{
-    return QIcon::fromTheme(QStringLiteral("corvane"),
-                            QIcon(QStringLiteral(":/icons/corvane.svg")));
-}

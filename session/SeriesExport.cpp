@@ -1,0 +1,198 @@
+#include "session/SeriesExport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <stdexcept>
+
+namespace SeriesExport {
+
+namespace {
+
+using Span = SeriesStatistics::Span;
+
+const char *const CsvHeader = "index,reference,destination,write_time,completion_time,"
+                              "completion_result,received_report_time,received_report_status,"
+                              "consumed_report_time,consumed_report_status";
+
+struct SpanName
+{
+    Span span;
+    const char *key;
+    const char *text;
+};
+
+const SpanName SpanNames[] = {
+    {Span::Completion, "writeToCompletion", "write to completion"},
+    {Span::ReceivedReport, "writeToReceivedReport", "write to received report"},
+    {Span::ConsumedReport, "writeToConsumedReport", "write to consumed report"},
+};
+
+QByteArray timeField(const std::optional<qint64> &ms)
+{
+    return ms ? isoLocalTime(*ms).toLatin1() : QByteArray();
+}
+
+// Destinations are digits already; anything else is quoted, so that a
+// stray comma cannot shift the columns.
+QByteArray csvText(const QByteArray &text)
+{
+    if (!text.contains(',') && !text.contains('"') && !text.contains('\r') && !text.contains('\n'))
+        return text;
+    QByteArray quoted = text;
+    quoted.replace('"', "\"\"");
+    return '"' + quoted + '"';
+}
+
+QByteArray completionResult(const SeriesMessage &message)
+{
+    switch (message.answer) {
+    case SeriesMessage::Answer::Waiting:
+        return QByteArrayLiteral("no answer");
+    case SeriesMessage::Answer::Completed:
+        return QByteArrayLiteral("completed");
+    case SeriesMessage::Answer::Refused:
+        return message.refusal;
+    }
+    return QByteArray();
+}
+
+QByteArray reportFields(const SeriesMessage::Report &report)
+{
+    if (!report.requested)
+        return QByteArrayLiteral(",not requested");
+    if (!report.atMs)
+        return QByteArrayLiteral(",none");
+    return timeField(report.atMs) + ',' + csvText(report.status);
+}
+
+QJsonValue figuresJson(const std::optional<SeriesStatistics::Figures> &figures)
+{
+    if (!figures)
+        return QJsonValue(QJsonValue::Null);
+    return QJsonObject{{"samples", figures->samples},
+                       {"min", double(figures->minMs)},
+                       {"median", double(figures->medianMs)},
+                       {"p95", double(figures->p95Ms)},
+                       {"max", double(figures->maxMs)}};
+}
+
+QString offsetText(int offsetSeconds)
+{
+    const QChar sign = offsetSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+');
+    const int minutes = std::abs(offsetSeconds) / 60;
+    return QStringLiteral("%1%2:%3")
+        .arg(sign)
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString isoLocalTime(qint64 msSinceEpoch)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           offsetText(local.offsetFromUtc());
+}
+
+QByteArray csv(const SeriesStatistics &series)
+{
+    QByteArray out = QByteArray(CsvHeader) + "\r\n";
+    for (const SeriesMessage &message : series.messages()) {
+        out += QByteArray::number(message.index) + ',' + QByteArray::number(message.reference) +
+               ',' + csvText(message.destination) + ',' + timeField(message.writtenAtMs) + ',' +
+               timeField(message.answeredAtMs) + ',' + csvText(completionResult(message)) + ',' +
+               reportFields(message.receivedReport) + ',' + reportFields(message.consumedReport) +
+               "\r\n";
+    }
+    return out;
+}
+
+QByteArray summaryJson(const SeriesStatistics &series)
+{
+    const SeriesStatistics::Counts counts = series.counts();
+    QJsonObject refusals;
+    for (auto it = counts.refusals.cbegin(); it != counts.refusals.cend(); ++it)
+        refusals.insert(QString::fromLatin1(it.key()), it.value());
+    QJsonObject times;
+    for (const SpanName &name : SpanNames)
+        times.insert(QLatin1String(name.key), figuresJson(series.figures(name.span)));
+    QJsonObject summary{
+        {"messages", QJsonObject{{"sent", counts.sent},
+                                 {"completed", counts.completed},
+                                 {"refused", counts.refused},
+                                 {"refusals", refusals},
+                                 {"stillWaiting", counts.stillWaiting}}},
+        {"reports", QJsonObject{{"received", counts.receivedReports},
+                                {"consumed", counts.consumedReports},
+                                {"otherStatuses", counts.otherStatuses},
+                                {"unmatched", counts.unmatchedReports}}},
+        {"timesMs", times},
+    };
+    if (!series.messages().empty()) {
+        summary.insert("firstWrite", isoLocalTime(series.messages().front().writtenAtMs));
+        summary.insert("lastEvent", isoLocalTime(series.lastEventAtMs()));
+    }
+    return QJsonDocument(summary).toJson(QJsonDocument::Indented);
+}
+
+QString summaryText(const SeriesStatistics &series)
+{
+    const SeriesStatistics::Counts counts = series.counts();
+    QString text = QStringLiteral("Messages: %1 sent, %2 completed, %3 refused, %4 still waiting\n")
+                       .arg(counts.sent)
+                       .arg(counts.completed)
+                       .arg(counts.refused)
+                       .arg(counts.stillWaiting);
+    for (auto it = counts.refusals.cbegin(); it != counts.refusals.cend(); ++it)
+        text += QStringLiteral("Refused with %1: %2\n")
+                    .arg(QString::fromLatin1(it.key()))
+                    .arg(it.value());
+    text += QStringLiteral("Reports: %1 received, %2 consumed, %3 other statuses, %4 unmatched\n")
+                .arg(counts.receivedReports)
+                .arg(counts.consumedReports)
+                .arg(counts.otherStatuses)
+                .arg(counts.unmatchedReports);
+    for (const SpanName &name : SpanNames) {
+        const std::optional<SeriesStatistics::Figures> figures = series.figures(name.span);
+        QString line = QStringLiteral("Time %1 (ms): ").arg(QLatin1String(name.text));
+        if (figures)
+            line += QStringLiteral("min %1, median %2, p95 %3, max %4 (%5 messages)")
+                        .arg(figures->minMs)
+                        .arg(figures->medianMs)
+                        .arg(figures->p95Ms)
+                        .arg(figures->maxMs)
+                        .arg(figures->samples);
+        else
+            line += QStringLiteral("none");
+        text += line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+void writeFile(const QString &fileName, const QByteArray &contents)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(contents) != contents.size() || !file.flush())
+        throw std::runtime_error(QStringLiteral("Cannot write %1: %2")
+                                     .arg(fileName, file.errorString())
+                                     .toLocal8Bit()
+                                     .toStdString());
+}
+
+QString summaryFileFor(const QString &csvFileName)
+{
+    const QFileInfo info(csvFileName);
+    const QString base = info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
+                             ? info.completeBaseName()
+                             : info.fileName();
+    return info.dir().filePath(base + QStringLiteral(".json"));
+}
+
+} // namespace SeriesExport

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "session/SeriesStatistics.h"
+
+#include <QByteArray>
+#include <QString>
+
+// A series written out for people and tools: one CSV row per message, a JSON
+// summary, and the summary as plain text lines. Times are local, in ISO 8601
+// with milliseconds and the offset from UTC.
+namespace SeriesExport {
+
+// "2026-12-08T09:05:07.042+01:00" for a time in milliseconds since the epoch.
+QString isoLocalTime(qint64 msSinceEpoch);
+
+// The header line, then one line per message in writing order; every line
+// ends with CR LF.
+QByteArray csv(const SeriesStatistics &series);
+QByteArray summaryJson(const SeriesStatistics &series);
+// The counts and times as a few lines of text, each ending with "\n".
+QString summaryText(const SeriesStatistics &series);
+
+// Writes the file, replacing it. Throws std::runtime_error with the reason
+// when it cannot be written.
+void writeFile(const QString &fileName, const QByteArray &contents);
+// The file beside a CSV file that takes its summary: "run.csv" -> "run.json".
+QString summaryFileFor(const QString &csvFileName);
+
+} // namespace SeriesExport

@@ -1,0 +1,216 @@
+#include "session/SeriesRun.h"
+
+#include "pei/SdsCodec.h"
+#include "ports/PortMessages.h"
+#include "serial/OpenFailure.h"
+#include "session/RadioSession.h"
+#include "session/SeriesExport.h"
+#include "session/SeriesStatistics.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+constexpr int tickIntervalMs = 20;
+constexpr int progressIntervalMs = 250;
+
+QByteArray printableLines(const QString &text)
+{
+    QByteArray bytes = text.toLocal8Bit();
+    bytes.replace("\r\n", "\n");
+    return bytes;
+}
+
+} // namespace
+
+SeriesRun::SeriesRun(RadioSession &session, const SeriesRunOptions &options, std::FILE *out,
+                     std::FILE *err)
+    : m_session(session), m_options(options), m_out(out), m_err(err),
+      m_progressOnTerminal(::isatty(::fileno(err)) == 1)
+{
+    m_ticker = new QTimer(this);
+    m_ticker->setInterval(tickIntervalMs);
+    connect(m_ticker, &QTimer::timeout, this, &SeriesRun::tick);
+    followSession();
+}
+
+void SeriesRun::followSession()
+{
+    // Nobody is there to press a box's button: its text goes to the error
+    // stream, and the run goes on as the window would.
+    connect(&m_session, &RadioSession::openFailed, this, [this](const QString &path, int error) {
+        report(PortMessages::openFailureText(),
+               PortMessages::openFailureDetail(path, serial::diagnoseOpenFailure(path, error)));
+    });
+    connect(&m_session, &RadioSession::readyTimeout, this,
+            [this](const QString &text) { report(text); });
+    connect(&m_session, &RadioSession::portLost, this,
+            [this](const QString &message) { report(message); });
+    connect(&m_session, &RadioSession::handlerFailed, this,
+            [this](const QString &message) { report(message); });
+    const QByteArray text = m_options.text.toLatin1();
+    const QByteArray protocolId = QByteArray::number(m_options.protocolId);
+    const QByteArray destination = QByteArray::number(m_options.destination);
+    m_session.setMessageSource([=] {
+        return RadioSession::MessageFields{protocolId, destination, text, m_options.delayMs};
+    });
+}
+
+void SeriesRun::report(const QString &text, const QString &detail)
+{
+    std::fprintf(m_err, "%scorvane: %s\n", m_progressOnTerminal ? "\n" : "",
+                 printableLines(text).constData());
+    if (!detail.isEmpty())
+        std::fprintf(m_err, "corvane: %s\n", printableLines(detail).constData());
+}
+
+void SeriesRun::act(const std::function<void()> &action)
+{
+    try {
+        m_session.runGuarded(action);
+    } catch (const std::exception &error) {
+        report(QString::fromLatin1(error.what()));
+    }
+}
+
+void SeriesRun::start()
+{
+    const int index = int(SeriesRunCommandLine::profiles().indexOf(m_options.profile));
+    if (index < 0) {
+        fail(ExitUsage, QStringLiteral("the profile %1 is not available").arg(m_options.profile));
+        return;
+    }
+    m_session.setProfile(RadioProfile(index));
+    m_session.Line = m_options.line;
+    bool opened = false;
+    try {
+        opened = m_session.connectTo(m_options.port);
+    } catch (const std::exception &error) {
+        report(QString::fromLatin1(error.what()));
+    }
+    // The reason went to the error stream, as the window shows it in its box.
+    if (!opened) {
+        fail(ExitUsage, QStringLiteral("cannot open %1").arg(m_options.port));
+        return;
+    }
+    m_step = Step::Probing;
+    m_stepClock.start();
+    m_ticker->start();
+}
+
+void SeriesRun::tick()
+{
+    switch (m_step) {
+    case Step::Probing:
+        if (m_session.RadioState == rsReady) {
+            m_step = Step::Registering;
+            m_stepClock.start();
+            act([this] {
+                m_session.registerApplication(QByteArray::number(m_options.protocolId));
+            });
+        } else if (m_stepClock.elapsed() > StepTimeoutMs) {
+            fail(ExitIncomplete, QStringLiteral("the radio did not answer the probe"));
+        }
+        return;
+    case Step::Registering:
+        if (m_session.RadioState == rsRegistered) {
+            startSeries();
+        } else if (m_stepClock.elapsed() > StepTimeoutMs) {
+            fail(ExitIncomplete, QStringLiteral("the radio did not answer the registration"));
+        }
+        return;
+    case Step::Sending:
+        showProgress(false);
+        // Every message has been composed once the series is no longer running.
+        if (!m_session.seriesRunning()) {
+            m_step = Step::Waiting;
+            m_stepClock.start();
+        }
+        return;
+    case Step::Waiting:
+        showProgress(false);
+        if (seriesDone() || m_stepClock.elapsed() >= qint64(m_options.waitSeconds) * 1000)
+            finish(exitStatusFor(m_options, m_session.seriesStatistics()));
+        return;
+    }
+}
+
+void SeriesRun::startSeries()
+{
+    m_session.setReportRequested(SdsCodec::ReceivedReportFlag, m_options.receivedReports);
+    m_session.setReportRequested(SdsCodec::ConsumedReportFlag, m_options.consumedReports);
+    m_step = Step::Sending;
+    m_stepClock.start();
+    act([this] { m_session.startSeries(m_options.count, m_options.delayMs); });
+}
+
+bool SeriesRun::seriesDone() const
+{
+    const SeriesStatistics::Counts counts = m_session.seriesStatistics().counts();
+    return counts.sent == m_options.count && counts.stillWaiting == 0;
+}
+
+int SeriesRun::exitStatusFor(const SeriesRunOptions &options, const SeriesStatistics &series)
+{
+    const SeriesStatistics::Counts counts = series.counts();
+    const bool good = counts.sent == options.count && counts.completed == options.count &&
+                      (!options.receivedReports || counts.receivedReports == options.count) &&
+                      (!options.consumedReports || counts.consumedReports == options.count);
+    return good ? ExitGood : ExitIncomplete;
+}
+
+void SeriesRun::showProgress(bool last)
+{
+    if (!m_progressOnTerminal)
+        return;
+    if (!last && m_progressShown.isValid() && m_progressShown.elapsed() < progressIntervalMs)
+        return;
+    m_progressShown.start();
+    const SeriesStatistics::Counts counts = m_session.seriesStatistics().counts();
+    std::fprintf(m_err,
+                 "\r%d/%d sent, %d completed, %d refused, %d received and %d consumed reports, "
+                 "%d waiting  %s",
+                 counts.sent, m_options.count, counts.completed, counts.refused,
+                 counts.receivedReports, counts.consumedReports, counts.stillWaiting,
+                 last ? "\n" : "");
+    std::fflush(m_err);
+}
+
+bool SeriesRun::writeOutputs()
+{
+    const SeriesStatistics &series = m_session.seriesStatistics();
+    try {
+        if (!m_options.csvFile.isEmpty())
+            SeriesExport::writeFile(m_options.csvFile, SeriesExport::csv(series));
+        if (!m_options.jsonFile.isEmpty())
+            SeriesExport::writeFile(m_options.jsonFile, SeriesExport::summaryJson(series));
+    } catch (const std::runtime_error &error) {
+        std::fprintf(m_err, "corvane: %s\n", error.what());
+        return false;
+    }
+    return true;
+}
+
+void SeriesRun::finish(int status)
+{
+    m_ticker->stop();
+    showProgress(true);
+    std::fputs(SeriesExport::summaryText(m_session.seriesStatistics()).toLocal8Bit().constData(),
+               m_out);
+    std::fflush(m_out);
+    if (!writeOutputs())
+        status = ExitUsage;
+    QCoreApplication::exit(status);
+}
+
+void SeriesRun::fail(int status, const QString &reason)
+{
+    m_ticker->stop();
+    if (m_progressOnTerminal && m_step != Step::Probing)
+        std::fputc('\n', m_err);
+    std::fprintf(m_err, "corvane: %s\n", reason.toLocal8Bit().constData());
+    QCoreApplication::exit(status);
+}

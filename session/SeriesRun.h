@@ -1,0 +1,68 @@
+#pragma once
+
+#include "session/SeriesRunOptions.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <cstdio>
+#include <functional>
+
+class QTimer;
+class RadioSession;
+class SeriesStatistics;
+
+// Runs one series with a radio session, without a window: it connects,
+// registers and sends as a user of the window would, follows the session's
+// state and the series statistics, and ends the application's event loop
+// with the exit status. What the window would show in a box goes to the
+// error stream.
+class SeriesRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ExitGood = 0;
+    static constexpr int ExitIncomplete = 1;
+    static constexpr int ExitUsage = 2;
+
+    // A step that waits for the radio gives up after this long.
+    static constexpr int StepTimeoutMs = 15000;
+
+    SeriesRun(RadioSession &session, const SeriesRunOptions &options, std::FILE *out,
+              std::FILE *err);
+
+    // Starts the run; the event loop then ends with the exit status.
+    void start();
+
+    // The status from the statistics: every message completed, every
+    // requested report there with its status.
+    static int exitStatusFor(const SeriesRunOptions &options, const SeriesStatistics &series);
+
+private:
+    enum class Step { Probing, Registering, Sending, Waiting };
+
+    void followSession();
+    void tick();
+    void startSeries();
+    bool seriesDone() const;
+    void showProgress(bool last);
+    void finish(int status);
+    void fail(int status, const QString &reason);
+    bool writeOutputs();
+    // Runs a step on the session; what it raises is reported, as the
+    // window would show it.
+    void act(const std::function<void()> &action);
+    // Writes what the window would show in a box.
+    void report(const QString &text, const QString &detail = QString());
+
+    RadioSession &m_session;
+    SeriesRunOptions m_options;
+    std::FILE *m_out;
+    std::FILE *m_err;
+    bool m_progressOnTerminal = false;
+    Step m_step = Step::Probing;
+    QTimer *m_ticker = nullptr;
+    QElapsedTimer m_stepClock;
+    QElapsedTimer m_progressShown;
+};

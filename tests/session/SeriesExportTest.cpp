@@ -1,0 +1,124 @@
+#include "session/SeriesExport.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <ctime>
+#include <gtest/gtest.h>
+
+namespace {
+
+// 2026-12-08 07:05:07.042 UTC.
+constexpr qint64 morningMs = 1796713507042;
+
+// A fixed zone for this process, given as a POSIX rule so no zone database
+// is needed: five and a half hours east of UTC, no daylight saving.
+class FixedZone : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        qputenv("TZ", "IST-5:30");
+        tzset();
+    }
+};
+const testing::Environment *const fixedZone = testing::AddGlobalTestEnvironment(new FixedZone);
+
+SeriesStatistics threeMessages()
+{
+    SeriesStatistics series;
+    series.start();
+    series.messageWritten(254, "4321", SeriesStatistics::ReceivedReportFlag, morningMs);
+    series.messageWritten(255, "4321", SeriesStatistics::ReceivedReportFlag, morningMs + 100);
+    series.messageWritten(0, "99", 0, morningMs + 200);
+    series.completed(morningMs + 30);
+    series.refused("CME ERROR 35", morningMs + 130);
+    series.reportReceived(254, "00", morningMs + 1030);
+    return series;
+}
+
+TEST(SeriesExportTimeTest, LocalTimeWithMillisecondsAndOffset)
+{
+    EXPECT_EQ(SeriesExport::isoLocalTime(morningMs),
+              QStringLiteral("2026-12-08T12:35:07.042+05:30"));
+    // Small values keep their digits: 7 ms is ".007".
+    EXPECT_EQ(SeriesExport::isoLocalTime(morningMs - 35),
+              QStringLiteral("2026-12-08T12:35:07.007+05:30"));
+    // What is written reads back as the same instant.
+    const QDateTime back =
+        QDateTime::fromString(SeriesExport::isoLocalTime(morningMs + 1), Qt::ISODateWithMs);
+    EXPECT_EQ(back.toMSecsSinceEpoch(), morningMs + 1);
+}
+
+TEST(SeriesExportCsvTest, OneRowPerMessageWithEveryOutcome)
+{
+    const QList<QByteArray> lines = SeriesExport::csv(threeMessages()).split('\n');
+    ASSERT_EQ(lines.size(), 5) << "header, three rows, nothing after the last line end";
+    EXPECT_EQ(lines.at(0), QByteArray("index,reference,destination,write_time,completion_time,"
+                                      "completion_result,received_report_time,"
+                                      "received_report_status,consumed_report_time,"
+                                      "consumed_report_status\r"));
+    EXPECT_EQ(lines.at(1), QByteArray("1,254,4321,2026-12-08T12:35:07.042+05:30,"
+                                      "2026-12-08T12:35:07.072+05:30,completed,"
+                                      "2026-12-08T12:35:08.072+05:30,00,,not requested\r"));
+    EXPECT_EQ(lines.at(2), QByteArray("2,255,4321,2026-12-08T12:35:07.142+05:30,"
+                                      "2026-12-08T12:35:07.172+05:30,CME ERROR 35,,none,,"
+                                      "not requested\r"));
+    EXPECT_EQ(lines.at(3), QByteArray("3,0,99,2026-12-08T12:35:07.242+05:30,,no answer,,"
+                                      "not requested,,not requested\r"));
+    EXPECT_TRUE(lines.at(4).isEmpty());
+}
+
+TEST(SeriesExportJsonTest, SummaryHoldsCountsAndTimes)
+{
+    const QJsonObject summary =
+        QJsonDocument::fromJson(SeriesExport::summaryJson(threeMessages())).object();
+    const QJsonObject messages = summary.value("messages").toObject();
+    EXPECT_EQ(messages.value("sent").toInt(), 3);
+    EXPECT_EQ(messages.value("completed").toInt(), 1);
+    EXPECT_EQ(messages.value("refused").toInt(), 1);
+    EXPECT_EQ(messages.value("refusals").toObject().value("CME ERROR 35").toInt(), 1);
+    EXPECT_EQ(messages.value("stillWaiting").toInt(), 1);
+    const QJsonObject reports = summary.value("reports").toObject();
+    EXPECT_EQ(reports.value("received").toInt(), 1);
+    EXPECT_EQ(reports.value("unmatched").toInt(), 0);
+    const QJsonObject times = summary.value("timesMs").toObject();
+    EXPECT_EQ(times.value("writeToCompletion").toObject().value("median").toInt(), 30);
+    EXPECT_EQ(times.value("writeToReceivedReport").toObject().value("max").toInt(), 1030);
+    EXPECT_TRUE(times.value("writeToConsumedReport").isNull());
+    EXPECT_EQ(summary.value("firstWrite").toString(),
+              QStringLiteral("2026-12-08T12:35:07.042+05:30"));
+    EXPECT_EQ(summary.value("lastEvent").toString(),
+              QStringLiteral("2026-12-08T12:35:08.072+05:30"));
+}
+
+TEST(SeriesExportTextTest, SummaryLinesNameEveryFigure)
+{
+    const QString text = SeriesExport::summaryText(threeMessages());
+    EXPECT_TRUE(text.contains("Messages: 3 sent, 1 completed, 1 refused, 1 still waiting\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("Refused with CME ERROR 35: 1\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Reports: 1 received, 0 consumed, 0 other statuses, 0 unmatched\n"));
+    EXPECT_TRUE(text.contains(
+        "Time write to completion (ms): min 30, median 30, p95 30, max 30 (1 messages)\n"));
+    EXPECT_TRUE(text.contains("Time write to consumed report (ms): none\n"));
+}
+
+TEST(SeriesExportFileTest, WritesFilesAndNamesTheSummaryBesideTheCsv)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString csvFile = dir.filePath("run.csv");
+    SeriesExport::writeFile(csvFile, "a,b\r\n");
+    QFile written(csvFile);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), QByteArray("a,b\r\n"));
+    EXPECT_EQ(SeriesExport::summaryFileFor(csvFile), dir.filePath("run.json"));
+    EXPECT_EQ(SeriesExport::summaryFileFor(dir.filePath("run.txt")), dir.filePath("run.txt.json"));
+    EXPECT_THROW(SeriesExport::writeFile(dir.filePath("missing/folder/run.csv"), "x"),
+                 std::runtime_error);
+}
+
+} // namespace

@@ -1,0 +1,104 @@
+#include "window/SeriesPanel.h"
+#include "session/SeriesStatistics.h"
+#include "window/SaveDialog.h"
+
+#include <QChartView>
+#include <QFile>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The plotted points of the line with this name.
+QList<QPointF> plotted(const SeriesPanel &panel, const QString &name)
+{
+    for (QAbstractSeries *plot : panel.findChild<QChartView *>()->chart()->series()) {
+        if (plot->name() == name)
+            return static_cast<QScatterSeries *>(plot)->points();
+    }
+    return {};
+}
+
+class SeriesPanelTest : public testing::Test
+{
+protected:
+    void SetUp() override { series.start(); }
+
+    // Messages written 100 ms apart and completed after `ms(index)`.
+    void completeMessages(int count, const std::function<qint64(int)> &ms)
+    {
+        for (int index = 1; index <= count; ++index) {
+            series.messageWritten(quint8(index - 1), "4321", SeriesStatistics::ReceivedReportFlag,
+                                  100 * index);
+            series.completed(100 * index + ms(index));
+        }
+    }
+
+    SeriesStatistics series;
+    SeriesPanel panel{series};
+};
+
+TEST_F(SeriesPanelTest, ShownPanelFollowsTheStatisticsOnItsTimer)
+{
+    panel.show();
+    completeMessages(3, [](int index) { return 10 * index; });
+    series.reportReceived(1, "00", 300);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.plottedPoints(), 4, 5000);
+    EXPECT_TRUE(panel.countsText().contains("Sent 3, Completed 3"))
+        << panel.countsText().toStdString();
+    EXPECT_TRUE(panel.countsText().contains("Received reports 1"))
+        << panel.countsText().toStdString();
+    EXPECT_TRUE(panel.countsText().contains("Still waiting 2")) << panel.countsText().toStdString();
+    EXPECT_EQ(plotted(panel, "completion"),
+              QList<QPointF>({QPointF(1, 10), QPointF(2, 20), QPointF(3, 30)}));
+    EXPECT_EQ(plotted(panel, "received"), QList<QPointF>({QPointF(2, 100)}));
+}
+
+TEST_F(SeriesPanelTest, HiddenPanelDrawsNothing)
+{
+    completeMessages(2, [](int) { return 5; });
+    panel.refresh();
+    EXPECT_EQ(panel.plottedPoints(), 0);
+    panel.show();
+    panel.refresh();
+    EXPECT_EQ(panel.plottedPoints(), 2);
+}
+
+TEST_F(SeriesPanelTest, LongSeriesPlotsTheSlowestOfEachRun)
+{
+    // 1200 messages: three per point. One slow message among fast ones
+    // must stay visible.
+    completeMessages(1200, [](int index) { return index == 601 ? 900 : 10 + index % 3; });
+    panel.show();
+    panel.refresh();
+    const QList<QPointF> points = plotted(panel, "completion");
+    ASSERT_EQ(points.size(), 400);
+    EXPECT_EQ(points.at(0), QPointF(2, 12)) << "the slowest of messages 1..3";
+    EXPECT_EQ(points.at(200), QPointF(601, 900));
+    EXPECT_LE(panel.plottedPoints(), 3 * SeriesPanel::MaxPlottedPoints);
+}
+
+TEST_F(SeriesPanelTest, SaveSeriesWritesTheCsvAndTheSummaryBesideIt)
+{
+    completeMessages(2, [](int) { return 7; });
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSaveDialog::setHandler([&](const TSaveDialog &) { return dir.filePath("series.csv"); });
+    panel.SaveSeriesButton->click();
+    TSaveDialog::setHandler({});
+    QFile csv(dir.filePath("series.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count('\n'), 3);
+    EXPECT_TRUE(QFile::exists(dir.filePath("series.json")));
+
+    // Cancelled: nothing is written.
+    TSaveDialog::setHandler([](const TSaveDialog &) { return QString(); });
+    panel.SaveSeriesButton->click();
+    TSaveDialog::setHandler({});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+} // namespace

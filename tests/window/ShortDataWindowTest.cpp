@@ -1,0 +1,530 @@
+#include "WindowHarness.h"
+
+#include "controls/Getdata.h"
+#include "serial/Comms.h"
+#include "session/Timer.h"
+#include "text/IntegerConversionError.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMutex>
+#include <QPushButton>
+
+namespace {
+
+const QByteArray completion = "\r\n+CMGS: 0\r\n\r\nOK\r\n";
+
+class ShortDataWindowTest : public WindowHarness
+{
+protected:
+    void registered(const char *protocolId = "130")
+    {
+        connectProbed();
+        form->ProtocolIdentifierEdit->setText(protocolId);
+        form->RegisterButtonClick();
+        line->takeOutput();
+        receive(completion);
+        ASSERT_EQ(form->RadioState, 3);
+    }
+
+    void compose(const char *destination, const QString &text)
+    {
+        form->DestISSI_Edit->setText(destination);
+        form->Message_Edit->setEditText(text);
+    }
+
+    // Records when each write reached the line.
+    void recordWrites()
+    {
+        clock.start();
+        line->setWriteHook([this](const QByteArray &bytes) {
+            QMutexLocker lock(&writesMutex);
+            writes.append({clock.elapsed(), bytes});
+        });
+    }
+    QList<QPair<qint64, QByteArray>> recordedWrites()
+    {
+        QMutexLocker lock(&writesMutex);
+        return writes;
+    }
+
+    QElapsedTimer clock;
+    QMutex writesMutex;
+    QList<QPair<qint64, QByteArray>> writes;
+};
+
+} // namespace
+
+TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSending)
+{
+    connectProbed();
+    form->ProtocolIdentifierEdit->setText("130");
+    form->RegisterButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\r82\x1a"));
+    EXPECT_EQ(form->RadioState, 2);
+    EXPECT_TRUE(
+        lines(form->MessagesPad_Memo).last().endsWith(": Trying to register this application."));
+    EXPECT_TRUE(
+        form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).contains(" pc: AT+CMGS=0,1,0,8"));
+
+    receive("\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    receive("\r\nOK\r\n");
+    EXPECT_EQ(form->RadioState, 2);
+    EXPECT_FALSE(form->SendButton->isEnabled());
+
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Registration successful."));
+    EXPECT_FALSE(form->RegisterButton->isEnabled());
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             form->SendButton, form->CheckBoxRec, form->CheckBoxCon, form->DestISSI_Edit,
+             form->Message_Edit, form->RepititionsEdit, form->DelayEdit,
+             form->ProtocolIdentifierEdit})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+}
+
+TEST_F(ShortDataWindowTest, SendWritesTheMessageAndItsCompletionReturnsToRegistered)
+{
+    registered();
+    form->CheckBoxRec->click();
+    compose("1234", "  Hi ");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1234,1,0,48\r820400014869\x1a"));
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_EQ(form->MessageReference, 1);
+    EXPECT_EQ(form->Message_Edit->itemText(0), "Hi");
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1234: Hi"));
+    EXPECT_EQ(form->SendButton->text(), "Send");
+
+    receive(completion + "\r\n+CMT: 1234,0,32\r\n82100000\r\n");
+    EXPECT_EQ(form->RadioState, 3);
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    ASSERT_GE(messages.size(), 2);
+    EXPECT_TRUE(
+        messages.at(messages.size() - 2).endsWith(": Send command completed successfully."));
+    EXPECT_TRUE(messages.last().endsWith(": Report received with error code: 00"));
+}
+
+TEST_F(ShortDataWindowTest, CmeErrorIsShownAndTheStateStaysSending)
+{
+    registered("200");
+    compose("1234", "Hi");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1234,1,0,40\rC800004869\x1a"));
+    receive("\r\n+CME ERROR: 35\r\n");
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo)
+                    .last()
+                    .endsWith(": CME ERROR received from MS with error code: 35"));
+}
+
+TEST_F(ShortDataWindowTest, ReferenceWrapsAndEveryRepetitionCarriesTheNextOne)
+{
+    registered("200");
+    form->MessageReference = 255;
+    compose("9", "");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,24\rC800FF\x1a"));
+    EXPECT_EQ(form->MessageReference, 0);
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,24\rC80000\x1a"));
+}
+
+TEST_F(ShortDataWindowTest, LatinOneTextIsOneOctetPerCharacter)
+{
+    registered("200");
+    compose("9", QString::fromUtf8("\xc3\xa9\xe2\x82\xac")); // e-acute, then the euro sign
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,40\rC80000E93F\x1a"));
+}
+
+TEST_F(ShortDataWindowTest, RefusedSendIsHeldForTheRetryTimerInStateSending)
+{
+    registered("200");
+    line->setCts(false);
+    compose("1234", "Hi");
+    form->SendButtonClick();
+    EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1234: Hi"));
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_TRUE(form->CTS->Enabled());
+    EXPECT_EQ(form->PendingCommand, QByteArray("AT+CMGS=1234,1,0,40\rC800004869\x1a"));
+    EXPECT_EQ(form->MessageReference, 1);
+    line->setCts(true);
+    form->CTSTimer();
+    EXPECT_EQ(line->takeOutput(), form->PendingCommand);
+}
+
+TEST_F(ShortDataWindowTest, NumberFieldsOutOfTheirBoundsGoOutAsTheirBoundedValues)
+{
+    registered("200");
+    compose("99999999999", "Hi");
+    form->ProtocolIdentifierEdit->setText("");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1,1,0,40\r0000004869\x1a"));
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1: Hi"));
+
+    compose("16777216", "Hi");
+    form->ProtocolIdentifierEdit->setText("300");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=16777215,1,0,40\rFF00014869\x1a"));
+
+    compose("16777216", "Hi");
+    form->DelayEdit->setText("-5");
+    form->RepititionsEdit->setText("2");
+    form->SendButtonClick();
+    EXPECT_EQ(form->DelayTimer->Interval(), 0);
+}
+
+TEST_F(ShortDataWindowTest, ConnectClearsTheReportFlagsAndUnticksBothBoxes)
+{
+    registered("200");
+    form->CheckBoxRec->click();
+    form->CheckBoxCon->click();
+    EXPECT_EQ(form->ReportRequestFlags, 0x0C);
+    form->DisconnectButtonClick();
+    form->ConnectButtonClick();
+    EXPECT_FALSE(form->CheckBoxRec->isChecked());
+    EXPECT_FALSE(form->CheckBoxCon->isChecked());
+    EXPECT_EQ(form->ReportRequestFlags, 0);
+    line->takeOutput();
+    receive("\r\nOK\r\n");
+    form->RegisterButtonClick();
+    receive(completion);
+    line->takeOutput();
+    compose("5", "");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5,1,0,24\rC80000\x1a"));
+    form->CheckBoxCon->click();
+    EXPECT_EQ(form->ReportRequestFlags, 0x08);
+}
+
+TEST_F(ShortDataWindowTest, SeriesSendsEveryRepetitionOnItsIntervalThenShowsSend)
+{
+    registered("200");
+    compose("1234", "Hi");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("1000");
+    recordWrites();
+    form->SendButtonClick();
+    EXPECT_EQ(form->SendButton->text(), "Stop");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 6000));
+    const auto sent = recordedWrites();
+    ASSERT_EQ(sent.size(), 3);
+    EXPECT_LT(sent.at(0).first, 500);
+    // One interval apart: never early, and late only by the machine's load.
+    for (int i = 1; i < 3; ++i) {
+        const qint64 gap = sent.at(i).first - sent.at(i - 1).first;
+        EXPECT_GE(gap, 950) << i;
+        EXPECT_LT(gap, 1800) << i;
+    }
+    EXPECT_TRUE(sent.at(0).second.contains("\rC800004869"));
+    EXPECT_TRUE(sent.at(1).second.contains("\rC800014869"));
+    EXPECT_TRUE(sent.at(2).second.contains("\rC800024869"));
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+}
+
+TEST_F(ShortDataWindowTest, StopEndsTheSeriesAtOnceAndTheNextClickStartsAFullOne)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("5");
+    form->DelayEdit->setText("100");
+    form->SendButtonClick();
+    form->DelayTimerTimer();
+    EXPECT_EQ(form->RepeatsLeft, 3);
+    form->SendButtonClick(); // "Stop"
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+    line->takeOutput();
+
+    form->SendButtonClick();
+    EXPECT_EQ(form->RepeatsLeft, 4);
+    EXPECT_EQ(form->SendButton->text(), "Stop");
+    for (int i = 0; i < 4; ++i)
+        form->DelayTimerTimer();
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 5);
+}
+
+TEST_F(ShortDataWindowTest, DisconnectDuringASeriesLetsItFinish)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("50");
+    form->SendButtonClick();
+    form->DisconnectButtonClick();
+    EXPECT_FALSE(form->SendButton->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 3000));
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 3);
+    EXPECT_FALSE(form->SendButton->isEnabled());
+}
+
+TEST_F(ShortDataWindowTest, DelayZeroSendsOnlyTheFirstAndKeepsStop)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("0");
+    form->SendButtonClick();
+    QTest::qWait(300);
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 1);
+    EXPECT_EQ(form->SendButton->text(), "Stop");
+    form->SendButtonClick();
+    EXPECT_EQ(form->SendButton->text(), "Send");
+}
+
+TEST_F(ShortDataWindowTest, FailingRepetitionEndsTheSeriesWithOneBox)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("10");
+    form->DelayEdit->setText("50");
+    form->SendButtonClick();
+    line->hangUp();
+    QTest::qWait(700);
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+    // One box for the series; the poll timer reports the vanished port once too.
+    EXPECT_GE(boxes.size(), 1);
+    EXPECT_LE(boxes.size(), 2);
+}
+
+TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoSecondsApart)
+{
+    registered("200");
+    recordWrites();
+    receive("\r\n+CMT: 1234,0,48\r\n820E01014869\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_TRUE(
+        messages.last().endsWith(QString(": Message received from 1234: ") + QChar(1) + "Hi"));
+    // The window stays live through the pause between the two reports.
+    EXPECT_TRUE(form->reportPauseActive());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recordedWrites().size() == 2; }, 10000));
+    const auto sent = recordedWrites();
+    EXPECT_EQ(sent.at(0).second, QByteArray("AT+CMGS=1234,1,0,32\r82100001\x1a"));
+    EXPECT_EQ(sent.at(1).second, QByteArray("AT+CMGS=1234,1,0,32\r82100201\x1a"));
+    EXPECT_GE(sent.at(1).first - sent.at(0).first, 1990);
+    EXPECT_EQ(form->RadioState, 3); // reports leave the link state alone
+}
+
+TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn)
+{
+    registered("200");
+    const QString messages = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
+    line->pushInput("\r\n+CMT: 1234,0,\r\n820601014869\r\n");
+    try {
+        form->DataTimerTimer();
+        FAIL() << "no exception";
+    } catch (const IntegerConversionError &e) {
+        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+    }
+    EXPECT_TRUE(form->RxBuffer.isEmpty());
+    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), messages);
+    EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_TRUE(form->DataTimer->Enabled());
+    receive("\r\n+CMT: 1234,0,48\r\n820601014869\r\n");
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains("Message received from 1234"));
+}
+
+TEST_F(ShortDataWindowTest, DelayChangesTakeEffectFromTheNextInterval)
+{
+    registered("200");
+    compose("1", "x");
+    form->RepititionsEdit->setText("4");
+    form->DelayEdit->setText("5000");
+    form->SendButtonClick();
+    EXPECT_EQ(form->DelayTimer->Interval(), 5000);
+    form->DelayEdit->setText("300");
+    EXPECT_EQ(form->DelayTimer->Interval(), 5000);
+    form->DelayTimerTimer();
+    EXPECT_EQ(form->DelayTimer->Interval(), 300);
+    EXPECT_TRUE(form->DelayTimer->Enabled());
+}
+
+TEST_F(ShortDataWindowTest, ReportThatFindsTheRadioNotReadyIsDropped)
+{
+    registered("200");
+    line->setCts(false);
+    receive("\r\n+CMT: 1234,0,48\r\n820601014869\r\n");
+    EXPECT_TRUE(line->output().isEmpty());
+    EXPECT_FALSE(form->CTS->Enabled());
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains("Message received from 1234"));
+}
+
+TEST_F(ShortDataWindowTest, MessageFieldTakesOnlyWhatFitsAndCountsWhatIsLeft)
+{
+    registered("130");
+    QLineEdit *edit = form->Message_Edit->lineEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, QString(300, QLatin1Char('x')));
+    EXPECT_EQ(form->Message_Edit->currentText().size(), 251);
+    EXPECT_EQ(form->CharactersLeftLabel->text(), "0 characters left");
+
+    form->ProtocolIdentifierEdit->setText("200");
+    EXPECT_EQ(form->CharactersLeftLabel->text(), "1 character left");
+    QTest::keyClicks(edit, "yz");
+    EXPECT_EQ(form->Message_Edit->currentText().size(), 252);
+
+    // A longer text from elsewhere is cut to the limit, and goes out whole.
+    form->Message_Edit->setEditText(QString(1000, QLatin1Char('w')));
+    form->DestISSI_Edit->setText("5");
+    form->SendButtonClick();
+    EXPECT_TRUE(line->takeOutput().startsWith("AT+CMGS=5,1,0,2040\r"));
+
+    form->setUserDataBitLimit(1120);
+    EXPECT_EQ(form->Message_Edit->currentText().size(), 137);
+}
+
+TEST_F(ShortDataWindowTest, CharactersOutsideLatin1AreNamedBesideTheFieldAndSentAsQuestionMarks)
+{
+    registered("200");
+    EXPECT_TRUE(form->Latin1WarningLabel->text().isEmpty());
+    compose("5", QStringLiteral("1\u20AC \u00E9"));
+    EXPECT_TRUE(form->Latin1WarningLabel->text().contains(QStringLiteral("\u20AC U+20AC")));
+    EXPECT_FALSE(form->Latin1WarningLabel->text().contains(QStringLiteral("\u00E9")));
+    EXPECT_EQ(form->CharactersLeftLabel->text(), "248 characters left");
+    form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5,1,0,56\rC80000313F20E9\x1a"));
+    compose("5", "plain");
+    EXPECT_TRUE(form->Latin1WarningLabel->text().isEmpty());
+}
+
+// Answers that arrive back to back, each a response of its own, in one read.
+TEST_F(ShortDataWindowTest, EveryCompletionOfASeriesIsShownWhenTheyArriveTogether)
+{
+    registered("200");
+    compose("1234567", "x");
+    for (int i = 0; i < 3; ++i)
+        form->SendButtonClick();
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 3);
+    receive(completion + "\r\n+CMT: 1234567,0,32\r\nC8100001\r\n" + completion + completion);
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_EQ(messages.filter(": Send command completed successfully.").size(), 3);
+    EXPECT_EQ(messages.filter(": Report received with error code: 00").size(), 1);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    EXPECT_EQ(form->RadioState, 3);
+}
+
+TEST_F(ShortDataWindowTest, StateReturnsToRegisteredOnlyWhenNoMessageWaits)
+{
+    registered("200");
+    compose("1", "x");
+    form->SendButtonClick();
+    form->SendButtonClick();
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 4);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    // A late completion with none waiting, in the registered state, is not shown.
+    receive(completion);
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 2);
+}
+
+TEST_F(ShortDataWindowTest, EveryRefusalIsShownAndAnswersTheOldestMessage)
+{
+    registered("200");
+    compose("1", "x");
+    for (int i = 0; i < 3; ++i)
+        form->SendButtonClick();
+    receive("\r\nERROR\r\n");
+    receive("\r\n+CMS ERROR: 512\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_TRUE(messages.at(messages.size() - 2).endsWith(": ERROR received from MS."));
+    EXPECT_TRUE(messages.last().endsWith(": CMS ERROR received from MS with error code: 512"));
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    EXPECT_EQ(form->RadioState, 4);
+    receive("\r\n+CME ERROR: 35\r\n");
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    // A refusal keeps the sending state.
+    EXPECT_EQ(form->RadioState, 4);
+}
+
+TEST_F(ShortDataWindowTest, PeerMessageDuringASeriesIsShownAndAnsweredNotCountedAsAReport)
+{
+    registered("200");
+    compose("4321", "x");
+    form->SendButtonClick();
+    line->takeOutput();
+    receive(completion + "\r\n+CMT: 5678,0,48\r\n820609014869\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_TRUE(
+        messages.last().endsWith(QString(": Message received from 5678: ") + QChar(1) + "Hi"));
+    EXPECT_TRUE(messages.filter(": Report received").isEmpty());
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,1,0,32\r82100009\x1a"));
+    EXPECT_EQ(form->RadioState, 3);
+}
+
+TEST_F(ShortDataWindowTest, CompletionOfAReportIsNotTakenForTheCompletionOfAMessage)
+{
+    registered("200");
+    // Our report to a peer is written, then our message; the radio answers
+    // both in that order.
+    receive("\r\n+CMT: 5678,0,48\r\n820609014869\r\n");
+    compose("4321", "x");
+    form->SendButtonClick();
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 4) << "the first completion belongs to the report";
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).filter("completed successfully").isEmpty());
+    receive(completion);
+    EXPECT_EQ(form->RadioState, 3);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
+}
+
+TEST_F(ShortDataWindowTest, ReportsGiveTheirStatusWhateverTheCallerIssiLengthAndState)
+{
+    connectProbed();
+    receive("\r\n+CMT: 7,0,32\r\n82100201\r\n");
+    receive("\r\n+CMT: 1234567,0,32\r\n82100001\r\n");
+    receive("\r\n+CMT: 16777215,0,32\r\n8210ff02\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    ASSERT_GE(messages.size(), 3);
+    EXPECT_TRUE(messages.at(messages.size() - 3).endsWith(": Report received with error code: 02"));
+    EXPECT_TRUE(messages.at(messages.size() - 2).endsWith(": Report received with error code: 00"));
+    EXPECT_TRUE(messages.last().endsWith(": Report received with error code: FF"));
+    EXPECT_TRUE(line->output().isEmpty()) << "a report is never answered";
+}
+
+TEST_F(ShortDataWindowTest, IndicationWithAForgedCallerWritesNothing)
+{
+    registered("200");
+    recordWrites();
+    receive("\r\n+CMT: 5678\rAT+EVIL\r,0,32\r\n820E0041\r\n");
+    receive("\r\n+CMT: 123456789,0,32\r\n820E0041\r\n");
+    receive("\r\n+CMT: 16777216,0,32\r\n820E0041\r\n");
+    EXPECT_FALSE(form->reportPauseActive());
+    EXPECT_TRUE(recordedWrites().isEmpty());
+    EXPECT_EQ(
+        lines(form->MessagesPad_Memo).filter(": Malformed message from radio ignored.").size(), 3);
+    // The raw bytes stay in the logger.
+    EXPECT_TRUE(form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).contains("AT+EVIL"));
+}
+
+TEST_F(ShortDataWindowTest, PauseBetweenReportsHoldsTheSeriesAndTheResponsesNotTheWindow)
+{
+    registered("200");
+    compose("4321", "x");
+    form->RepititionsEdit->setText("3");
+    form->DelayEdit->setText("10");
+    form->SendButtonClick();
+    receive("\r\n+CMT: 5678,0,48\r\n820E01014869\r\n");
+    ASSERT_TRUE(form->reportPauseActive());
+    const QString before = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
+    // Both wait: the series tick and a completion that arrives meanwhile.
+    form->DelayTimerTimer();
+    receive(completion);
+    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), before);
+    EXPECT_TRUE(form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).endsWith("OK"))
+        << "logged on arrival";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportPauseActive(); }, 10000));
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
+    // The series goes on where it stopped and still sends exactly three.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 10000));
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter(": Trying to send to 4321: x").size(), 3);
+}

@@ -1,0 +1,141 @@
+#pragma once
+
+// A main window wired to a scriptable line, for the window tests.
+#include "controls/LogView.h"
+#include "serial/DeviceRegistry.h"
+#include "serial/TestDevice.h"
+#include "window/Corvane_main.h"
+#include "window/LineDialog.h"
+#include "window/ModalBox.h"
+#include "window/PortSelector.h"
+#include "window/SaveDialog.h"
+
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+
+// Ports that the system does not have. The window lists them from its
+// listing thread too, so they are changed under a lock.
+class FakePorts
+{
+public:
+    // New ports, with a new stamp that tells they changed.
+    void set(const QList<serial::PortInfo> &ports)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ports = ports;
+        ++m_stamp;
+    }
+    quint64 stamp() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_stamp;
+    }
+    QList<serial::PortInfo> list() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_listings;
+        if (QThread::currentThread() != qApp->thread())
+            ++m_listingsOffWindowThread;
+        return m_ports;
+    }
+    int listingsOffWindowThread() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_listingsOffWindowThread;
+    }
+    int listings() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_listings;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QList<serial::PortInfo> m_ports;
+    quint64 m_stamp = 1;
+    mutable int m_listings = 0;
+    mutable int m_listingsOffWindowThread = 0;
+};
+
+class FakePortEnumerator : public serial::PortEnumerator
+{
+public:
+    explicit FakePortEnumerator(std::shared_ptr<FakePorts> ports) : m_ports(std::move(ports)) {}
+    quint64 changeStamp() const override { return m_ports->stamp(); }
+    QList<serial::PortInfo> ports() const override { return m_ports->list(); }
+
+private:
+    std::shared_ptr<FakePorts> m_ports;
+};
+
+class WindowHarness : public ::testing::Test
+{
+protected:
+    static constexpr const char *deviceName = "TESTLINE";
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(settingsDir.isValid());
+        line = std::make_shared<serial::TestLine>();
+        line->setCts(true);
+        serial::registerDevice(deviceName, serial::TestDevice::factory(line));
+        // The machine's own ports stay out of the window tests.
+        setPortEnumeratorFactory(
+            [ports = fakePorts] { return std::make_unique<FakePortEnumerator>(ports); });
+        setModalBoxHandler([this](const ModalBoxRequest &request) {
+            boxes.append(request);
+            return 0;
+        });
+        form = std::make_unique<TForm1>(settingsDir.filePath("corvane.set"));
+        form->ComPortComboBox->setEditText(deviceName);
+    }
+
+    void TearDown() override
+    {
+        form.reset();
+        setModalBoxHandler({});
+        setPortEnumeratorFactory({});
+        LineDialog::setHandler({});
+        TSaveDialog::setHandler({});
+        serial::unregisterDevice(deviceName);
+    }
+
+    // Polls the port as the data timer would: read what is waiting, then
+    // hand the collected chunk on at the first empty poll.
+    void poll()
+    {
+        form->DataTimerTimer();
+        form->DataTimerTimer();
+    }
+
+    void receive(const QByteArray &chunk)
+    {
+        line->pushInput(chunk);
+        poll();
+    }
+
+    void connectProbed()
+    {
+        form->ConnectButtonClick();
+        ASSERT_EQ(line->takeOutput(), QByteArray("AT\r"));
+        receive("\r\nOK\r\n");
+        ASSERT_EQ(form->RadioState, 1);
+    }
+
+    static QString lastLine(const LogView *pane)
+    {
+        return QString::fromLatin1(pane->line(pane->lineCount() - 1));
+    }
+    static QStringList lines(const LogView *pane) { return pane->lines(); }
+
+    QTemporaryDir settingsDir;
+    std::shared_ptr<FakePorts> fakePorts = std::make_shared<FakePorts>();
+    std::shared_ptr<serial::TestLine> line;
+    std::unique_ptr<TForm1> form;
+    QList<ModalBoxRequest> boxes;
+};

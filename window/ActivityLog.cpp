@@ -1,0 +1,67 @@
+#include "window/ActivityLog.h"
+
+#include "controls/LogView.h"
+
+#include <QSaveFile>
+#include <stdexcept>
+
+namespace {
+
+// Calls `take` with every line of an entry: "\r\n", "\r" and "\n" each end a
+// line, and a line end that closes the entry opens no new line.
+template <typename Take> void forEachEntryLine(const QByteArray &entry, Take take)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        const char c = entry.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        take(QByteArrayView(entry).sliced(start, i - start));
+        if (c == '\r' && i + 1 < entry.size() && entry.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < entry.size() || start == 0)
+        take(QByteArrayView(entry).sliced(start));
+}
+
+} // namespace
+
+QStringList entryLines(const QByteArray &entry)
+{
+    QStringList lines;
+    forEachEntryLine(entry, [&](QByteArrayView line) { lines.append(QString::fromLatin1(line)); });
+    return lines;
+}
+
+void appendLogEntry(LogView *pane, const QByteArray &entry)
+{
+    forEachEntryLine(entry, [pane](QByteArrayView line) { pane->appendLine(line); });
+}
+
+QStringList paneParagraphs(const LogView *pane)
+{
+    return pane->lines();
+}
+
+void savePaneToFile(const LogView *pane, const QString &fileName)
+{
+    // The octets as held, without a detour through text.
+    QByteArray bytes;
+    for (int i = 0; i < pane->lineCount(); ++i) {
+        bytes.append(pane->line(i));
+        bytes.append("\r\n");
+    }
+    // Written beside the target and renamed over it, so a failed save never
+    // destroys an earlier file of that name.
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
+                                     .arg(fileName, file.errorString())
+                                     .toStdString());
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw std::runtime_error(QStringLiteral("Cannot write file \"%1\". %2")
+                                     .arg(fileName, file.errorString())
+                                     .toStdString());
+}

@@ -1,0 +1,252 @@
+#include "window/Corvane_main.h"
+
+#include "controls/Getdata.h"
+#include "formstate/FormState.h"
+#include "formstate/OnlyOne.h"
+#include "pei/MessageTextLimit.h"
+#include "pei/SdsCodec.h"
+#include "session/TimeStamp.h"
+#include "session/Timer.h"
+#include "window/ActivityLog.h"
+#include "window/Application.h"
+#include "window/PortSelector.h"
+#include "window/SaveDialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const QString stopCaption = QStringLiteral("Stop");
+const QString sendCaption = QStringLiteral("Send");
+
+void setEnabledAll(std::initializer_list<QWidget *> controls, bool enabled)
+{
+    for (QWidget *control : controls)
+        control->setEnabled(enabled);
+}
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : TForm1(QString(), parent) {}
+
+TForm1::TForm1(const QString &settingsFile, QWidget *parent)
+    : QWidget(parent), m_session(new RadioSession(this)), ComPort(m_session->ComPort),
+      CTS(m_session->CTS), DataTimer(m_session->DataTimer), DelayTimer(m_session->DelayTimer),
+      ProbeTimer(m_session->ProbeTimer), Reconnect(m_session->Reconnect),
+      RadioState(m_session->RadioState), RxBuffer(m_session->RxBuffer),
+      PendingCommand(m_session->PendingCommand), RetryCount(m_session->RetryCount),
+      RepeatsLeft(m_session->RepeatsLeft), MessageReference(m_session->MessageReference),
+      ReportRequestFlags(m_session->ReportRequestFlags), Line(m_session->Line)
+{
+    buildControls();
+    buildPortControls();
+    // The windowing system places the main window; only its size comes back.
+    formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
+    buildComponents(settingsFile);
+    connectHandlers();
+    followSession();
+    // The stored field values and placement come back before FormCreate.
+    FormEnh1->Loaded();
+    FormCreate();
+    if (const QString refusal = FormEnh1->Refusal(); !refusal.isEmpty())
+        AddMessage(": " + refusal.toLatin1());
+    setUpPortHandling();
+}
+
+TForm1::~TForm1()
+{
+    // Saved while the controls still exist.
+    try {
+        FormEnh1->FormDestroying();
+    } catch (const std::exception &e) {
+        TApplication::ShowException(QString::fromLatin1(e.what()));
+    }
+    // Closing the port lets the event thread deliver what it holds; what
+    // the session says then must not reach the controls being destroyed.
+    disconnect(m_session, nullptr, this, nullptr);
+    delete m_session;
+}
+
+void TForm1::buildComponents(const QString &settingsFile)
+{
+    sd = new TSaveDialog(this);
+    sd->setObjectName(QStringLiteral("sd"));
+    sd->setTitle(QStringLiteral("Save as"));
+    sd->setDefaultExt(QStringLiteral("txt"));
+    sd->setFilter(QStringLiteral("Text files (*.txt)"));
+
+    FormEnh1 = new TFormEnh(this);
+    FormEnh1->setObjectName(QStringLiteral("FormEnh1"));
+    FormEnh1->setReLoadOnClose(false);
+    FormEnh1->setSettingsFile(settingsFile);
+}
+
+void TForm1::connectHandlers()
+{
+    // Every handler that reaches the port runs guarded: a vanished device
+    // is reported once, whichever handler meets it first.
+    const auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(ConnectButton, &QPushButton::clicked, this, guarded(&TForm1::ConnectButtonClick));
+    connect(RegisterButton, &QPushButton::clicked, this, guarded(&TForm1::RegisterButtonClick));
+    connect(DisconnectButton, &QPushButton::clicked, this, guarded(&TForm1::DisconnectButtonClick));
+    connect(SendButton, &QPushButton::clicked, this, guarded(&TForm1::SendButtonClick));
+    connect(CheckBoxRec, &QCheckBox::clicked, this, &TForm1::CheckBoxRecClick);
+    connect(CheckBoxCon, &QCheckBox::clicked, this, &TForm1::CheckBoxConClick);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(ProtocolIdentifierEdit, &QLineEdit::textChanged, this, &TForm1::updateMessageLimit);
+    connect(Message_Edit, &QComboBox::editTextChanged, this, &TForm1::updateMessageLimit);
+    updateMessageLimit();
+}
+
+void TForm1::followSession()
+{
+    m_session->setMessageSource([this] { return messageFields(); });
+    connect(m_session, &RadioSession::messageEntry, this,
+            [this](const QByteArray &entry) { appendLogEntry(MessagesPad_Memo, entry); });
+    connect(m_session, &RadioSession::peiLogEntry, this,
+            [this](const QByteArray &entry) { appendLogEntry(CommandLogger_Memo, entry); });
+    connect(m_session, &RadioSession::probeAnswered, this, &TForm1::EnableAfterProbe);
+    connect(m_session, &RadioSession::registrationAnswered, this, &TForm1::EnableAfterRegistration);
+    connect(m_session, &RadioSession::seriesRunningChanged, this,
+            [this](bool running) { SendButton->setText(running ? stopCaption : sendCaption); });
+    connect(m_session, &RadioSession::reportRequestsCleared, this, [this] {
+        // The boxes show what goes out: no report is asked for until one is ticked again.
+        CheckBoxRec->setChecked(false);
+        CheckBoxCon->setChecked(false);
+    });
+    connect(m_session, &RadioSession::userDataBitLimitChanged, this, &TForm1::updateMessageLimit);
+    connect(m_session, &RadioSession::handlerFailed, this, &TApplication::ShowException);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    FormEnh1->FormClosing(false);
+}
+
+QString TForm1::TimeStamp() const
+{
+    return currentTimeStamp();
+}
+
+void TForm1::AddMessage(const QByteArray &text)
+{
+    appendLogEntry(MessagesPad_Memo, TimeStamp().toLatin1() + text);
+}
+
+void TForm1::updateMessageLimit()
+{
+    const int most = MessageTextLimit::maxCharacters(
+        UserDataBitLimit(), ProtocolIdentifierEdit->boundedText().toLatin1());
+    // The field cuts a longer text, also one restored or picked from the history.
+    Message_Edit->lineEdit()->setMaxLength(most);
+    const QString text = Message_Edit->currentText();
+    CharactersLeftLabel->setText(
+        MessageTextLimit::charactersLeftText(most - static_cast<int>(text.size())));
+    Latin1WarningLabel->setText(MessageTextLimit::outsideLatin1Warning(text));
+}
+
+void TForm1::FormCreate()
+{
+    RxBuffer.clear();
+    setEnabledAll({ConnectButton}, true);
+    setEnabledAll({RegisterButton, DisconnectButton, SendButton, CheckBoxRec, CheckBoxCon,
+                   ProtocolIdentifierEdit, DestISSI_Edit, Message_Edit, RepititionsEdit, DelayEdit},
+                  false);
+    DelayTimer->setEnabled(false);
+    MessageReference = 0;
+    // A stored choice that names no profile shows the default one.
+    RadioProfileComboBox->setCurrentIndex(int(radioProfile()));
+}
+
+RadioProfile TForm1::radioProfile() const
+{
+    return radioProfileAt(RadioProfileComboBox->currentIndex());
+}
+
+RadioSession::MessageFields TForm1::messageFields()
+{
+    Message_Edit->AddTextToHistory();
+    RadioSession::MessageFields fields;
+    fields.protocolIdText = ProtocolIdentifierEdit->boundedText().toLatin1();
+    fields.destination = DestISSI_Edit->boundedText().toLatin1();
+    // Characters outside Latin-1 become "?": one character, one octet.
+    fields.text = Message_Edit->currentText().toLatin1();
+    fields.delayMs = DelayEdit->Value();
+    return fields;
+}
+
+void TForm1::ConnectButtonClick()
+{
+    m_session->setProfile(radioProfile());
+    m_session->connectTo(PortList->pathForText(ComPortComboBox->currentText()));
+}
+
+void TForm1::RegisterButtonClick()
+{
+    m_session->registerApplication(ProtocolIdentifierEdit->boundedText().toLatin1());
+}
+
+void TForm1::SendButtonClick()
+{
+    if (SendButton->text() == stopCaption) {
+        m_session->stopSeries();
+        SendButton->setText(sendCaption);
+        return;
+    }
+    m_session->startSeries(RepititionsEdit->Value(), DelayEdit->Value());
+}
+
+void TForm1::DisconnectButtonClick()
+{
+    try {
+        m_session->disconnectRadio();
+    } catch (...) {
+        // A vanished port must not leave Connect disabled for good.
+        resetSessionControls();
+        throw;
+    }
+    resetSessionControls();
+}
+
+void TForm1::CheckBoxRecClick()
+{
+    m_session->setReportRequested(SdsCodec::ReceivedReportFlag, CheckBoxRec->isChecked());
+}
+
+void TForm1::CheckBoxConClick()
+{
+    m_session->setReportRequested(SdsCodec::ConsumedReportFlag, CheckBoxCon->isChecked());
+}
+
+void TForm1::EnableAfterProbe()
+{
+    setEnabledAll({ConnectButton, ComPortComboBox, RadioProfileComboBox}, false);
+    setEnabledAll({RegisterButton, DisconnectButton, ProtocolIdentifierEdit}, true);
+}
+
+void TForm1::EnableAfterRegistration()
+{
+    setEnabledAll({RegisterButton}, false);
+    setEnabledAll({SendButton, CheckBoxRec, CheckBoxCon, DestISSI_Edit, Message_Edit,
+                   RepititionsEdit, DelayEdit},
+                  true);
+}
+
+void TForm1::Button1Click()
+{
+    if (sd->Execute(this))
+        savePaneToFile(MessagesPad_Memo, sd->FileName());
+}
+
+void TForm1::Button2Click()
+{
+    if (sd->Execute(this))
+        savePaneToFile(CommandLogger_Memo, sd->FileName());
+}

@@ -1,0 +1,188 @@
+#pragma once
+
+#include "session/RadioSession.h"
+
+#include <QByteArray>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class LineStatusStrip;
+class PortSelector;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSplitter;
+class LogView;
+class QTimer;
+class SeriesPanel;
+class TComPort;
+class TFormEnh;
+class TGetLong;
+class THistComboBox;
+class TSaveDialog;
+class TTimer;
+
+// The main window: the controls of one radio session, which it drives as
+// the user does and whose signals it shows.
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    // A window that keeps its state in the given settings file (empty: the
+    // program's default file).
+    explicit TForm1(const QString &settingsFile, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The dialogue with the radio behind the controls.
+    RadioSession &session() { return *m_session; }
+    const RadioSession &session() const { return *m_session; }
+
+    // Controls, named as their object names.
+    QWidget *Panel1 = nullptr;
+    QWidget *Panel6 = nullptr;
+    QWidget *Panel2 = nullptr;
+    QWidget *Panel4 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QPushButton *ConnectButton = nullptr;
+    QPushButton *RegisterButton = nullptr;
+    QPushButton *DisconnectButton = nullptr;
+    QPushButton *SendButton = nullptr;
+    QLabel *ComPortLabel = nullptr;
+    QComboBox *ComPortComboBox = nullptr;
+    QLabel *RadioProfileLabel = nullptr;
+    QComboBox *RadioProfileComboBox = nullptr;
+    QLabel *Label1 = nullptr;
+    TGetLong *ProtocolIdentifierEdit = nullptr;
+    QLabel *Label2 = nullptr;
+    TGetLong *DestISSI_Edit = nullptr;
+    QLabel *Label3 = nullptr;
+    THistComboBox *Message_Edit = nullptr;
+    QLabel *CharactersLeftLabel = nullptr;
+    QLabel *Latin1WarningLabel = nullptr;
+    QLabel *Label6 = nullptr;
+    TGetLong *RepititionsEdit = nullptr;
+    QLabel *Label7 = nullptr;
+    TGetLong *DelayEdit = nullptr;
+    QCheckBox *CheckBoxRec = nullptr;
+    QCheckBox *CheckBoxCon = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    LogView *MessagesPad_Memo = nullptr;
+    LogView *CommandLogger_Memo = nullptr;
+    // Beside the log panes: the live statistics of the current series.
+    SeriesPanel *SeriesPanel1 = nullptr;
+    // Below the buttons: any AT command, with its own history.
+    QWidget *CommandPanel = nullptr;
+    QLabel *CommandLabel = nullptr;
+    THistComboBox *CommandLine_Edit = nullptr;
+    // The status bar: the line settings, Reconnect and the modem lines.
+    QWidget *PortStatusBar = nullptr;
+    QLabel *LineLabel = nullptr;
+    QPushButton *LineButton = nullptr;
+    QCheckBox *ReconnectCheckBox = nullptr;
+    LineStatusStrip *LineStatus = nullptr;
+
+private:
+    // Declared before the names below, which refer into it.
+    RadioSession *m_session;
+
+public:
+    // Non-visual components: the session's port and timers, and the window's own.
+    TComPort *const ComPort;
+    TTimer *const CTS;
+    TTimer *const DataTimer;
+    TTimer *const DelayTimer;
+    QTimer *const ProbeTimer;
+    ReconnectWatch *const Reconnect;
+    TSaveDialog *sd = nullptr;
+    TFormEnh *FormEnh1 = nullptr;
+    PortSelector *PortList = nullptr;
+
+    // Controller variables, kept by the session.
+    std::uint8_t &RadioState;
+    ResponseFramer &RxBuffer;
+    QByteArray &PendingCommand;
+    int &RetryCount;
+    int &RepeatsLeft;
+    std::uint8_t &MessageReference;
+    std::uint8_t &ReportRequestFlags;
+    LineSettings &Line;
+
+    // Handlers and operations.
+    void FormCreate();
+    void ConnectButtonClick();
+    void RegisterButtonClick();
+    void SendButtonClick();
+    void DisconnectButtonClick();
+    void CheckBoxRecClick();
+    void CheckBoxConClick();
+    void Button1Click();
+    void Button2Click();
+    void CTSTimer() { m_session->CTSTimer(); }
+    void DataTimerTimer() { m_session->DataTimerTimer(); }
+    void DelayTimerTimer() { m_session->DelayTimerTimer(); }
+
+    bool SendCommand(const QByteArray &Command) { return m_session->SendCommand(Command); }
+    void StartRetry(std::uint8_t State) { m_session->StartRetry(State); }
+    void DispatchResponse(const QByteArray &Chunk) { m_session->DispatchResponse(Chunk); }
+    void EnableAfterProbe();
+    void EnableAfterRegistration();
+    void ComposeAndSendTextMessage() { m_session->ComposeAndSendTextMessage(); }
+    void HandleReceivedChunk(const QByteArray &Chunk) { m_session->HandleReceivedChunk(Chunk); }
+    QString TimeStamp() const;
+
+    // Appends a timestamped line to the message window.
+    void AddMessage(const QByteArray &text);
+
+    // The most bits of user data the radio takes in one message; the message
+    // field is limited to what fits.
+    int UserDataBitLimit() const { return m_session->UserDataBitLimit(); }
+    void setUserDataBitLimit(int bits) { m_session->setUserDataBitLimit(bits); }
+    // The port beyond the dialogue with the radio (MainWindowPort.cpp).
+    static constexpr int SilentProbeSeconds = RadioSession::SilentProbeSeconds;
+    void LineButtonClick();
+    void CommandLineEnter();
+    // The command line takes commands in the ready and registered states.
+    bool commandLineAllowed() const { return m_session->commandLineAllowed(); }
+    // Runs a handler; a port that vanished under it is reported once.
+    void runGuarded(const std::function<void()> &handler) { m_session->runGuarded(handler); }
+    // Messages written to the radio that still wait for its answer.
+    int messagesAwaitingAnswer() const { return m_session->messagesAwaitingAnswer(); }
+    // True during the pause between the two reports answering one message.
+    bool reportPauseActive() const { return m_session->reportPauseActive(); }
+    // Every message of the current series (since the last Send click) and
+    // what the radio answered to it.
+    const SeriesStatistics &seriesStatistics() const { return m_session->seriesStatistics(); }
+
+    // The profile chosen in the selector; Connect speaks its dialect.
+    RadioProfile radioProfile() const;
+    // The dialect of the current connection.
+    const PeiDialect &dialect() const { return m_session->dialect(); }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildComponents(const QString &settingsFile);
+    void connectHandlers();
+    void followSession();
+    // The fields of the next text message, as the session composes it.
+    RadioSession::MessageFields messageFields();
+    // Limits the message field, and updates its counter and warning.
+    void updateMessageLimit();
+    void buildPortControls();
+    void setUpPortHandling();
+    QString settingsPath() const;
+    void showOpenError(const QString &path, int error);
+    void resetSessionControls();
+    void afterHandler();
+    void showModemLines();
+    void notePortOpened(const QString &path);
+};

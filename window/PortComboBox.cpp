@@ -1,0 +1,10 @@
+#include "window/PortComboBox.h"
+
+PortComboBox::PortComboBox(QWidget *parent) : QComboBox(parent) {}
+
+void PortComboBox::showPopup()
+{
+    if (OnPopup)
+        OnPopup();
+    QComboBox::showPopup();
+}

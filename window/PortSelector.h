@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ports/PortList.h"
+#include "serial/PortEnumerator.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <thread>
+
+class QComboBox;
+
+// Keeps the port selector's list to the ports that exist: listed again when
+// the list opens and, while the selector is enabled (no radio connected),
+// every 2 s when the system's ports may have changed. Listing takes tens of
+// ms, so the 2 s look lists in a thread of its own and the window takes the
+// result when it is ready. The edit text is the user's and survives every
+// refresh; picking an entry puts its path there, so what is shown is what
+// Connect opens.
+class PortSelector : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RefreshIntervalMs = 2000;
+
+    PortSelector(QComboBox *combo, std::unique_ptr<serial::PortEnumerator> enumerator,
+                 std::function<bool()> simAvailable, QObject *parent = nullptr);
+    ~PortSelector() override; // waits for a listing under way
+
+    // Lists the ports again, at once, if they may have changed since the
+    // last look; with `force` in any case.
+    void refresh(bool force);
+    // The same in the listing thread; the list changes when it is done.
+    void refreshInBackground();
+
+    QString pathForText(const QString &text) const;
+    QString byIdLinkFor(const QString &path) const;
+    QList<PortEntry> entries() const { return m_entries; }
+    bool isRefreshing() const { return m_timer.isActive(); }
+
+    // The one typed path kept in the list.
+    QString typedPath() const { return m_typedPath; }
+    void setTypedPath(const QString &path);
+    // Notes a path that connected; true when it becomes the typed path.
+    bool noteConnected(const QString &path);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void rebuild();
+    void followEnabledState();
+    void takeListing(quint64 stamp, const QList<serial::PortInfo> &ports);
+
+    QComboBox *m_combo;
+    std::shared_ptr<serial::PortEnumerator> m_enumerator;
+    std::thread m_lister;
+    bool m_listing = false;
+    std::function<bool()> m_simAvailable;
+    QTimer m_timer;
+    quint64 m_stamp = 0;
+    bool m_listed = false;
+    QList<serial::PortInfo> m_ports;
+    QList<PortEntry> m_entries;
+    QString m_typedPath;
+};
+
+// Where new windows get their port listing from; tests present ports that
+// are not there. An empty factory restores the system's listing.
+using PortEnumeratorFactory = std::function<std::unique_ptr<serial::PortEnumerator>()>;
+void setPortEnumeratorFactory(PortEnumeratorFactory factory);
+std::unique_ptr<serial::PortEnumerator> makePortEnumerator();

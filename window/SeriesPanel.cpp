@@ -1,0 +1,266 @@
+#include "window/SeriesPanel.h"
+
+#include "session/SeriesExport.h"
+#include "session/SeriesStatistics.h"
+#include "window/SaveDialog.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace {
+
+using Span = SeriesStatistics::Span;
+
+constexpr std::array<Span, 3> Spans = {Span::Completion, Span::ReceivedReport,
+                                       Span::ConsumedReport};
+const char *const SpanCaptions[] = {"Completion", "Received report", "Consumed report"};
+// Short, so the legend fits a narrow panel.
+const char *const PlotNames[] = {"completion", "received", "consumed"};
+constexpr qreal MarkerSize = 5;
+const char *const CountCaptions[] = {
+    "Sent",           "Completed", "Refused",      "Received reports", "Consumed reports",
+    "Other statuses", "Unmatched", "Still waiting"};
+const char *const FigureCaptions[] = {"min", "median", "p95", "max"};
+
+QLabel *valueLabel(QWidget *parent)
+{
+    auto *label = new QLabel(QStringLiteral("0"), parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("000000")));
+    return label;
+}
+
+} // namespace
+
+SeriesPanel::SeriesPanel(const SeriesStatistics &series, QWidget *parent)
+    : QWidget(parent), m_series(series)
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 2, 4, 2);
+    column->setSpacing(4);
+
+    auto *header = new QHBoxLayout;
+    auto *title = new QLabel(QStringLiteral("Series:"), this);
+    SaveSeriesButton = new QPushButton(QStringLiteral("Save series..."), this);
+    SaveSeriesButton->setObjectName(QStringLiteral("SaveSeriesButton"));
+    SaveSeriesButton->setToolTip(
+        QStringLiteral("Save one CSV row per message, and a JSON summary beside it"));
+    header->addWidget(title);
+    header->addStretch(1);
+    header->addWidget(SaveSeriesButton);
+    column->addLayout(header);
+
+    auto *counts = new QGridLayout;
+    counts->setHorizontalSpacing(8);
+    counts->setVerticalSpacing(0);
+    buildCounts(counts);
+    column->addLayout(counts);
+    m_refusals = new QLabel(this);
+    m_refusals->setWordWrap(true);
+    column->addWidget(m_refusals);
+
+    auto *times = new QGridLayout;
+    times->setHorizontalSpacing(8);
+    times->setVerticalSpacing(0);
+    buildTimes(times);
+    column->addLayout(times);
+
+    buildPlot();
+    auto *view = new QChartView(m_chart, this);
+    view->setMinimumHeight(120);
+    column->addWidget(view, 1);
+
+    // Unnamed: the settings file keeps only the controls it always kept; the
+    // dialog still starts from the last file of the session.
+    SeriesDialog = new TSaveDialog(this);
+    SeriesDialog->setTitle(QStringLiteral("Save series as"));
+    SeriesDialog->setDefaultExt(QStringLiteral("csv"));
+    SeriesDialog->setFilter(QStringLiteral("CSV files (*.csv)"));
+    connect(SaveSeriesButton, &QPushButton::clicked, this, &SeriesPanel::saveSeries);
+
+    m_refresh = new QTimer(this);
+    m_refresh->setInterval(RefreshIntervalMs);
+    connect(m_refresh, &QTimer::timeout, this, &SeriesPanel::refresh);
+    m_refresh->start();
+}
+
+void SeriesPanel::buildCounts(QGridLayout *grid)
+{
+    for (std::size_t i = 0; i < m_counts.size(); ++i) {
+        const int row = int(i % 4);
+        const int pair = int(i / 4) * 2;
+        grid->addWidget(new QLabel(QString::fromLatin1(CountCaptions[i]), this), row, pair);
+        m_counts[i] = valueLabel(this);
+        grid->addWidget(m_counts[i], row, pair + 1);
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+}
+
+void SeriesPanel::buildTimes(QGridLayout *grid)
+{
+    grid->addWidget(new QLabel(QStringLiteral("Write to ... (ms)"), this), 0, 0);
+    for (int f = 0; f < 4; ++f) {
+        auto *caption = new QLabel(QString::fromLatin1(FigureCaptions[f]), this);
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(caption, 0, f + 1);
+    }
+    for (std::size_t s = 0; s < Spans.size(); ++s) {
+        grid->addWidget(new QLabel(QString::fromLatin1(SpanCaptions[s]), this), int(s) + 1, 0);
+        for (std::size_t f = 0; f < 4; ++f) {
+            m_times[s][f] = valueLabel(this);
+            m_times[s][f]->setText(QStringLiteral("-"));
+            grid->addWidget(m_times[s][f], int(s) + 1, int(f) + 1);
+        }
+    }
+    grid->setColumnStretch(0, 1);
+}
+
+void SeriesPanel::buildPlot()
+{
+    m_chart = new QChart;
+    m_chart->setMargins(QMargins(2, 2, 2, 2));
+    m_chart->legend()->setAlignment(Qt::AlignBottom);
+    // Animations would cost the window thread on every redraw.
+    m_chart->setAnimationOptions(QChart::NoAnimation);
+    m_xAxis = new QValueAxis(m_chart);
+    m_xAxis->setTitleText(QStringLiteral("message"));
+    m_xAxis->setLabelFormat(QStringLiteral("%d"));
+    m_xAxis->setRange(0, 10);
+    m_yAxis = new QValueAxis(m_chart);
+    m_yAxis->setTitleText(QStringLiteral("ms"));
+    m_yAxis->setLabelFormat(QStringLiteral("%d"));
+    m_yAxis->setRange(0, 100);
+    m_chart->addAxis(m_xAxis, Qt::AlignBottom);
+    m_chart->addAxis(m_yAxis, Qt::AlignLeft);
+    for (std::size_t s = 0; s < Spans.size(); ++s) {
+        m_plots[s] = new QScatterSeries(m_chart);
+        m_plots[s]->setName(QString::fromLatin1(PlotNames[s]));
+        m_plots[s]->setMarkerSize(MarkerSize);
+        m_plots[s]->setPen(Qt::NoPen);
+        m_chart->addSeries(m_plots[s]);
+        m_plots[s]->attachAxis(m_xAxis);
+        m_plots[s]->attachAxis(m_yAxis);
+    }
+}
+
+void SeriesPanel::refresh()
+{
+    if (m_series.version() == m_drawnVersion)
+        return;
+    // A hidden panel (the unattended run) draws nothing.
+    if (!isVisible())
+        return;
+    m_drawnVersion = m_series.version();
+    redraw();
+}
+
+void SeriesPanel::redraw()
+{
+    const SeriesStatistics::Counts counts = m_series.counts();
+    const int values[] = {counts.sent,
+                          counts.completed,
+                          counts.refused,
+                          counts.receivedReports,
+                          counts.consumedReports,
+                          counts.otherStatuses,
+                          counts.unmatchedReports,
+                          counts.stillWaiting};
+    for (std::size_t i = 0; i < m_counts.size(); ++i)
+        m_counts[i]->setNum(values[i]);
+    QStringList refusals;
+    for (auto it = counts.refusals.cbegin(); it != counts.refusals.cend(); ++it)
+        refusals << QStringLiteral("%1: %2").arg(QString::fromLatin1(it.key())).arg(it.value());
+    m_refusals->setText(refusals.isEmpty() ? QString()
+                                           : QStringLiteral("Refused with ") +
+                                                 refusals.join(QStringLiteral(", ")));
+    m_refusals->setVisible(!refusals.isEmpty());
+
+    qint64 highest = 0;
+    for (std::size_t s = 0; s < Spans.size(); ++s) {
+        const std::optional<SeriesStatistics::Figures> figures = m_series.figures(Spans[s]);
+        const qint64 shown[] = {figures ? figures->minMs : 0, figures ? figures->medianMs : 0,
+                                figures ? figures->p95Ms : 0, figures ? figures->maxMs : 0};
+        for (std::size_t f = 0; f < 4; ++f)
+            m_times[s][f]->setText(figures ? QString::number(shown[f]) : QStringLiteral("-"));
+        if (figures)
+            highest = std::max(highest, figures->maxMs);
+
+        // One replace redraws the plot once, however many points changed.
+        m_plots[s]->replace(plotPoints(Spans[s]));
+    }
+    const std::size_t messages = m_series.messages().size();
+    m_xAxis->setTitleText(
+        messages > std::size_t(MaxPlottedPoints)
+            ? QStringLiteral("message (slowest of each %1)").arg(messagesPerPoint(messages))
+            : QStringLiteral("message"));
+    m_xAxis->setRange(0, std::max<qsizetype>(10, qsizetype(messages)));
+    m_xAxis->applyNiceNumbers();
+    m_yAxis->setRange(0, std::max<qint64>(100, highest + highest / 10));
+    m_yAxis->applyNiceNumbers();
+}
+
+int SeriesPanel::messagesPerPoint(std::size_t messages)
+{
+    return int((messages + MaxPlottedPoints - 1) / MaxPlottedPoints);
+}
+
+QList<QPointF> SeriesPanel::plotPoints(SeriesStatistics::Span span) const
+{
+    const std::vector<SeriesMessage> &messages = m_series.messages();
+    const int perPoint = std::max(1, messagesPerPoint(messages.size()));
+    QList<QPointF> points;
+    points.reserve(qsizetype(messages.size() / std::size_t(perPoint)) + 1);
+    for (std::size_t first = 0; first < messages.size(); first += std::size_t(perPoint)) {
+        const std::size_t end = std::min(messages.size(), first + std::size_t(perPoint));
+        std::optional<qint64> slowest;
+        int at = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            const std::optional<qint64> ms = SeriesStatistics::spanMs(messages[i], span);
+            if (ms && (!slowest || *ms > *slowest)) {
+                slowest = ms;
+                at = messages[i].index;
+            }
+        }
+        if (slowest)
+            points.append(QPointF(at, double(*slowest)));
+    }
+    return points;
+}
+
+QString SeriesPanel::countsText() const
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < m_counts.size(); ++i)
+        parts << QString::fromLatin1(CountCaptions[i]) + QLatin1Char(' ') + m_counts[i]->text();
+    return parts.join(QStringLiteral(", "));
+}
+
+int SeriesPanel::plottedPoints() const
+{
+    int points = 0;
+    for (const QScatterSeries *plot : m_plots)
+        points += int(plot->count());
+    return points;
+}
+
+void SeriesPanel::saveSeries()
+{
+    if (SeriesDialog->Execute(this))
+        saveSeriesTo(SeriesDialog->FileName());
+}
+
+void SeriesPanel::saveSeriesTo(const QString &csvFileName) const
+{
+    SeriesExport::writeFile(csvFileName, SeriesExport::csv(m_series));
+    SeriesExport::writeFile(SeriesExport::summaryFileFor(csvFileName),
+                            SeriesExport::summaryJson(m_series));
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "session/SeriesStatistics.h"
+
+#include <QList>
+#include <QPointF>
+#include <QWidget>
+#include <array>
+
+class QChart;
+class QGridLayout;
+class QLabel;
+class QScatterSeries;
+class QPushButton;
+class QTimer;
+class QValueAxis;
+class TSaveDialog;
+
+// The live view of a series: its counts, its response times and a plot of
+// them per message. It redraws from the statistics on a timer, and only when
+// they changed and the panel can be seen, so the series never waits for it.
+class SeriesPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RefreshIntervalMs = 250;
+    // Points per line of the plot at most: a longer series shows the
+    // slowest of each run of consecutive messages, so outliers stay in view
+    // and drawing stays cheap however long the series.
+    static constexpr int MaxPlottedPoints = 500;
+
+    SeriesPanel(const SeriesStatistics &series, QWidget *parent = nullptr);
+
+    QPushButton *SaveSeriesButton = nullptr;
+    TSaveDialog *SeriesDialog = nullptr;
+
+    // Redraws now if the statistics changed since the last redraw.
+    void refresh();
+    // Asks for a file name and writes the CSV there, the summary beside it.
+    void saveSeries();
+    // Writes the series to a CSV file and its JSON summary beside it.
+    void saveSeriesTo(const QString &csvFileName) const;
+
+    // What the panel shows, for a look without reading its labels.
+    QString countsText() const;
+    int plottedPoints() const;
+
+private:
+    static int messagesPerPoint(std::size_t messages);
+    QList<QPointF> plotPoints(SeriesStatistics::Span span) const;
+    void buildCounts(QGridLayout *grid);
+    void buildTimes(QGridLayout *grid);
+    void buildPlot();
+    void redraw();
+
+    const SeriesStatistics &m_series;
+    quint64 m_drawnVersion = 0;
+    QTimer *m_refresh = nullptr;
+    // Sent, completed, refused, received, consumed, other, unmatched, waiting.
+    std::array<QLabel *, 8> m_counts{};
+    QLabel *m_refusals = nullptr;
+    // Per span (completion, received, consumed): min, median, p95, max.
+    std::array<std::array<QLabel *, 4>, 3> m_times{};
+    QChart *m_chart = nullptr;
+    std::array<QScatterSeries *, 3> m_plots{};
+    QValueAxis *m_xAxis = nullptr;
+    QValueAxis *m_yAxis = nullptr;
+};
