@@ -35,10 +35,13 @@ uint32_t lineEventsBetween(const LineSample &before, const LineSample &after);
 // Waits for the line events of an open terminal device, on behalf of the
 // event thread. A terminal has no event wait of its own, so events are told
 // apart like this:
-// - EV_RXCHAR: more bytes waiting than at the last look. While bytes wait
-//   unread the input queue is sampled instead of polled (it would stay
-//   readable); a reader that takes only part of them makes the rest count
-//   as new, since arrivals and reads cannot be told apart there.
+// - EV_RXCHAR: bytes waiting after a read of the device (noteRead), or
+//   more bytes waiting than at the last look. A count alone cannot tell
+//   arrivals from reads: a full queue that was read and refilled shows the
+//   same count, so without the note input would stall until the next poll
+//   of the reader. While bytes wait unread the input queue is sampled
+//   instead of polled (it would stay readable); a reader that takes only
+//   part of them makes the rest count as new.
 // - EV_RX80FULL: the input queue passed 80% of the input queue size.
 // - EV_TXEMPTY: the output queue drained after a write the device reported.
 // - EV_CTS, EV_DSR, EV_RLSD, EV_RING: changes of the modem lines (TIOCMGET) or of their
@@ -60,6 +63,8 @@ public:
     void setMask(uint32_t mask);
     void setInputQueueSize(uint32_t size);
     void noteWrite();
+    // Called after each read that took bytes off the device.
+    void noteRead();
 
     // Blocks until events of the mask happen: returns WAIT_OBJECT_0 + 1 with
     // them in `events`; WAIT_OBJECT_0 once `stop` is set, which wins over
@@ -82,6 +87,7 @@ private:
     std::atomic<uint32_t> m_mask{0};
     std::atomic<uint32_t> m_inputQueueSize{0};
     std::atomic<uint64_t> m_writes{0};
+    std::atomic<uint64_t> m_reads{0};
     std::atomic<bool> m_rebaseLine{true};
 
     // Touched by the waiting thread only.
@@ -93,6 +99,7 @@ private:
     bool m_lastWakeIdle = false;
     int m_lastInputCount = 0;
     uint64_t m_writesSeen = 0;
+    uint64_t m_readsSeen = 0;
     LineSample m_lastLine;
 };
 

@@ -79,6 +79,11 @@ void EventWaiter::noteWrite()
     m_writeNotice.set();
 }
 
+void EventWaiter::noteRead()
+{
+    ++m_reads;
+}
+
 uint32_t EventWaiter::wait(const Event &stop, uint32_t &events)
 {
     if (m_rebaseLine.exchange(false))
@@ -123,6 +128,13 @@ uint32_t EventWaiter::takeEvents()
 
 uint32_t EventWaiter::inputEvents()
 {
+    // Taken before the count: a read after it shows at the next look, which
+    // then reports whatever waits.
+    const uint64_t reads = m_reads;
+    if (reads != m_readsSeen) {
+        m_readsSeen = reads;
+        m_lastInputCount = 0;
+    }
     int waiting = 0;
     if (!m_canCountInput || !ioctlRetrying(m_deviceFd, FIONREAD, &waiting)) {
         m_canCountInput = false;

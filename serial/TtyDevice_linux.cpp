@@ -188,6 +188,8 @@ int TtyDevice::read(char *buffer, uint32_t size, uint32_t &done)
     // only a hung-up line makes it a failure.
     if (n == 0 && size > 0 && hungUp())
         return EIO;
+    if (n > 0)
+        m_lineEvents->noteRead();
     done = static_cast<uint32_t>(n);
     return 0;
 }

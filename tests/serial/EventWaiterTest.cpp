@@ -193,6 +193,24 @@ TEST_F(EventWaiterTest, BytesAfterEverythingWasReadWakeAgain)
     EXPECT_EQ(second.result(), EV_RXCHAR);
 }
 
+TEST_F(EventWaiterTest, QueueRefilledToTheSameCountAfterAReadWakesAgain)
+{
+    m_waiter.setMask(EV_RXCHAR);
+    m_pty.sendFromFarEnd("abc");
+    EXPECT_EQ(BackgroundWait(m_waiter, m_stop).result(), EV_RXCHAR);
+    EXPECT_EQ(m_pty.readAllOnDevice(), "abc");
+    m_waiter.noteRead();
+    m_pty.sendFromFarEnd("xyz");
+    // The pty hands the bytes on in the background; the wait starts once
+    // all three are there, the count it saw before the read.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (m_pty.waitingOnDevice() < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(m_pty.waitingOnDevice(), 3);
+    EXPECT_EQ(BackgroundWait(m_waiter, m_stop).result(), EV_RXCHAR)
+        << "the same count as before the read, but new bytes";
+}
+
 TEST_F(EventWaiterTest, InputQueuePassingEightyPercentIsReported)
 {
     m_waiter.setMask(EV_RXCHAR | EV_RX80FULL);
