@@ -1,4 +1,5 @@
 #include "serial/Comms.h"
+#include "serial/OpenFailure.h"
 #include "serial/TermiosMapping_linux.h"
 
 #include "ComPortTestSupport.h"
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace {
@@ -212,6 +214,50 @@ TEST_F(ComPortOnPty, SecondOpenOfTheSameDeviceIsRefused)
     EXPECT_TRUE(code == EWOULDBLOCK || code == EBUSY) << code;
     EXPECT_FALSE(second.Connected());
     EXPECT_EQ(port.WriteStr("still mine", true), 10);
+}
+
+TEST_F(ComPortOnPty, DeviceAnotherProgramHoldsIsRefusedUntilItLetsGo)
+{
+    ProgramHolding shell(pty.slave());
+    EXPECT_EQ(comFailure([&] { port.Open(); }), "Unable to open com port: 16");
+    EXPECT_FALSE(port.Connected());
+    EXPECT_TRUE(log.calls.isEmpty());
+    const serial::OpenFailure failure = serial::diagnoseOpenFailure(pty.path(), EBUSY);
+    EXPECT_EQ(failure.holder, "sleep");
+    EXPECT_EQ(failure.holderPid, shell.pid());
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "the refused open left the device as it was";
+
+    shell.end();
+    port.Open();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.WriteStr("AT\r", true), 3);
+    EXPECT_EQ(farEndRead(3), QByteArray("AT\r"));
+}
+
+// As a simulated radio leaves its pseudo-terminal: the slave opened and
+// closed once, then only the master held, by another program.
+TEST(ComPortOnAnotherProgramsPty, SlaveWhoseMasterAnotherProgramHoldsOpens)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    char slavePath[128] = {};
+    ASSERT_EQ(::ptsname_r(master, slavePath, sizeof slavePath), 0);
+    const int slave = ::open(slavePath, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(slave, 0);
+    ::close(slave);
+    ProgramHolding radio(master);
+    ::close(master);
+
+    TComPort port;
+    port.setDevicePath(QString::fromLatin1(slavePath));
+    port.Open();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.WriteStr("AT\r", true), 3);
+    port.Close();
 }
 
 TEST_F(ComPortOnPty, CloseOfANeverOpenedPortDoesNothing)
