@@ -3,13 +3,12 @@
 // main window keeps its port), beside the baseline of the same event loop
 // with no port open. The port is on a pseudo-terminal, or on the device
 // given as the argument (a real serial port: its modem lines are then
-// waited for or sampled). Exits with 1 when the open port reaches 0.05% of
-// one core.
-#include "bench/ProcessCpuTime.h"
+// waited for or sampled). Exits with 1 when the open port uses more than
+// 0.05% of one core.
+#include "bench/IdleCpu.h"
 #include "serial/Comms.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <pty.h>
@@ -21,21 +20,6 @@ using namespace std::chrono_literals;
 
 constexpr auto IdleTime = 10s;
 constexpr double LimitPercent = 0.05;
-
-void runEventLoopFor(std::chrono::milliseconds time)
-{
-    QTimer::singleShot(time, qApp, &QCoreApplication::quit);
-    qApp->exec();
-}
-
-// Percent of one core used while the event loop runs idle.
-double idlePercent()
-{
-    const auto before = processCpuTime();
-    runEventLoopFor(IdleTime);
-    const auto used = processCpuTime() - before;
-    return 100.0 * double(used.count()) / double(std::chrono::microseconds(IdleTime).count());
-}
 
 } // namespace
 
@@ -56,7 +40,7 @@ int main(int argc, char **argv)
         device = QString::fromLatin1(name);
     }
 
-    const double baseline = idlePercent();
+    const double baseline = idlePercent(IdleTime);
 
     TComPort port;
     port.setDevicePath(device);
@@ -72,7 +56,7 @@ int main(int argc, char **argv)
         runEventLoopFor(200ms);
         QByteArray answer;
         port.ReadAvailable(answer, 1 << 16);
-        open = idlePercent();
+        open = idlePercent(IdleTime);
         port.Close();
     } catch (const EComPort &error) {
         std::fprintf(stderr, "%s\n", error.what());

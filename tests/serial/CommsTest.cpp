@@ -236,24 +236,15 @@ TEST_F(ComPortOnPty, DeviceAnotherProgramHoldsIsRefusedUntilItLetsGo)
     EXPECT_EQ(farEndRead(3), QByteArray("AT\r"));
 }
 
-// As a simulated radio leaves its pseudo-terminal: the slave opened and
-// closed once, then only the master held, by another program.
+// A simulated radio in a program of its own holds only the master.
 TEST(ComPortOnAnotherProgramsPty, SlaveWhoseMasterAnotherProgramHoldsOpens)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    char slavePath[128] = {};
-    ASSERT_EQ(::ptsname_r(master, slavePath, sizeof slavePath), 0);
-    const int slave = ::open(slavePath, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(slave, 0);
-    ::close(slave);
-    ProgramHolding radio(master);
-    ::close(master);
+    MasterOnlyPty pty;
+    ProgramHolding radio(pty.master());
+    pty.closeMaster();
 
     TComPort port;
-    port.setDevicePath(QString::fromLatin1(slavePath));
+    port.setDevicePath(pty.slavePath());
     port.Open();
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(port.WriteStr("AT\r", true), 3);

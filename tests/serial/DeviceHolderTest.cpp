@@ -32,15 +32,10 @@ TEST(DeviceHolderTest, ProgramWithTheDeviceOpenIsFoundByPathAndByNumber)
 
 TEST(DeviceHolderTest, MasterHeldElsewhereDoesNotHoldTheSlave)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    char slavePath[128] = {};
-    ASSERT_EQ(::ptsname_r(master, slavePath, sizeof slavePath), 0);
-    ProgramHolding radio(master);
-    ::close(master);
-    EXPECT_FALSE(serial::findDeviceHolder(QString::fromLatin1(slavePath)));
+    MasterOnlyPty pty;
+    ProgramHolding radio(pty.master());
+    pty.closeMaster();
+    EXPECT_FALSE(serial::findDeviceHolder(pty.slavePath()));
 }
 
 TEST(DeviceHolderTest, PathsOfNoDeviceHaveNoHolder)
