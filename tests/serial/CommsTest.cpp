@@ -239,12 +239,12 @@ TEST_F(ComPortOnPty, DeviceAnotherProgramHoldsIsRefusedUntilItLetsGo)
 // A simulated radio in a program of its own holds only the master.
 TEST(ComPortOnAnotherProgramsPty, SlaveWhoseMasterAnotherProgramHoldsOpens)
 {
-    MasterOnlyPty pty;
+    PtyPair pty;
     ProgramHolding radio(pty.master());
     pty.closeMaster();
 
     TComPort port;
-    port.setDevicePath(pty.slavePath());
+    port.setDevicePath(pty.path());
     port.Open();
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(port.WriteStr("AT\r", true), 3);

@@ -32,10 +32,10 @@ TEST(DeviceHolderTest, ProgramWithTheDeviceOpenIsFoundByPathAndByNumber)
 
 TEST(DeviceHolderTest, MasterHeldElsewhereDoesNotHoldTheSlave)
 {
-    MasterOnlyPty pty;
+    PtyPair pty;
     ProgramHolding radio(pty.master());
     pty.closeMaster();
-    EXPECT_FALSE(serial::findDeviceHolder(pty.slavePath()));
+    EXPECT_FALSE(serial::findDeviceHolder(pty.path()));
 }
 
 TEST(DeviceHolderTest, PathsOfNoDeviceHaveNoHolder)

@@ -28,6 +28,9 @@ public:
             throw std::runtime_error("openpty failed");
         m_path = QString::fromLatin1(name);
         ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        // A program the test starts holds only what it is handed.
+        ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+        ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     }
     ~PtyPair()
     {
@@ -53,42 +56,6 @@ private:
     int m_master = -1;
     int m_slave = -1;
     QString m_path;
-};
-
-// A pseudo-terminal as a simulated radio leaves it: the slave opened and
-// closed once, the master held by this object until handed on.
-class MasterOnlyPty
-{
-public:
-    MasterOnlyPty() : m_master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
-    {
-        char name[128] = {};
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
-            ::ptsname_r(m_master, name, sizeof name) != 0)
-            throw std::runtime_error("pseudo-terminal set-up failed");
-        m_slavePath = QString::fromLatin1(name);
-        const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave < 0)
-            throw std::runtime_error("open of the slave failed");
-        ::close(slave);
-    }
-    ~MasterOnlyPty() { closeMaster(); }
-    MasterOnlyPty(const MasterOnlyPty &) = delete;
-    MasterOnlyPty &operator=(const MasterOnlyPty &) = delete;
-
-    int master() const { return m_master; }
-    QString slavePath() const { return m_slavePath; }
-    // This process lets go of the master; a program it was handed to keeps it.
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slavePath;
 };
 
 // Another program ("sleep") that holds `fd` open as its standard input
