@@ -1,5 +1,6 @@
 #include "serial/DeviceHolder.h"
 
+#include "serial/Syscall_linux.h"
 #include "serial/UniqueFd_linux.h"
 
 #include <QFile>
@@ -36,7 +37,8 @@ bool holds(pid_t pid, dev_t device)
     char fdPath[64];
     std::snprintf(fdPath, sizeof fdPath, "/proc/%ld/fd", static_cast<long>(pid));
     // Gone meanwhile, or not this user's to look into.
-    UniqueFd fdDir(::open(fdPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fdDir(
+        retryOnEintr([&] { return ::open(fdPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     if (!fdDir.valid())
         return false;
     const int dirFd = fdDir.get();
