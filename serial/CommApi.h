@@ -2,6 +2,7 @@
 
 #include "serial/SerialDevice.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,8 @@ public:
     // Cancels the running transfers of the directions selected by PURGE_TXABORT
     // and PURGE_RXABORT in `flags`.
     void cancelTransfers(uint32_t flags);
+    // True while a read that went pending has not finished.
+    bool readRunning() const;
 
 private:
     std::unique_ptr<SerialDevice> m_device;
@@ -84,6 +87,14 @@ int setCommTimeouts(CommHandle *handle, const CommTimeouts &timeouts);
 // must stay valid until then, and is never written by another thread.
 int readFile(CommHandle *handle, char *buffer, uint32_t count, uint32_t &done,
              Overlapped &overlapped);
+// Appends to `out` what has arrived, up to `maxBytes`, and never waits,
+// whatever the time-outs say: the device is read again only while a read
+// fills all the room it was given (more may be waiting behind it). `done`
+// receives the number of bytes appended, 0 when nothing was waiting. A
+// failure after some bytes were read is left to the next call, which meets
+// it again. Fails with EBUSY while a read of readFile is still pending: the
+// bytes it holds came first.
+int readAvailable(CommHandle *handle, QByteArray &out, uint32_t maxBytes, uint32_t &done);
 // Writes `count` bytes; what cannot be written at once continues in the
 // background (the bytes are copied). The write fails with ETIMEDOUT after
 // WriteTotalTimeoutMultiplier x count + WriteTotalTimeoutConstant ms (no

@@ -63,6 +63,15 @@ void CommHandle::cancelTransfers(uint32_t flags)
     }
 }
 
+bool CommHandle::readRunning() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::any_of(m_transfers.begin(), m_transfers.end(), [](const auto &weak) {
+        const auto transfer = weak.lock();
+        return transfer && transfer->kind() == Transfer::Kind::Read && !transfer->finished();
+    });
+}
+
 Overlapped::Overlapped() = default;
 
 Overlapped::~Overlapped()
@@ -147,6 +156,32 @@ int readFile(CommHandle *handle, char *buffer, uint32_t count, uint32_t &done,
     }
     handle->addTransfer(overlapped.m_transfer);
     return ERROR_IO_PENDING;
+}
+
+int readAvailable(CommHandle *handle, QByteArray &out, uint32_t maxBytes, uint32_t &done)
+{
+    // One read takes what a line discipline holds (4 KiB on Linux) or more.
+    constexpr uint32_t ReadChunk = 64 * 1024;
+    done = 0;
+    if (!handle)
+        return EBADF;
+    if (handle->readRunning())
+        return EBUSY;
+    const qsizetype start = out.size();
+    int err = 0;
+    while (done < maxBytes) {
+        const uint32_t room = std::min(ReadChunk, maxBytes - done);
+        out.resize(start + qsizetype(done) + qsizetype(room));
+        uint32_t got = 0;
+        err = handle->device().read(out.data() + start + done, room, got);
+        done += got;
+        if (err != 0 || got < room)
+            break;
+    }
+    out.resize(start + qsizetype(done));
+    // Bytes read before a failure are handed out; a device that failed
+    // fails again at the next call.
+    return done > 0 ? 0 : err;
 }
 
 int writeFile(CommHandle *handle, const char *buffer, uint32_t count, uint32_t &done,

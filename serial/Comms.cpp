@@ -162,6 +162,16 @@ int TComPort::ReadStr(QByteArray &Str, int Count, bool WaitFor)
     return concludeTransfer(result, done, WaitFor, kOperationAborted);
 }
 
+int TComPort::ReadAvailable(QByteArray &Out, int MaxBytes)
+{
+    uint32_t done = 0;
+    const int err = serial::readAvailable(m_handle.get(), Out,
+                                          static_cast<uint32_t>(std::max(MaxBytes, 0)), done);
+    if (err != 0)
+        throw EComPort(kOperationAborted, err);
+    return static_cast<int>(done);
+}
+
 int TComPort::WriteStr(const QByteArray &Str, bool WaitFor)
 {
     m_pending.push(newRecord(kOperationFailed));

@@ -56,6 +56,11 @@ public:
     // untouched until then.
     int ReadStr(QByteArray &Str, int Count, bool WaitFor);
     int WriteStr(const QByteArray &Str, bool WaitFor);
+    // Appends to Out every byte that has arrived, up to MaxBytes, and returns
+    // how many; 0 when nothing waits. Never waits, whatever the time-outs:
+    // usually one read of the device. Raises EComPort as ReadStr does, and
+    // with EBUSY while a read of ReadStr is still pending.
+    int ReadAvailable(QByteArray &Out, int MaxBytes);
     // Collects the newest pending transfer; -2 when nothing is pending. With
     // a time-out, -1 when the transfer has not finished within it: it stays
     // pending, to be collected by a later call.

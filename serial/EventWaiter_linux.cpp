@@ -1,20 +1,26 @@
 #include "serial/EventWaiter.h"
 
+#include "serial/InterruptibleWaitThread_linux.h"
 #include "serial/SerialDevice.h"
 #include "serial/Syscall_linux.h"
+#include "serial/TtyModemLines_linux.h"
 
 #include <cerrno>
-#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <system_error>
 
 namespace serial {
 
 namespace {
 
-// Short enough that a line change reaches its handler at once for a person,
-// long enough that an idle port costs nothing measurable.
+// While bytes wait unread or a write drains: short enough that the event
+// reaches its handler at once for a person, and it lasts only that long.
 constexpr int SampleIntervalMs = 15;
+// Modem lines without a wait for their changes; see the class comment.
+constexpr int LineSampleIntervalMs = 100;
+// Modem lines whose changes a helper thread waits for.
+constexpr int LineCheckIntervalMs = 1000;
 
 constexpr uint32_t InputEvents = EV_RXCHAR | EV_RX80FULL;
 constexpr uint32_t LineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_BREAK | EV_ERR;
@@ -58,7 +64,15 @@ uint32_t lineEventsBetween(const LineSample &before, const LineSample &after)
     return events;
 }
 
-EventWaiter::EventWaiter(int deviceFd) : m_deviceFd(deviceFd) {}
+EventWaiter::EventWaiter(int deviceFd)
+    : EventWaiter(deviceFd, std::make_unique<TtyModemLines>(deviceFd))
+{}
+
+EventWaiter::EventWaiter(int deviceFd, std::unique_ptr<ModemLines> lines)
+    : m_deviceFd(deviceFd), m_lines(std::move(lines))
+{}
+
+EventWaiter::~EventWaiter() = default;
 
 void EventWaiter::setMask(uint32_t mask)
 {
@@ -79,10 +93,17 @@ void EventWaiter::noteWrite()
     m_writeNotice.set();
 }
 
+void EventWaiter::noteRead()
+{
+    ++m_reads;
+}
+
 uint32_t EventWaiter::wait(const Event &stop, uint32_t &events)
 {
     if (m_rebaseLine.exchange(false))
-        m_lastLine = sampleLine();
+        m_lastLine = m_lines->sample();
+    if (samplesLine() && !m_lineWatch && !m_lineWatchUnavailable)
+        startLineWatch();
     bool deviceWoke = false;
     for (;;) {
         events = takeEvents();
@@ -94,20 +115,47 @@ uint32_t EventWaiter::wait(const Event &stop, uint32_t &events)
 
         const bool pollDevice = watchesInput() && m_canCountInput && !m_deviceHungUp &&
                                 m_lastInputCount == 0 && !m_lastWakeIdle;
-        pollfd entries[] = {
-            {stop.fd(), POLLIN, 0}, {m_writeNotice.fd(), POLLIN, 0}, {m_deviceFd, POLLIN, 0}};
-        const nfds_t count = pollDevice ? 3 : 2;
-        const int timeout = needsSampling() ? SampleIntervalMs : -1;
+        pollfd entries[] = {{stop.fd(), POLLIN, 0},
+                            {m_writeNotice.fd(), POLLIN, 0},
+                            {m_lineChanged.fd(), POLLIN, 0},
+                            {m_deviceFd, POLLIN, 0}};
+        const nfds_t count = pollDevice ? 4 : 3;
+        const int timeout = pollTimeoutMs();
         if (retryOnEintr([&] { return ::poll(entries, count, timeout); }) < 0)
             return WAIT_FAILED;
         if (entries[0].revents != 0)
             return WAIT_OBJECT_0;
         if (entries[1].revents != 0)
             m_writeNotice.reset();
-        deviceWoke = pollDevice && (entries[2].revents & POLLIN) != 0;
+        if (entries[2].revents != 0)
+            noteLineWatchWake();
+        deviceWoke = pollDevice && (entries[3].revents & POLLIN) != 0;
         // A hung-up device stays "ready" for good; polling it again would spin.
-        if (pollDevice && (entries[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        if (pollDevice && (entries[3].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
             m_deviceHungUp = true;
+    }
+}
+
+void EventWaiter::startLineWatch()
+{
+    try {
+        ModemLines *lines = m_lines.get();
+        m_lineWatch = std::make_unique<InterruptibleWaitThread>(
+            [lines] { return lines->waitForChange(); }, m_lineChanged);
+    } catch (const std::system_error &) {
+        // No thread or signal to wait with: the lines are sampled instead.
+        m_lineWatchUnavailable = true;
+    }
+}
+
+void EventWaiter::noteLineWatchWake()
+{
+    m_lineChanged.reset();
+    // A driver without the wait answers at once; a vanished device fails
+    // the wait and the samples alike.
+    if (m_lineWatch && m_lineWatch->failure() != 0) {
+        m_lineWatch.reset();
+        m_lineWatchUnavailable = true;
     }
 }
 
@@ -123,6 +171,13 @@ uint32_t EventWaiter::takeEvents()
 
 uint32_t EventWaiter::inputEvents()
 {
+    // Taken before the count: a read after it shows at the next look, which
+    // then reports whatever waits.
+    const uint64_t reads = m_reads;
+    if (reads != m_readsSeen) {
+        m_readsSeen = reads;
+        m_lastInputCount = 0;
+    }
     int waiting = 0;
     if (!m_canCountInput || !ioctlRetrying(m_deviceFd, FIONREAD, &waiting)) {
         m_canCountInput = false;
@@ -162,41 +217,10 @@ uint32_t EventWaiter::outputEvents()
 
 uint32_t EventWaiter::lineEvents()
 {
-    const LineSample now = sampleLine();
+    const LineSample now = m_lines->sample();
     const uint32_t events = lineEventsBetween(m_lastLine, now);
     m_lastLine = now;
     return events;
-}
-
-LineSample EventWaiter::sampleLine()
-{
-    LineSample sample;
-    int lines = 0;
-    if (m_hasModemLines && ioctlRetrying(m_deviceFd, TIOCMGET, &lines)) {
-        sample.hasModemLines = true;
-        sample.cts = (lines & TIOCM_CTS) != 0;
-        sample.dsr = (lines & TIOCM_DSR) != 0;
-        sample.rlsd = (lines & TIOCM_CD) != 0;
-        sample.ring = (lines & TIOCM_RI) != 0;
-    } else {
-        m_hasModemLines = false;
-    }
-    serial_icounter_struct counters{};
-    if (m_hasCounters && ioctlRetrying(m_deviceFd, TIOCGICOUNT, &counters)) {
-        sample.hasCounters = true;
-        sample.ctsChanges = counters.cts;
-        sample.dsrChanges = counters.dsr;
-        sample.rlsdChanges = counters.dcd;
-        sample.rings = counters.rng;
-        sample.breaks = counters.brk;
-        sample.frameErrors = counters.frame;
-        sample.overruns = counters.overrun;
-        sample.parityErrors = counters.parity;
-        sample.bufferOverruns = counters.buf_overrun;
-    } else {
-        m_hasCounters = false;
-    }
-    return sample;
 }
 
 bool EventWaiter::watchesInput() const
@@ -209,13 +233,21 @@ bool EventWaiter::watchesLine() const
     return (m_mask & LineEvents) != 0;
 }
 
-bool EventWaiter::needsSampling() const
+bool EventWaiter::samplesLine() const
+{
+    return watchesLine() && m_lastLine.hasAnything();
+}
+
+int EventWaiter::pollTimeoutMs() const
 {
     const bool input =
         watchesInput() && m_canCountInput && (m_lastInputCount > 0 || m_lastWakeIdle);
     const bool output = (m_mask & EV_TXEMPTY) != 0 && m_writes != m_writesSeen;
-    const bool line = watchesLine() && (m_hasModemLines || m_hasCounters);
-    return input || output || line;
+    if (input || output)
+        return SampleIntervalMs;
+    if (!samplesLine())
+        return -1;
+    return m_lineWatch ? LineCheckIntervalMs : LineSampleIntervalMs;
 }
 
 } // namespace serial

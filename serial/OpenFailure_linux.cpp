@@ -1,8 +1,8 @@
 #include "serial/OpenFailure.h"
 
-#include <QDir>
+#include "serial/DeviceHolder.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
@@ -23,36 +23,6 @@ QString groupName(gid_t gid)
     while (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
         buffer.resize(buffer.size() * 2);
     return found ? QString::fromLocal8Bit(found->gr_name) : QString::number(gid);
-}
-
-// The first other process with a descriptor on the device; /proc shows
-// only the processes this user may look into.
-void findHolder(const QString &path, OpenFailure &failure)
-{
-    const QString target = QFileInfo(path).canonicalFilePath();
-    if (target.isEmpty())
-        return;
-    const qint64 self = ::getpid();
-    const QStringList pids =
-        QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &name : pids) {
-        bool isPid = false;
-        const qint64 pid = name.toLongLong(&isPid);
-        if (!isPid || pid == self)
-            continue;
-        const QString fdDir = QStringLiteral("/proc/%1/fd").arg(pid);
-        const QStringList fds = QDir(fdDir).entryList(QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &fd : fds) {
-            if (QFile::symLinkTarget(fdDir + QLatin1Char('/') + fd) != target)
-                continue;
-            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-            failure.holder = comm.open(QIODevice::ReadOnly)
-                                 ? QString::fromLocal8Bit(comm.readLine().trimmed())
-                                 : QString();
-            failure.holderPid = pid;
-            return;
-        }
-    }
 }
 
 } // namespace
@@ -76,7 +46,10 @@ OpenFailure diagnoseOpenFailure(const QString &path, int error)
         failure.group = exists ? groupName(info.st_gid) : QString();
     } else if (error == EBUSY || error == EWOULDBLOCK) {
         failure.reason = OpenFailure::Reason::InUse;
-        findHolder(path, failure);
+        if (const std::optional<DeviceHolder> holder = findDeviceHolder(path)) {
+            failure.holder = holder->program;
+            failure.holderPid = holder->pid;
+        }
     }
     return failure;
 }

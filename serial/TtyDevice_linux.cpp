@@ -1,5 +1,6 @@
 #include "serial/TtyDevice_linux.h"
 
+#include "serial/DeviceHolder.h"
 #include "serial/Syscall_linux.h"
 #include "serial/TermiosMapping_linux.h"
 
@@ -9,6 +10,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -20,6 +22,21 @@ namespace {
 template <typename Arg> int control(int fd, unsigned long request, Arg arg)
 {
     return retryOnEintr([&] { return ::ioctl(fd, request, arg); }) == 0 ? 0 : errno;
+}
+
+// A device that another program has open is not ours to take, even when
+// that program neither locks it nor sets it exclusive: a reused
+// pseudo-terminal may belong to a shell by now, a serial port to a
+// terminal program. A pseudo-terminal whose far end only holds the master
+// (a simulated radio) is free: the master is another device.
+int refuseIfHeldElsewhere(int fd)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0)
+        return errno;
+    return S_ISCHR(info.st_mode) && findDeviceHolder(info.st_rdev) ? EBUSY : 0;
 }
 
 } // namespace
@@ -46,10 +63,13 @@ int TtyDevice::open(const QString &path)
     } catch (const std::system_error &error) {
         return error.code().value();
     }
-    // The lock first: when another process holds the device, it must not
-    // find its tty switched to exclusive mode by an open that failed.
+    // The lock and the holder first: when another process holds the
+    // device, it must not find its tty switched to exclusive mode by an
+    // open that failed.
     if (retryOnEintr([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0)
         return errno;
+    if (const int err = refuseIfHeldElsewhere(fd.get()); err != 0)
+        return err;
     if (const int err = control(fd.get(), TIOCEXCL, 0); err != 0)
         return err;
     Termios2 termios;
@@ -188,6 +208,8 @@ int TtyDevice::read(char *buffer, uint32_t size, uint32_t &done)
     // only a hung-up line makes it a failure.
     if (n == 0 && size > 0 && hungUp())
         return EIO;
+    if (n > 0)
+        m_lineEvents->noteRead();
     done = static_cast<uint32_t>(n);
     return 0;
 }

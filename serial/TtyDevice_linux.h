@@ -13,7 +13,8 @@ namespace serial {
 //
 // The device is opened non-blocking and locked (TIOCEXCL for other users,
 // flock for every process including root, which TIOCEXCL does not stop),
-// and put in raw mode. Nothing here blocks: output is never drained
+// and put in raw mode. Opening fails with EBUSY when another process has
+// the device open, whether or not it locked it. Nothing here blocks: output is never drained
 // (tcdrain waits for ever under CTS flow control with CTS low), and pending
 // output is discarded before closing, which could otherwise wait in the
 // driver for up to 30 s.

@@ -337,4 +337,114 @@ TEST_F(CommApiTest, FailedTimeoutsKeepTheOldOnes)
         << "still the time-outs that return at once";
 }
 
+// A block of `size` bytes that differ along its length.
+QByteArray numbered(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 + i / 256);
+    return bytes;
+}
+
+TEST_F(CommApiTest, ReadAvailableAppendsEverythingWaitingAcrossSeveralReads)
+{
+    // Time-outs that would make readFile wait: readAvailable never does.
+    useTimeouts(timeouts(0, 0, 0));
+    const QByteArray input = numbered(150 * 1024);
+    line.pushInput(input);
+    QByteArray out("kept");
+    uint32_t done = 0;
+    ASSERT_EQ(serial::readAvailable(handle.get(), out, 1 << 20, done), 0);
+    EXPECT_EQ(done, uint32_t(input.size()));
+    EXPECT_EQ(out, "kept" + input);
+    EXPECT_LE(line.callCount(Op::Read), 3) << "a few large reads, not one per byte";
+
+    ASSERT_EQ(serial::readAvailable(handle.get(), out, 1 << 20, done), 0);
+    EXPECT_EQ(done, 0u) << "nothing waiting returns at once";
+    EXPECT_EQ(out.size(), 4 + input.size());
+}
+
+TEST_F(CommApiTest, ReadAvailableTakesAtMostItsLimitAndLeavesTheRest)
+{
+    line.pushInput("0123456789");
+    QByteArray out;
+    uint32_t done = 0;
+    ASSERT_EQ(serial::readAvailable(handle.get(), out, 4, done), 0);
+    EXPECT_EQ(done, 4u);
+    EXPECT_EQ(out, "0123");
+    ASSERT_EQ(serial::readAvailable(handle.get(), out, 0, done), 0);
+    EXPECT_EQ(done, 0u);
+    ASSERT_EQ(serial::readAvailable(handle.get(), out, 100, done), 0);
+    EXPECT_EQ(done, 6u);
+    EXPECT_EQ(out, "0123456789");
+}
+
+TEST_F(CommApiTest, ReadAvailableWaitsItsTurnBehindAPendingRead)
+{
+    useTimeouts(timeouts(0, 0, 0));
+    Overlapped ov;
+    char buffer[3] = {};
+    startPendingRead(buffer, 3, ov);
+    QByteArray out;
+    uint32_t done = 0;
+    EXPECT_EQ(serial::readAvailable(handle.get(), out, 100, done), EBUSY);
+    EXPECT_TRUE(out.isEmpty());
+    line.pushInput("abcde");
+    ASSERT_EQ(collect(ov, done), 0);
+    EXPECT_EQ(QByteArray(buffer, 3), "abc");
+    ASSERT_EQ(serial::readAvailable(handle.get(), out, 100, done), 0);
+    EXPECT_EQ(out, "de");
+}
+
+TEST_F(CommApiTest, ReadAvailableReportsFailuresAndAClosedHandle)
+{
+    QByteArray out;
+    uint32_t done = 0;
+    line.failNext(Op::Read, EPROTO);
+    EXPECT_EQ(serial::readAvailable(handle.get(), out, 100, done), EPROTO);
+    line.hangUp();
+    EXPECT_EQ(serial::readAvailable(handle.get(), out, 100, done), EIO);
+    EXPECT_EQ(serial::readAvailable(nullptr, out, 100, done), EBADF);
+    EXPECT_TRUE(out.isEmpty());
+}
+
+// Fails every read after its first.
+class DeviceThatFailsAfterOneRead : public serial::TestDevice
+{
+public:
+    using TestDevice::TestDevice;
+    int read(char *buffer, uint32_t size, uint32_t &done) override
+    {
+        if (m_reads++ > 0) {
+            done = 0;
+            return EIO;
+        }
+        return TestDevice::read(buffer, size, done);
+    }
+
+private:
+    int m_reads = 0;
+};
+
+TEST_F(CommApiTest, ReadAvailableHandsOutWhatItReadBeforeAFailure)
+{
+    const QString name = QStringLiteral("COMMAPI-FAILS-LATER");
+    const auto failing = std::make_shared<serial::TestLine>();
+    serial::registerDevice(
+        name, [failing] { return std::make_unique<DeviceThatFailsAfterOneRead>(failing); });
+    int err = -1;
+    std::unique_ptr<serial::CommHandle> failingHandle = serial::createFile(name, err);
+    serial::unregisterDevice(name);
+    ASSERT_TRUE(failingHandle);
+    const QByteArray input = numbered(100 * 1024); // more than one read takes
+    failing->pushInput(input);
+    QByteArray out;
+    uint32_t done = 0;
+    ASSERT_EQ(serial::readAvailable(failingHandle.get(), out, 1 << 20, done), 0);
+    ASSERT_GT(done, 0u);
+    EXPECT_EQ(out, input.left(int(done)));
+    EXPECT_EQ(serial::readAvailable(failingHandle.get(), out, 1 << 20, done), EIO);
+    EXPECT_EQ(done, 0u);
+}
+
 } // namespace

@@ -1,12 +1,16 @@
 #include "serial/Comms.h"
+#include "serial/OpenFailure.h"
 #include "serial/TermiosMapping_linux.h"
 
 #include "ComPortTestSupport.h"
 #include "SerialTestSupport.h"
 
 #include <QRegularExpression>
+#include <QTest>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace {
@@ -93,6 +97,95 @@ TEST_F(ComPortOnPty, ReadTakesWhatIsThereAndKeepsTheAskedLength)
     EXPECT_EQ(port.ReadStr(received, 10, true), 0) << "nothing more to read returns at once";
 }
 
+TEST_F(ComPortOnPty, ReadAvailableTakesWhatArrivedAndNeverWaits)
+{
+    // Time-outs under which ReadStr waits for its whole count.
+    port.Timeouts()->setReadInterval(0);
+    port.Open();
+    QByteArray received("kept:");
+    EXPECT_EQ(port.ReadAvailable(received, 100), 0);
+    farEndWrite("abc");
+    ASSERT_EQ(waitForInput(port, 3), 3);
+    EXPECT_EQ(port.ReadAvailable(received, 100), 3);
+    EXPECT_EQ(received, QByteArray("kept:abc"));
+    EXPECT_EQ(port.InputCount(), 0);
+    EXPECT_EQ(port.ReadAvailable(received, 100), 0);
+    EXPECT_EQ(received, QByteArray("kept:abc"));
+}
+
+// Writes `total` numbered bytes into the far end as fast as the port takes
+// them, on a thread of its own.
+class FarEndStream
+{
+public:
+    FarEndStream(int master, int total) : m_bytes(total, '\0')
+    {
+        for (int i = 0; i < total; ++i)
+            m_bytes[i] = char(i % 251);
+        m_thread = std::thread([this, master] {
+            int sent = 0;
+            while (sent < m_bytes.size() && !m_failed) {
+                pollfd target{master, POLLOUT, 0};
+                if (::poll(&target, 1, 100) < 0 && errno != EINTR)
+                    m_failed = true;
+                const ssize_t n = ::write(master, m_bytes.constData() + sent,
+                                          size_t(std::min<qsizetype>(m_bytes.size() - sent, 4096)));
+                if (n > 0)
+                    sent += int(n);
+                else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                    m_failed = true;
+            }
+        });
+    }
+    ~FarEndStream()
+    {
+        m_failed = true; // ends a writer that is still going
+        m_thread.join();
+    }
+    FarEndStream(const FarEndStream &) = delete;
+    FarEndStream &operator=(const FarEndStream &) = delete;
+
+    const QByteArray &bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+    std::atomic<bool> m_failed{false};
+    std::thread m_thread;
+};
+
+enum class RxReading { ReadAvailable, InputCountThenReadStr };
+
+class StreamOnPty : public ComPortOnPty, public ::testing::WithParamInterface<RxReading>
+{
+};
+
+// A queue that is read and refilled to the same count between two looks of
+// the event thread must still be reported; otherwise input stalls.
+TEST_P(StreamOnPty, ContinuousInputReachesOnRxCharWholeAndInOrder)
+{
+    port.Open();
+    QByteArray received;
+    port.OnRxChar = [&](QObject *, int) {
+        if (GetParam() == RxReading::ReadAvailable) {
+            port.ReadAvailable(received, 1 << 16);
+            return;
+        }
+        QByteArray chunk;
+        const int got = port.ReadStr(chunk, port.InputCount(), true);
+        received.append(chunk.left(got));
+    };
+    const int total = 1 << 20;
+    FarEndStream farEnd(pty.master(), total);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() >= total; }, 60000))
+        << received.size() << " of " << total << " bytes arrived";
+    EXPECT_TRUE(received == farEnd.bytes()) << "bytes lost, doubled or reordered";
+    port.OnRxChar = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, StreamOnPty,
+                         ::testing::Values(RxReading::ReadAvailable,
+                                           RxReading::InputCountThenReadStr));
+
 TEST_F(ComPortOnPty, OpenLeavesTheLineRawAtTheStoredSettings)
 {
     port.Open();
@@ -121,6 +214,41 @@ TEST_F(ComPortOnPty, SecondOpenOfTheSameDeviceIsRefused)
     EXPECT_TRUE(code == EWOULDBLOCK || code == EBUSY) << code;
     EXPECT_FALSE(second.Connected());
     EXPECT_EQ(port.WriteStr("still mine", true), 10);
+}
+
+TEST_F(ComPortOnPty, DeviceAnotherProgramHoldsIsRefusedUntilItLetsGo)
+{
+    ProgramHolding shell(pty.slave());
+    EXPECT_EQ(comFailure([&] { port.Open(); }), "Unable to open com port: 16");
+    EXPECT_FALSE(port.Connected());
+    EXPECT_TRUE(log.calls.isEmpty());
+    const serial::OpenFailure failure = serial::diagnoseOpenFailure(pty.path(), EBUSY);
+    EXPECT_EQ(failure.holder, "sleep");
+    EXPECT_EQ(failure.holderPid, shell.pid());
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "the refused open left the device as it was";
+
+    shell.end();
+    port.Open();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.WriteStr("AT\r", true), 3);
+    EXPECT_EQ(farEndRead(3), QByteArray("AT\r"));
+}
+
+// A simulated radio in a program of its own holds only the master.
+TEST(ComPortOnAnotherProgramsPty, SlaveWhoseMasterAnotherProgramHoldsOpens)
+{
+    PtyPair pty;
+    ProgramHolding radio(pty.master());
+    pty.closeMaster();
+
+    TComPort port;
+    port.setDevicePath(pty.path());
+    port.Open();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.WriteStr("AT\r", true), 3);
+    port.Close();
 }
 
 TEST_F(ComPortOnPty, CloseOfANeverOpenedPortDoesNothing)
@@ -191,6 +319,9 @@ TEST_F(ComPortOnPty, AsynchronousReadIsCollectedLater)
     QByteArray received;
     EXPECT_EQ(port.ReadStr(received, 4, false), -1);
     EXPECT_TRUE(port.AsyncPending());
+    QByteArray other;
+    EXPECT_EQ(comFailure([&] { port.ReadAvailable(other, 4); }), "Operation aborted: 16")
+        << "the pending read takes the first bytes";
     farEndWrite("ABCD");
     EXPECT_EQ(port.WaitForAsync(), 4);
     EXPECT_EQ(received, QByteArray("ABCD"));
@@ -219,6 +350,7 @@ TEST_F(ComPortOnPty, VanishedFarEndIsReportedAsEio)
     QByteArray received;
     EXPECT_EQ(comFailure([&] { port.InputCount(); }), "Unable to read com status: 5");
     EXPECT_EQ(comFailure([&] { port.ReadStr(received, 4, true); }), "Operation aborted: 5");
+    EXPECT_EQ(comFailure([&] { port.ReadAvailable(received, 4); }), "Operation aborted: 5");
     EXPECT_EQ(comFailure([&] { port.WriteStr("AT\r", true); }), "Operation failed: 5");
     EXPECT_EQ(comFailure([&] { port.GetCTS(); }), "Unable to read com status: 5");
     port.Close();
@@ -348,6 +480,7 @@ TEST_F(ComPortOnTestLine, ClosedPortFailsInsteadOfIgnoringCalls)
     EXPECT_EQ(comFailure([&] { port.GetCTS(); }), "Unable to read com status: 9");
     EXPECT_EQ(comFailure([&] { port.WriteStr("x", true); }), "Operation failed: 9");
     EXPECT_EQ(comFailure([&] { port.ReadStr(buffer, 1, true); }), "Operation aborted: 9");
+    EXPECT_EQ(comFailure([&] { port.ReadAvailable(buffer, 1); }), "Operation aborted: 9");
 }
 
 TEST_F(ComPortOnTestLine, PendingWriteCompletesOnceReleased)

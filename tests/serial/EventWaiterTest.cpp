@@ -2,12 +2,14 @@
 
 #include "serial/SerialDevice.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -193,6 +195,24 @@ TEST_F(EventWaiterTest, BytesAfterEverythingWasReadWakeAgain)
     EXPECT_EQ(second.result(), EV_RXCHAR);
 }
 
+TEST_F(EventWaiterTest, QueueRefilledToTheSameCountAfterAReadWakesAgain)
+{
+    m_waiter.setMask(EV_RXCHAR);
+    m_pty.sendFromFarEnd("abc");
+    EXPECT_EQ(BackgroundWait(m_waiter, m_stop).result(), EV_RXCHAR);
+    EXPECT_EQ(m_pty.readAllOnDevice(), "abc");
+    m_waiter.noteRead();
+    m_pty.sendFromFarEnd("xyz");
+    // The pty hands the bytes on in the background; the wait starts once
+    // all three are there, the count it saw before the read.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (m_pty.waitingOnDevice() < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(m_pty.waitingOnDevice(), 3);
+    EXPECT_EQ(BackgroundWait(m_waiter, m_stop).result(), EV_RXCHAR)
+        << "the same count as before the read, but new bytes";
+}
+
 TEST_F(EventWaiterTest, InputQueuePassingEightyPercentIsReported)
 {
     m_waiter.setMask(EV_RXCHAR | EV_RX80FULL);
@@ -263,6 +283,113 @@ TEST_F(EventWaiterTest, WaitingCostsNoCpuOnHungUpDevice)
     const auto [cpu, events] = waitForOneSecond();
     EXPECT_LT(cpu, 100ms) << cpu.count() << " us of CPU";
     EXPECT_EQ(events, 0u);
+}
+
+// Modem lines played by the test: CTS only, with or without a wait for
+// changes. The wait blocks in poll(2) until the test changes the line.
+class FakeModemLines : public ModemLines
+{
+public:
+    enum class Kind { NoLines, LinesWithoutWait, LinesWithWait };
+    explicit FakeModemLines(Kind kind) : m_kind(kind) {}
+
+    LineSample sample() override
+    {
+        LineSample now;
+        now.hasModemLines = m_kind != Kind::NoLines;
+        now.cts = m_cts;
+        return now;
+    }
+    int waitForChange() override
+    {
+        ++m_waits;
+        m_waitEntered.set();
+        if (m_kind != Kind::LinesWithWait)
+            return ENOTTY;
+        pollfd change{m_changed.fd(), POLLIN, 0};
+        if (::poll(&change, 1, -1) < 0)
+            return errno;
+        m_changed.reset();
+        return 0;
+    }
+
+    void setCts(bool on)
+    {
+        m_cts = on;
+        m_changed.set();
+    }
+    int waits() const { return m_waits; }
+    bool waitEnteredWithin(uint32_t ms) const { return m_waitEntered.wait(ms) == WAIT_OBJECT_0; }
+
+private:
+    const Kind m_kind;
+    std::atomic<bool> m_cts{false};
+    std::atomic<int> m_waits{0};
+    Event m_changed;
+    Event m_waitEntered;
+};
+
+class ModemLineWaitTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_pty.isOpen()); }
+
+    // A waiter on the pty's input with the given lines.
+    EventWaiter &waiterWith(FakeModemLines::Kind kind)
+    {
+        auto lines = std::make_unique<FakeModemLines>(kind);
+        m_lines = lines.get();
+        m_waiter = std::make_unique<EventWaiter>(m_pty.device(), std::move(lines));
+        return *m_waiter;
+    }
+
+    PseudoTerminal m_pty;
+    Event m_stop;
+    FakeModemLines *m_lines = nullptr;
+    std::unique_ptr<EventWaiter> m_waiter;
+};
+
+TEST_F(ModemLineWaitTest, ChangeReportedByTheDriversWaitWakesTheWait)
+{
+    EventWaiter &waiter = waiterWith(FakeModemLines::Kind::LinesWithWait);
+    waiter.setMask(AllEvents);
+    BackgroundWait wait(waiter, m_stop);
+    ASSERT_TRUE(m_lines->waitEnteredWithin(10000)) << "a helper waits for line changes";
+    m_lines->setCts(true);
+    EXPECT_EQ(wait.result(), EV_CTS);
+}
+
+TEST_F(ModemLineWaitTest, WithoutTheDriversWaitChangesAreSampled)
+{
+    EventWaiter &waiter = waiterWith(FakeModemLines::Kind::LinesWithoutWait);
+    waiter.setMask(AllEvents);
+    BackgroundWait wait(waiter, m_stop);
+    ASSERT_TRUE(m_lines->waitEnteredWithin(10000));
+    m_lines->setCts(true);
+    EXPECT_EQ(wait.result(), EV_CTS);
+    EXPECT_EQ(m_lines->waits(), 1) << "a wait the driver refused is not tried again";
+}
+
+TEST_F(ModemLineWaitTest, DeviceWithoutModemLinesHasNoHelper)
+{
+    EventWaiter &waiter = waiterWith(FakeModemLines::Kind::NoLines);
+    waiter.setMask(AllEvents);
+    m_pty.sendFromFarEnd("AT");
+    EXPECT_EQ(BackgroundWait(waiter, m_stop).result(), EV_RXCHAR);
+    EXPECT_EQ(m_lines->waits(), 0);
+}
+
+// Closing the port destroys the waiter while its helper is blocked.
+TEST_F(ModemLineWaitTest, DestroyingTheWaiterStopsTheBlockedHelper)
+{
+    EventWaiter &waiter = waiterWith(FakeModemLines::Kind::LinesWithWait);
+    waiter.setMask(AllEvents);
+    {
+        BackgroundWait wait(waiter, m_stop);
+        ASSERT_TRUE(m_lines->waitEnteredWithin(10000));
+    }
+    auto stopped = std::async(std::launch::async, [this] { m_waiter.reset(); });
+    EXPECT_EQ(stopped.wait_for(10s), std::future_status::ready);
 }
 
 TEST(LineEventsTest, ModemLineChangesGiveTheirEvents)

@@ -4,11 +4,17 @@
 #include "serial/TestDevice.h"
 
 #include <QString>
+#include <csignal>
 #include <fcntl.h>
 #include <memory>
 #include <pty.h>
+#include <spawn.h>
 #include <stdexcept>
+#include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char **environ;
 
 // A pseudo-terminal pair: the test plays the far end on the master side,
 // the port opens the slave by its path.
@@ -22,6 +28,9 @@ public:
             throw std::runtime_error("openpty failed");
         m_path = QString::fromLatin1(name);
         ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        // A program the test starts holds only what it is handed.
+        ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+        ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     }
     ~PtyPair()
     {
@@ -47,6 +56,45 @@ private:
     int m_master = -1;
     int m_slave = -1;
     QString m_path;
+};
+
+// Another program ("sleep") that holds `fd` open as its standard input
+// until this object goes.
+class ProgramHolding
+{
+public:
+    explicit ProgramHolding(int fd)
+    {
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, fd, STDIN_FILENO);
+        char program[] = "sleep";
+        char seconds[] = "600";
+        char *argv[] = {program, seconds, nullptr};
+        const int err = ::posix_spawnp(&m_pid, "sleep", &actions, nullptr, argv, environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        if (err != 0)
+            throw std::runtime_error("posix_spawnp sleep failed");
+    }
+    ~ProgramHolding() { end(); }
+    ProgramHolding(const ProgramHolding &) = delete;
+    ProgramHolding &operator=(const ProgramHolding &) = delete;
+
+    pid_t pid() const { return m_pid; }
+    // Ends the program and waits until it is gone.
+    void end()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
 };
 
 // A test line registered under a device name for the time of one test.
