@@ -10,7 +10,7 @@ struct ReadResult
 {
     enum class Outcome {
         Read,       // bytes holds the whole content
-        Missing,    // there is no file of that name
+        Missing,    // there is no file of that name (nor can there be)
         Folder,     // a folder stands there
         NotRegular, // a device, FIFO or socket: not opened, since reading it
                     // may wait for ever or act on a device

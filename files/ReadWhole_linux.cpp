@@ -13,6 +13,13 @@ namespace files {
 
 namespace {
 
+// No such file, or a path through something that is not a folder: either
+// way there is no file there.
+bool isAbsence(int errorNumber)
+{
+    return errorNumber == ENOENT || errorNumber == ENOTDIR;
+}
+
 ReadResult failed(int errorNumber)
 {
     return {ReadResult::Outcome::Failed, {}, errorNumber};
@@ -34,7 +41,7 @@ ReadResult readWhole(const QString &path, qint64 maxSize)
     {
     };
     if (const int error = sys::statusOf(native, status))
-        return error == ENOENT ? ReadResult{} : failed(error);
+        return isAbsence(error) ? ReadResult{} : failed(error);
     if (!S_ISREG(status.st_mode))
         return kindOf(status);
     sys::UniqueFd fd;
@@ -42,7 +49,7 @@ ReadResult readWhole(const QString &path, qint64 maxSize)
     // does not wait for a writer.
     if (const int error =
             sys::openFile(native, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0, fd))
-        return error == ENOENT ? ReadResult{} : failed(error);
+        return isAbsence(error) ? ReadResult{} : failed(error);
     if (::fstat(fd.get(), &status) != 0)
         return failed(errno);
     if (!S_ISREG(status.st_mode))

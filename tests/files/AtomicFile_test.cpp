@@ -3,6 +3,7 @@
 #include "files/FileError.h"
 #include "tests/files/FolderListing.h"
 #include "tests/files/OtherUser.h"
+#include "tests/files/PrintText.h"
 #include "tests/files/SmallTmpfs.h"
 #include "tests/formstate/TestFiles.h"
 

@@ -1,6 +1,7 @@
 #include "files/DailyLog.h"
 
 #include "tests/files/FolderListing.h"
+#include "tests/files/PrintText.h"
 #include "tests/files/SmallTmpfs.h"
 #include "tests/formstate/TestFiles.h"
 

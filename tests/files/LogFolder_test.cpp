@@ -1,5 +1,6 @@
 #include "files/LogFolder.h"
 
+#include "tests/files/PrintText.h"
 #include "tests/formstate/TestFiles.h"
 
 #include <QDir>
