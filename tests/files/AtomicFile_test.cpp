@@ -86,7 +86,7 @@ TEST_F(AtomicFileTest, ReplacesAFileKeepingItsPermissions)
 {
     const QString path = pathOf("corvane.set");
     writeFileContent(path, "old");
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_TRUE(setMode(path, 0640));
     files::writeWhole(path, "new content");
     EXPECT_EQ(fileContent(path), "new content");
     EXPECT_EQ(permissionsOf(path), 0640u);
@@ -212,13 +212,8 @@ TEST_F(AtomicFileTest, AFolderThatTakesNoNewFileLeavesItsWritableFileAlone)
 {
     // The file itself may be written, its folder may not: the file is still
     // never written in place.
-    ASSERT_EQ(::chmod(QFile::encodeName(folder()).constData(), 0755), 0);
-    const QString locked = pathOf("locked");
-    ASSERT_TRUE(QDir().mkdir(locked));
-    const QString path = locked + "/corvane.set";
-    writeFileContent(path, "old");
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+    const QString path = writableFileInLockedFolder(folder(), "old");
+    ASSERT_FALSE(path.isEmpty());
 
     std::optional<FileError> error;
     {

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "tests/formstate/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+
 #include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // File permissions as an ordinary user sees them, for the calling thread
@@ -32,3 +38,21 @@ public:
 private:
     bool m_wasSuperuser;
 };
+
+inline bool setMode(const QString &path, mode_t mode)
+{
+    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+// A file "locked/corvane.set" that others may write, in a folder that takes no
+// new file, under a folder that others may enter; its path, or empty when it
+// could not be made.
+inline QString writableFileInLockedFolder(const QString &parent, const QByteArray &content)
+{
+    const QString locked = parent + QStringLiteral("/locked");
+    const QString path = locked + QStringLiteral("/corvane.set");
+    if (!setMode(parent, 0755) || !QDir().mkdir(locked))
+        return {};
+    writeFileContent(path, content);
+    return setMode(path, 0666) && setMode(locked, 0555) ? path : QString();
+}

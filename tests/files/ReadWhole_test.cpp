@@ -5,6 +5,7 @@
 #include "tests/formstate/TestFiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -69,10 +70,10 @@ TEST_F(ReadWholeTest, AFileThatCannotBeOpenedGivesTheSystemsReason)
 
 TEST_F(ReadWholeTest, AFileWithoutReadPermissionIsFailedNotMissing)
 {
-    ASSERT_EQ(::chmod(QFile::encodeName(pathOf("")).constData(), 0755), 0);
+    ASSERT_TRUE(setMode(QFileInfo(pathOf("private.set")).path(), 0755));
     const QString path = pathOf("private.set");
     writeFileContent(path, "[S]\nk=1\n");
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
+    ASSERT_TRUE(setMode(path, 0));
     const OtherUser user;
     if (!OtherUser::permissionsApply())
         GTEST_SKIP() << "file permissions cannot be made to apply here";

@@ -176,9 +176,9 @@ TEST_F(FormEnhTest, FailureToSaveAtDestructionReachesTheForm)
 
 TEST_F(FormEnhTest, SettingsThatCannotBeReadAreAnnouncedAtStartAndNeverWritten)
 {
-    ASSERT_EQ(::chmod(QFile::encodeName(QFileInfo(path()).path()).constData(), 0755), 0);
+    ASSERT_TRUE(setMode(QFileInfo(path()).path(), 0755));
     prepare(storedForm);
-    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0), 0);
+    ASSERT_TRUE(setMode(path(), 0));
     {
         const OtherUser user;
         if (!OtherUser::permissionsApply())

@@ -234,7 +234,7 @@ TEST_F(ProfileFileTest, ReadsOnlyARegularFileOfAtMostOneMebibyteAndNeverWritesAn
 TEST_F(ProfileFileTest, KeepsThePermissionsOfTheFileItReplaces)
 {
     prepare("[S]\nk=1\n");
-    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0600), 0);
+    ASSERT_TRUE(setMode(path(), 0600));
     EXPECT_TRUE(saveFailure(path()).isEmpty());
     EXPECT_EQ(QFileInfo(path()).permissions() & 0x7777,
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
@@ -256,14 +256,9 @@ TEST(ProfileFileOnAFullDisk, FailsWithTheSystemsReasonAndKeepsTheFileAsItWas)
 
 TEST_F(ProfileFileTest, NeverWritesInPlaceWhenItsFolderTakesNoNewFile)
 {
-    ASSERT_EQ(::chmod(QFile::encodeName(folder()).constData(), 0755), 0);
-    const QString locked = pathOf("locked");
-    ASSERT_TRUE(QDir().mkdir(locked));
-    const QString path = locked + "/corvane.set";
-    writeFileContent(path, "[S]\nk=stored\n");
     // The file itself could be written; only its folder takes no new file.
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+    const QString path = writableFileInLockedFolder(folder(), "[S]\nk=stored\n");
+    ASSERT_FALSE(path.isEmpty());
     QString failure;
     {
         const OtherUser user;
@@ -277,9 +272,9 @@ TEST_F(ProfileFileTest, NeverWritesInPlaceWhenItsFolderTakesNoNewFile)
 
 TEST_F(ProfileFileTest, AFileThatCannotBeReadIsAnnouncedWithTheReasonAndNeverWritten)
 {
-    ASSERT_EQ(::chmod(QFile::encodeName(folder()).constData(), 0755), 0);
+    ASSERT_TRUE(setMode(folder(), 0755));
     prepare("[S]\nk=stored\n");
-    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0), 0);
+    ASSERT_TRUE(setMode(path(), 0));
     {
         const OtherUser user;
         if (!OtherUser::permissionsApply())
