@@ -1,6 +1,7 @@
 #include "files/DailyLog.h"
 
 #include "files/FileError.h"
+#include "files/LocalDate.h"
 
 #include <algorithm>
 #include <iterator>
@@ -21,7 +22,7 @@ qint64 heldSize(const QByteArray &line)
 DailyLog::DailyLog(Settings settings, Report report, Clock today)
     : m_settings(std::move(settings)),
       m_report(report ? std::move(report) : [](const QString &) {}),
-      m_today(today ? std::move(today) : [] { return QDate::currentDate(); }),
+      m_today(today ? std::move(today) : [date = LocalDate()]() mutable { return date.today(); }),
       m_writer(LogFolder(m_settings.folder, m_settings.pane), m_settings.rotateSize,
                m_settings.keepDays, m_report)
 {
@@ -35,12 +36,13 @@ DailyLog::~DailyLog()
 
 void DailyLog::append(const QByteArray &line)
 {
-    const QDate day = m_today();
     bool wasEmpty = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (m_closing)
             return;
+        // Under the lock, so that the clock is asked by one thread at a time.
+        const QDate day = m_today();
         if (m_heldOctets + heldSize(line) > m_settings.holdLimit) {
             ++m_lostLines;
             return;
@@ -69,6 +71,7 @@ void DailyLog::run(const QDate &startDay)
 {
     m_writer.removeOldDays(startDay);
     std::deque<LogLine> pending;
+    std::deque<LogLine> arrived;
     bool failing = false;
     for (;;) {
         bool closing = false;
@@ -79,10 +82,14 @@ void DailyLog::run(const QDate &startDay)
                 m_wake.wait_for(lock, m_settings.retryInterval, [this] { return m_closing; });
             else
                 m_wake.wait(lock, [this] { return m_closing || !m_queue.empty(); });
-            std::move(m_queue.begin(), m_queue.end(), std::back_inserter(pending));
-            m_queue.clear();
+            // Taken in one swap: appending never waits for the lines to be moved.
+            arrived.swap(m_queue);
             closing = m_closing;
         }
+        if (pending.empty())
+            pending.swap(arrived);
+        std::move(arrived.begin(), arrived.end(), std::back_inserter(pending));
+        arrived.clear();
         const QString error = writeOut(pending);
         if (closing) {
             finish(error, failing, pending.size());

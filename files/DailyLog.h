@@ -43,8 +43,8 @@ public:
     // Receives the reports, on the log's own thread: the caller passes them
     // on to its window's thread itself.
     using Report = std::function<void(const QString &)>;
-    // The day a line belongs to, asked on the appending thread; by default
-    // today's local date.
+    // The day a line belongs to, asked when the line is appended; by default
+    // today's local date (files::LocalDate).
     using Clock = std::function<QDate()>;
 
     // Starts the writing thread. Raises std::invalid_argument when the pane's
