@@ -175,10 +175,8 @@ void saveDialogFolder(ProfileFile &file, const QString &section, const TFileDial
 
 void loadDialogFolder(const ProfileFile &file, const QString &section, TFileDialog &dialog)
 {
-    if (dialog.InitialDir().isEmpty())
-        dialog.setInitialDir(executableFolder());
-    dialog.setInitialDir(
-        readText(file, section, keyOf(&dialog, InitialDirSuffix), dialog.InitialDir()));
+    dialog.setInitialDir(dialogFolder(
+        readText(file, section, keyOf(&dialog, InitialDirSuffix), dialog.InitialDir())));
 }
 
 // Check boxes and radio buttons.

@@ -4,13 +4,20 @@
 
 #include <stdexcept>
 
-// Raised when a settings file cannot be written; the message names the file.
-// What was written before the failure stays in the file.
+// Raised when a settings file cannot be written; the message names the file,
+// and gives the system's reason when there is one:
+//   Unable to write to /home/u/.config/corvane/corvane.set: No space left on device
 class EFormState : public std::runtime_error
 {
 public:
-    explicit EFormState(const QString &fileName)
-        : std::runtime_error(
-              QStringLiteral("Unable to write to %1").arg(fileName).toLatin1().toStdString())
+    explicit EFormState(const QString &fileName, const QString &reason = QString())
+        : std::runtime_error(messageOf(fileName, reason).toLatin1().toStdString())
     {}
+
+private:
+    static QString messageOf(const QString &fileName, const QString &reason)
+    {
+        const QString message = QStringLiteral("Unable to write to %1").arg(fileName);
+        return reason.isEmpty() ? message : message + QStringLiteral(": ") + reason;
+    }
 };

@@ -1,6 +1,7 @@
 #include "formstate/OnlyOne.h"
 
 #include "formstate/FormState.h"
+#include "formstate/FormStateError.h"
 #include "formstate/FormValues.h"
 #include "formstate/ProfileFile.h"
 #include "formstate/SettingsLocation.h"
@@ -48,11 +49,18 @@ void TFormEnh::FormDestroying()
     QWidget *form = ownerForm();
     if (!form || !m_enabled)
         return;
+    m_saveFailure.clear();
     // Values and placement reach the file in one write.
     formstate::ProfileFile file(formstate::settingsFileOrDefault(m_settingsFile));
-    if (m_saveValues)
-        formstate::saveFormValues(form, file);
-    if (m_saveState)
-        formstate::saveFormState(form, file);
-    file.save();
+    try {
+        if (m_saveValues)
+            formstate::saveFormValues(form, file);
+        if (m_saveState)
+            formstate::saveFormState(form, file);
+        file.save();
+    } catch (const EFormState &error) {
+        m_saveFailure = QStringLiteral("The settings were not saved: %1. The settings file is "
+                                       "as it was.")
+                            .arg(QString::fromLatin1(error.what()));
+    }
 }

@@ -25,9 +25,11 @@ class QWidget;
 // With Enabled false the calls do nothing, and the form's handlers still run
 // since they are the form's own code.
 //
-// Saving throws EFormState ("Unable to write to <file>") when the file cannot
-// be written; a destructor must catch it (it may not let it escape) and report
-// it.
+// A settings file that cannot be read is never written; Refusal() says so
+// and why, for the form to show at start. Saving at destruction raises
+// nothing: when the file cannot be written the old one stays as it was and
+// SaveFailure() says why, for the form to show once. Saving at close
+// (FormClosing) throws EFormState ("Unable to write to <file>: <reason>").
 class TFormEnh : public QObject
 {
     Q_OBJECT
@@ -65,6 +67,10 @@ public:
     QString Refusal() const { return m_refusal; }
     void FormClosing(bool modalResultOk);
     void FormDestroying();
+    // Why the last FormDestroying() could not save the settings, as a
+    // sentence for the user that gives the system's reason; empty when they
+    // were saved or there was nothing to save.
+    QString SaveFailure() const { return m_saveFailure; }
 
 private:
     // The owner when it is a form (a window), otherwise null: the component
@@ -77,4 +83,5 @@ private:
     bool m_reloadOnClose = true;
     QString m_settingsFile;
     QString m_refusal;
+    QString m_saveFailure;
 };

@@ -1,11 +1,12 @@
 #include "formstate/ProfileFile.h"
 
+#include "files/AtomicFile.h"
+#include "files/FileError.h"
+#include "files/ReadWhole.h"
 #include "formstate/FormStateError.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <utility>
@@ -84,33 +85,30 @@ ProfileFile::ProfileFile(QString path) : m_path(std::move(path))
 
 void ProfileFile::read()
 {
-    const QFileInfo info(m_path);
-    if (!info.exists())
+    using Outcome = files::ReadResult::Outcome;
+    const files::ReadResult result = files::readWhole(m_path, MaxFileSize);
+    switch (result.outcome) {
+    case Outcome::Missing:
+        return;
+    case Outcome::Folder:
+        refuse(Status::Refused, QStringLiteral("is a folder"));
         return;
     // Reading a FIFO would wait for a writer, and a device may never end.
-    if (!info.isFile()) {
-        m_status = Status::Refused;
-        m_refusalReason = QStringLiteral("is not a regular file");
+    case Outcome::NotRegular:
+        refuse(Status::Refused, QStringLiteral("is not a regular file"));
         return;
-    }
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_status = Status::Unreadable;
+    case Outcome::TooLarge:
+        refuse(Status::Refused, QStringLiteral("is larger than 1 MiB"));
         return;
-    }
-    // One octet more than allowed tells a file that grew after the look at it.
-    const QByteArray content = file.read(MaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        m_status = Status::Unreadable;
+    case Outcome::Failed:
+        refuse(Status::Unreadable,
+               QStringLiteral("cannot be read (%1)").arg(files::systemReason(result.errorNumber)));
         return;
-    }
-    if (content.size() > MaxFileSize) {
-        m_status = Status::Refused;
-        m_refusalReason = QStringLiteral("is larger than 1 MiB");
-        return;
+    case Outcome::Read:
+        break;
     }
     m_status = Status::Read;
-    QList<QByteArray> lines = content.split('\n');
+    QList<QByteArray> lines = result.bytes.split('\n');
     // The text after the last line break is a line only when it is not empty.
     if (lines.last().isEmpty())
         lines.removeLast();
@@ -119,12 +117,18 @@ void ProfileFile::read()
     index(lines);
 }
 
+void ProfileFile::refuse(Status status, const QString &reason)
+{
+    m_status = status;
+    m_refusalReason = reason;
+}
+
 QString ProfileFile::refusal() const
 {
-    if (m_status != Status::Refused)
+    if (m_refusalReason.isEmpty())
         return {};
-    return QStringLiteral("The settings file %1 %2: it was not read, the stored settings are "
-                          "not used, and it will not be written.")
+    return QStringLiteral("The settings file %1 %2: the stored settings are not used, and it "
+                          "will not be written.")
         .arg(m_path, m_refusalReason);
 }
 
@@ -249,25 +253,23 @@ void ProfileFile::eraseSection(const QString &section)
 
 void ProfileFile::save()
 {
-    if (m_status == Status::Refused || !m_changed)
+    // A file that was not read is kept as it is: rewriting it would lose its contents.
+    if (m_status == Status::Refused || m_status == Status::Unreadable || !m_changed)
         return;
-    // Rewriting a file that exists but could not be read would lose its contents.
-    if (m_status == Status::Unreadable)
-        throw EFormState(m_path);
-    QByteArray content;
-    for (const Block &block : m_blocks) {
-        for (const QByteArray &line : block.lines) {
-            content += line;
-            content += '\n';
+    // A folder that cannot be made shows below, with the system's reason.
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    try {
+        files::AtomicFile file(m_path);
+        for (const Block &block : m_blocks) {
+            for (const QByteArray &line : block.lines) {
+                file.write(line);
+                file.write("\n");
+            }
         }
+        file.commit();
+    } catch (const files::FileError &error) {
+        throw EFormState(m_path, error.reason());
     }
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
-        throw EFormState(m_path);
-    QSaveFile file(m_path);
-    // A file that may be written in a folder that may not falls back to an in-place write.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw EFormState(m_path);
     m_changed = false;
 }
 

@@ -11,9 +11,10 @@ namespace formstate {
 // one: "[section]" header lines and "key=value" lines, section names and keys
 // matched without regard to letter case, values passed through as octets.
 // The file is read once, when the object is made, and only when it is a
-// regular file of at most MaxFileSize octets; anything else reads as empty
-// and is refused: save() leaves it alone. Writes change the object only;
-// save() writes the whole file at once, replacing it atomically.
+// regular file of at most MaxFileSize octets; anything else, and a file that
+// cannot be read, reads as empty and is refused: save() leaves it alone.
+// Writes change the object only; save() writes the whole file beside the old
+// one and puts it in its place, so the old file stays whole when that fails.
 class ProfileFile
 {
 public:
@@ -25,15 +26,16 @@ public:
     enum class Status {
         Missing,   // no file: reads as empty, save() creates it
         Read,      // read whole
-        Refused,   // not a regular file, or too large: never written
-        Unreadable // could not be read: save() fails rather than lose it
+        Refused,   // a folder, not a regular file, or too large: never written
+        Unreadable // could not be read: never written, since that would lose it
     };
 
     explicit ProfileFile(QString path);
 
     const QString &path() const { return m_path; }
     Status status() const { return m_status; }
-    // For a refused file, a sentence that says so and why; otherwise empty.
+    // For a refused or unreadable file, a sentence that says so and why
+    // (with the system's reason where there is one); otherwise empty.
     QString refusal() const;
 
     bool contains(const QString &section, const QString &key) const;
@@ -54,9 +56,10 @@ public:
     // Removes every block headed by the section.
     void eraseSection(const QString &section);
 
-    // Writes the file when anything changed, creating its folder as needed.
-    // A refused file is left alone. Throws EFormState when the file cannot be
-    // written, or could not be read.
+    // Writes the file when anything changed, creating its folder as needed;
+    // never in place. A refused or unreadable file is left alone. Throws
+    // EFormState ("Unable to write to <file>: <the system's reason>") when
+    // the file cannot be written; the old file is then as it was.
     void save();
 
 private:
@@ -71,6 +74,7 @@ private:
     };
 
     void read();
+    void refuse(Status status, const QString &reason);
     void index(const QList<QByteArray> &lines);
     void indexSections();
     const QByteArray *findLine(const QString &section, const QString &key) const;

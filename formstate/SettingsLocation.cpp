@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace formstate {
 
@@ -22,6 +23,17 @@ bool isSystemFolder(const QString &folder)
     return false;
 }
 
+// A folder the program may keep the user's files in.
+bool holdsUserFiles(const QString &folder)
+{
+    return !isSystemFolder(folder) && isFolderWritable(folder);
+}
+
+QString withSeparator(const QString &folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
 QString withSettingsExtension(const QString &path)
 {
     const int nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
@@ -37,7 +49,7 @@ QString settingsFileFor(const QString &executablePath, const QString &configHome
 {
     const QString executable = QDir::cleanPath(QFileInfo(executablePath).absoluteFilePath());
     const QString folder = QFileInfo(executable).absolutePath();
-    if (isSystemFolder(folder) || !isFolderWritable(folder))
+    if (!holdsUserFiles(folder))
         return QDir::cleanPath(configHome + QStringLiteral("/corvane/corvane.set"));
     return withSettingsExtension(executable);
 }
@@ -63,6 +75,27 @@ QString settingsFileOrDefault(const QString &fileName)
 QString executableFolder()
 {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+QString dialogFolderFor(const QString &chosen, const QString &programFolder,
+                        const QString &documentsFolder, const QString &homeFolder)
+{
+    const bool programFolderHolds = holdsUserFiles(programFolder);
+    const bool isProgramFolder = QDir::cleanPath(chosen) == QDir::cleanPath(programFolder);
+    if (!chosen.isEmpty() && (programFolderHolds || !isProgramFolder))
+        return chosen;
+    if (programFolderHolds)
+        return withSeparator(programFolder);
+    if (DirectoryExists(documentsFolder))
+        return withSeparator(documentsFolder);
+    return withSeparator(homeFolder);
+}
+
+QString dialogFolder(const QString &chosen)
+{
+    return dialogFolderFor(chosen, executableFolder(),
+                           QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                           QDir::homePath());
 }
 
 } // namespace formstate

@@ -24,4 +24,15 @@ QString settingsFileOrDefault(const QString &fileName);
 // The running program's folder, ending in a separator.
 QString executableFolder();
 
+// The folder a file dialog opens in, ending in a separator: the chosen one
+// (stored or designed), unless it is empty or the program's own folder where
+// files cannot be saved, as in an installed program (earlier versions stored
+// that folder as the default). Then: the program's folder where files can be
+// saved there, otherwise the documents folder when it exists, otherwise home.
+QString dialogFolderFor(const QString &chosen, const QString &programFolder,
+                        const QString &documentsFolder, const QString &homeFolder);
+
+// dialogFolderFor() with the running program's folder and the user's folders.
+QString dialogFolder(const QString &chosen);
+
 } // namespace formstate

@@ -2,15 +2,27 @@
 
 #include "TestFiles.h"
 #include "TestForm.h"
+#include "tests/files/OtherUser.h"
+#include "tests/files/PrintText.h"
+#include "tests/files/SmallTmpfs.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
+
+QString reasonOf(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
 
 class FormEnhTest : public ::testing::Test
 {
@@ -69,6 +81,7 @@ TEST_F(FormEnhTest, DestructionSavesValuesAndPlacement)
     form.reset();
     EXPECT_EQ(events.destroyHandled, 1);
     EXPECT_TRUE(events.saveError.isEmpty());
+    EXPECT_TRUE(events.saveFailure.isEmpty());
     const QByteArray content = fileContent(path());
     EXPECT_TRUE(content.contains("[TEnhancedForm]\n")) << content.constData();
     EXPECT_TRUE(content.contains("\nName_Edit=changed\n")) << content.constData();
@@ -155,7 +168,54 @@ TEST_F(FormEnhTest, FailureToSaveAtDestructionReachesTheForm)
     const QString unreachable = dir.filePath("plain/corvane.set");
     auto form = std::make_unique<TEnhancedForm>(unreachable, events);
     form.reset();
-    EXPECT_EQ(events.saveError, "Unable to write to " + unreachable);
+    EXPECT_TRUE(events.saveError.isEmpty()) << "destruction raises nothing";
+    EXPECT_EQ(events.saveFailure, "The settings were not saved: Unable to write to " + unreachable +
+                                      ": " + reasonOf(ENOTDIR) +
+                                      ". The settings file is as it was.");
+}
+
+TEST_F(FormEnhTest, SettingsThatCannotBeReadAreAnnouncedAtStartAndNeverWritten)
+{
+    ASSERT_TRUE(setMode(QFileInfo(path()).path(), 0755));
+    prepare(storedForm);
+    ASSERT_TRUE(setMode(path(), 0));
+    {
+        const OtherUser user;
+        if (!OtherUser::permissionsApply())
+            GTEST_SKIP() << "file permissions cannot be made to apply here";
+        auto form = makeForm();
+        EXPECT_EQ(form->FormEnh1->Refusal(),
+                  "The settings file " + path() + " cannot be read (" + reasonOf(EACCES) +
+                      "): the stored settings are not used, and it will not be written.");
+        EXPECT_EQ(events.nameAtCreate, "designed");
+        form->Name_Edit->setText("changed");
+        form.reset();
+    }
+    EXPECT_TRUE(events.saveFailure.isEmpty()) << qPrintable(events.saveFailure);
+    EXPECT_TRUE(events.saveError.isEmpty()) << qPrintable(events.saveError);
+    EXPECT_EQ(fileContent(path()), storedForm);
+}
+
+TEST(FormEnhOnAFullDisk, SaysOnceAtDestructionThatTheSettingsWereNotSavedAndKeepsThem)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = disk.filePath("corvane.set");
+    FormEvents events;
+    auto form = std::make_unique<TEnhancedForm>(path, events);
+    form.reset();
+    const QByteArray saved = fileContent(path);
+    ASSERT_TRUE(saved.contains("\nName_Edit=designed\n"));
+
+    form = std::make_unique<TEnhancedForm>(path, events);
+    EXPECT_TRUE(form->FormEnh1->Refusal().isEmpty());
+    form->Name_Edit->setText("changed");
+    ASSERT_GT(disk.fill("filler"), 0);
+    form.reset();
+    EXPECT_EQ(events.saveFailure, "The settings were not saved: Unable to write to " + path + ": " +
+                                      reasonOf(ENOSPC) + ". The settings file is as it was.");
+    EXPECT_EQ(fileContent(path), saved);
 }
 
 } // namespace

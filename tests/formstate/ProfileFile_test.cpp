@@ -2,21 +2,46 @@
 
 #include "TestFiles.h"
 #include "formstate/FormStateError.h"
+#include "tests/files/OtherUser.h"
+#include "tests/files/PrintText.h"
+#include "tests/files/SmallTmpfs.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 using formstate::ProfileFile;
 
 namespace {
 
+QString reasonOf(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+// Saves one changed key and returns the message of what was raised, if anything.
+QString saveFailure(const QString &path)
+{
+    ProfileFile file(path);
+    file.writeString("S", "k", "changed");
+    try {
+        file.save();
+    } catch (const EFormState &error) {
+        return QString::fromLatin1(error.what());
+    }
+    return {};
+}
+
 class ProfileFileTest : public ::testing::Test
 {
 protected:
+    QString folder() const { return m_dir.path(); }
     QString pathOf(const QString &name) const { return m_dir.filePath(name); }
     QString path() const { return pathOf(QStringLiteral("corvane.set")); }
     void prepare(const QByteArray &content) const { writeFileContent(path(), content); }
@@ -164,7 +189,8 @@ TEST_F(ProfileFileTest, ReportsAFileThatCannotBeWritten)
         file.save();
         FAIL() << "no error raised";
     } catch (const EFormState &error) {
-        EXPECT_EQ(QString::fromLatin1(error.what()), "Unable to write to " + unreachable);
+        EXPECT_EQ(QString::fromLatin1(error.what()),
+                  "Unable to write to " + unreachable + ": " + reasonOf(ENOTDIR));
     }
 
     prepare("[S]\nkept=1\n");
@@ -203,6 +229,76 @@ TEST_F(ProfileFileTest, ReadsOnlyARegularFileOfAtMostOneMebibyteAndNeverWritesAn
     const ProfileFile read(atLimit);
     EXPECT_EQ(read.status(), ProfileFile::Status::Read);
     EXPECT_EQ(read.readString("S", "k", {}), "1");
+}
+
+TEST_F(ProfileFileTest, KeepsThePermissionsOfTheFileItReplaces)
+{
+    prepare("[S]\nk=1\n");
+    ASSERT_TRUE(setMode(path(), 0600));
+    EXPECT_TRUE(saveFailure(path()).isEmpty());
+    EXPECT_EQ(QFileInfo(path()).permissions() & 0x7777,
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_EQ(fileText(path()), "[S]\nk=changed\n");
+}
+
+TEST(ProfileFileOnAFullDisk, FailsWithTheSystemsReasonAndKeepsTheFileAsItWas)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = disk.filePath("corvane.set");
+    const QByteArray stored = "[TForm1]\nForm1.Left=10\n[S]\nk=stored\n";
+    writeFileContent(path, stored);
+    ASSERT_GT(disk.fill("filler"), 0);
+    EXPECT_EQ(saveFailure(path), "Unable to write to " + path + ": " + reasonOf(ENOSPC));
+    EXPECT_EQ(fileContent(path), stored);
+}
+
+TEST_F(ProfileFileTest, NeverWritesInPlaceWhenItsFolderTakesNoNewFile)
+{
+    // The file itself could be written; only its folder takes no new file.
+    const QString path = writableFileInLockedFolder(folder(), "[S]\nk=stored\n");
+    ASSERT_FALSE(path.isEmpty());
+    QString failure;
+    {
+        const OtherUser user;
+        if (!OtherUser::permissionsApply())
+            GTEST_SKIP() << "file permissions cannot be made to apply here";
+        failure = saveFailure(path);
+    }
+    EXPECT_EQ(failure, "Unable to write to " + path + ": " + reasonOf(EACCES));
+    EXPECT_EQ(fileText(path), "[S]\nk=stored\n");
+}
+
+TEST_F(ProfileFileTest, AFileThatCannotBeReadIsAnnouncedWithTheReasonAndNeverWritten)
+{
+    ASSERT_TRUE(setMode(folder(), 0755));
+    prepare("[S]\nk=stored\n");
+    ASSERT_TRUE(setMode(path(), 0));
+    {
+        const OtherUser user;
+        if (!OtherUser::permissionsApply())
+            GTEST_SKIP() << "file permissions cannot be made to apply here";
+        ProfileFile file(path());
+        EXPECT_EQ(file.status(), ProfileFile::Status::Unreadable);
+        EXPECT_EQ(file.refusal(), "The settings file " + path() + " cannot be read (" +
+                                      reasonOf(EACCES) +
+                                      "): the stored settings are not used, and it will not "
+                                      "be written.");
+        file.writeString("S", "k", "changed");
+        EXPECT_NO_THROW(file.save());
+    }
+    EXPECT_EQ(fileText(path()), "[S]\nk=stored\n");
+}
+
+TEST_F(ProfileFileTest, AFolderInTheFilesPlaceIsAnnouncedAsOne)
+{
+    const QString folderPath = pathOf("folder.set");
+    ASSERT_TRUE(QDir().mkdir(folderPath));
+    const ProfileFile file(folderPath);
+    EXPECT_EQ(file.refusal(), "The settings file " + folderPath +
+                                  " is a folder: the stored settings are not used, and it will "
+                                  "not be written.");
 }
 
 } // namespace

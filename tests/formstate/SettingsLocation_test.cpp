@@ -75,4 +75,36 @@ TEST_F(SettingsLocationTest, DefaultFileIsBesideThisProgram)
     EXPECT_EQ(formstate::executableFolder(), QCoreApplication::applicationDirPath() + "/");
 }
 
+TEST_F(SettingsLocationTest, DialogsOfAnInstalledProgramOpenInTheUsersDocuments)
+{
+    const QString documents = folder(QStringLiteral("home/Documents"));
+    const QString home = folder(QStringLiteral("home"));
+    const QString readOnly = folder(QStringLiteral("readonly"));
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner |
+                                                    QFile::ReadOther | QFile::ExeOther));
+    for (const QString &program : {QStringLiteral("/usr/local/bin/"), readOnly + "/"}) {
+        EXPECT_EQ(formstate::dialogFolderFor({}, program, documents, home), documents + "/")
+            << qPrintable(program);
+        // The program's folder, stored as the default by earlier versions.
+        EXPECT_EQ(formstate::dialogFolderFor(program, program, documents, home), documents + "/")
+            << qPrintable(program);
+        EXPECT_EQ(formstate::dialogFolderFor(home + "/logs/", program, documents, home),
+                  home + "/logs/");
+    }
+    const QString noDocuments = home + "/Dokumente";
+    EXPECT_EQ(formstate::dialogFolderFor({}, "/usr/bin/", noDocuments, home), home + "/");
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(SettingsLocationTest, DialogsOfAProgramInAWritableFolderOpenBesideIt)
+{
+    const QString program = folder(QStringLiteral("opt/corvane")) + "/";
+    const QString documents = folder(QStringLiteral("home/Documents"));
+    EXPECT_EQ(formstate::dialogFolderFor({}, program, documents, "/home/u"), program);
+    EXPECT_EQ(formstate::dialogFolderFor(program, program, documents, "/home/u"), program);
+    EXPECT_EQ(formstate::dialogFolderFor("/srv/data/", program, documents, "/home/u"),
+              "/srv/data/");
+    EXPECT_EQ(formstate::dialogFolder({}), formstate::executableFolder());
+}
+
 } // namespace

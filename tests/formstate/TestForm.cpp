@@ -107,6 +107,7 @@ TEnhancedForm::~TEnhancedForm()
     } catch (const EFormState &error) {
         m_events.saveError = QString::fromLatin1(error.what());
     }
+    m_events.saveFailure = FormEnh1->SaveFailure();
 }
 
 void TEnhancedForm::FormCreate()

@@ -50,6 +50,7 @@ struct FormEvents
     int closeHandled = 0;   // the form's own close handling ran
     int destroyHandled = 0; // the form's own destroy handling ran
     QString saveError;      // what saving at destruction raised
+    QString saveFailure;    // what the component said of saving at destruction
     QString nameAtCreate;   // Name_Edit as FormCreate found it
     int flagClicksAtCreate = -1;
 };
