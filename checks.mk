@@ -15,7 +15,7 @@ SOAK_MESSAGES ?= 10000
 CHECK_TESTS ?=
 # The thread check leaves out the one serial test that starts a child
 # program through QProcess: the checker aborts in the clone Qt makes for it.
-TSAN_TESTS ?= -L 'serial|session|endtoend' -E 'BusyDeviceNamesTheProgramThatHoldsIt'
+TSAN_TESTS ?= -L 'serial|files|session|endtoend' -E 'BusyDeviceNamesTheProgramThatHoldsIt'
 
 CCACHE_LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Paths relative to the clone, so that a clone in another folder (CI's)
