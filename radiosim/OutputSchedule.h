@@ -24,6 +24,9 @@ public:
     void addAnswer(const QByteArray &bytes, qint64 dueMs);
     // Drops the indication and returns false when too many are waiting.
     bool addIndication(const QByteArray &bytes, qint64 dueMs);
+    // Output that went out past the schedule (an echo) still breaks the
+    // quiet the indications wait for.
+    void noteOutput(qint64 nowMs) { m_lastOutputMs = nowMs; }
 
     // Everything that may go out at nowMs, in order.
     QByteArray release(qint64 nowMs);

@@ -170,7 +170,7 @@ void Runner::endSession(const QString &why)
         QStringLiteral(": radio off after %1 commands, %2 probes, "
                        "%3 registrations, %4 messages completed, %5 refused, %6 errors, "
                        "%7 reports sent, %8 loopbacks, %9 peer messages, %10 good and %11 bad "
-                       "reports from the client")
+                       "reports from the client, %12 aborted, %13 answers dropped")
             .arg(c.commandsSeen)
             .arg(c.probesAnswered)
             .arg(c.registrations)
@@ -181,7 +181,9 @@ void Runner::endSession(const QString &why)
             .arg(c.loopbacksSent)
             .arg(c.peerMessagesSent)
             .arg(c.goodReports)
-            .arg(c.badReports));
+            .arg(c.badReports)
+            .arg(c.commandsAborted)
+            .arg(c.answersDropped));
     m_radio.reset();
     m_unwritten.clear();
 }

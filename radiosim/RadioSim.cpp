@@ -42,7 +42,8 @@ quint8 octetAt(const QByteArray &octets, int index)
 RadioSim::RadioSim(const Options &options, qint64 startMs)
     : m_options(options), m_schedule(options.quietGapMs),
       m_peer({options.peerIssi, options.peerProtocolId, options.peerReportRequest}),
-      m_nowMs(startMs), m_nextPeerMs(startMs + options.peerIntervalMs),
+      m_answerFaults(options.dropAnswer, options.junkBeforeAnswer), m_nowMs(startMs),
+      m_nextPeerMs(startMs + options.peerIntervalMs),
       m_nextGarbageMs(startMs + options.garbageIntervalMs),
       m_nextStatusMs(startMs + options.statusIntervalMs),
       m_ctsDownUntilMs(std::numeric_limits<qint64>::min()), m_echo(options.echo)
@@ -52,17 +53,22 @@ void RadioSim::receive(const QByteArray &bytes, qint64 nowMs)
 {
     runTimers(nowMs);
     QByteArray echoed;
-    for (const char byte : bytes) {
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        if (executingStrictly()) {
+            discardWhileExecuting(bytes.mid(at));
+            break;
+        }
+        const char byte = bytes.at(at);
         if (m_echo)
             echoed.append(byte);
         const std::optional<PeiFrame> frame = m_framer.push(byte);
         if (!frame)
             continue;
-        m_schedule.addAnswer(echoed, m_nowMs);
+        sendEcho(echoed);
         echoed.clear();
-        handleFrame(*frame);
+        startExecution(*frame);
     }
-    m_schedule.addAnswer(echoed, m_nowMs);
+    sendEcho(echoed);
     releaseDue();
 }
 
@@ -83,6 +89,8 @@ std::optional<qint64> RadioSim::nextDueMs() const
 {
     std::optional<qint64> next = m_schedule.nextDueMs();
     const auto consider = [&next](qint64 due) { next = next ? std::min(*next, due) : due; };
+    if (!m_executions.empty())
+        consider(m_executions.front().doneMs);
     if (m_options.peerIntervalMs > 0)
         consider(m_nextPeerMs);
     if (m_options.garbageIntervalMs > 0)
@@ -110,6 +118,7 @@ void RadioSim::injectGarbage(const QByteArray &bytes)
 void RadioSim::runTimers(qint64 nowMs)
 {
     m_nowMs = std::max(m_nowMs, nowMs);
+    finishDueExecutions();
     if (m_options.peerIntervalMs > 0 && m_nowMs >= m_nextPeerMs) {
         m_nextPeerMs = nextPeriod(m_nextPeerMs, m_options.peerIntervalMs, m_nowMs);
         // The peer waits while unsolicited output is still queued.
@@ -127,20 +136,88 @@ void RadioSim::runTimers(qint64 nowMs)
     }
 }
 
-void RadioSim::handleFrame(const PeiFrame &frame)
+// A command executes from its arrival until its final result is due. An
+// overlong line is answered while its rest is still arriving, so input
+// cannot abort it.
+void RadioSim::startExecution(const PeiFrame &frame)
 {
     ++m_counters.commandsSeen;
     switch (frame.kind) {
     case PeiFrame::Kind::Command:
         log("rx " + printable(frame.text));
-        handleCommand(frame.text);
         break;
     case PeiFrame::Kind::Message:
         log("rx " + printable(frame.text + '\r' + frame.userData + '\x1A'));
-        handleMessage(frame.text, frame.userData);
         break;
     case PeiFrame::Kind::Overlong:
         log(QStringLiteral("rx overlong input, skipped to its end"));
+        break;
+    }
+    const qint64 executionMs = m_options.strict
+                                   ? std::max(m_options.answerDelayMs, minStrictExecutionMs)
+                                   : m_options.answerDelayMs;
+    m_executions.push_back(
+        {frame, m_nowMs + executionMs, frame.kind != PeiFrame::Kind::Overlong, false});
+    finishDueExecutions();
+}
+
+void RadioSim::finishDueExecutions()
+{
+    while (!m_executions.empty() && m_executions.front().doneMs <= m_nowMs) {
+        const Execution execution = m_executions.front();
+        m_executions.pop_front();
+        m_completionMs = execution.doneMs;
+        if (execution.aborted) {
+            ++m_counters.commandsAborted;
+            log("aborted " + printable(execution.frame.text) +
+                QStringLiteral(": input arrived while it executed"));
+            answer(errorAnswer);
+        } else {
+            handleFrame(execution.frame);
+        }
+    }
+}
+
+bool RadioSim::executingStrictly() const
+{
+    return m_options.strict && std::any_of(m_executions.begin(), m_executions.end(),
+                                           [](const Execution &e) { return e.abortable; });
+}
+
+// Line feeds are left out: V.250 lets a terminal end a command with one
+// after the carriage return.
+void RadioSim::discardWhileExecuting(const QByteArray &bytes)
+{
+    QByteArray input = bytes;
+    input.replace('\n', QByteArray());
+    if (input.isEmpty())
+        return;
+    for (Execution &execution : m_executions)
+        execution.aborted = execution.aborted || execution.abortable;
+    log("rx " + printable(input) + QStringLiteral(" (aborted: received while executing)"));
+}
+
+// The echo goes out as the input arrives, after answers already due and
+// before any still to come.
+void RadioSim::sendEcho(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    releaseDue();
+    emitOutput(bytes);
+    m_schedule.noteOutput(m_nowMs);
+}
+
+void RadioSim::handleFrame(const PeiFrame &frame)
+{
+    switch (frame.kind) {
+    case PeiFrame::Kind::Command:
+        handleCommand(frame.text);
+        break;
+    case PeiFrame::Kind::Message:
+        handleMessage(frame.text, frame.userData);
+        break;
+    case PeiFrame::Kind::Overlong:
         ++m_counters.errorsAnswered;
         answer(errorAnswer);
         break;
@@ -152,11 +229,10 @@ void RadioSim::handleCommand(const QByteArray &line)
     const QByteArray command = line.toUpper();
     if (command == "AT") {
         ++m_counters.probesAnswered;
-        QByteArray reply = okAnswer;
         if (m_echoNextProbe && !m_echo)
-            reply.prepend(line + '\r');
+            m_schedule.addAnswer(line + '\r', m_completionMs);
         m_echoNextProbe = false;
-        answer(reply);
+        answer(okAnswer);
     } else if (command == "ATE0" || command == "ATE1") {
         m_echo = command == "ATE1";
         answer(okAnswer);
@@ -238,11 +314,12 @@ void RadioSim::handleMessage(const QByteArray &header, const QByteArray &rawUser
     const bool isReport = octets->size() >= 2 && octetAt(*octets, 1) == sdsReport;
     if (isReport)
         checkTerminalReport(fields->destination, *octets);
-    answer(completionFor(*octets) +
-           (isReport ? QByteArray() : reportsFor(fields->destination, *octets)));
+    answer(completionFor(*octets));
+    if (!isReport)
+        m_schedule.addAnswer(reportsFor(fields->destination, *octets), m_completionMs);
     if (fields->destination == m_options.issi) {
         ++m_counters.loopbacksSent;
-        queueIndication(sdsIndication(m_options.issi, *octets), m_nowMs);
+        queueIndication(sdsIndication(m_options.issi, *octets), m_completionMs);
     }
 }
 
@@ -279,7 +356,7 @@ QByteArray RadioSim::reportsFor(quint64 destination, const QByteArray &octets)
                                   unsigned(octetAt(octets, 2)), unsigned(status),
                                   static_cast<long long>(delayMs)));
         if (delayMs > 0)
-            queueIndication(indication, m_nowMs + delayMs);
+            queueIndication(indication, m_completionMs + delayMs);
         else
             immediate += indication;
     };
@@ -339,25 +416,37 @@ void RadioSim::queueIndication(const QByteArray &bytes, qint64 dueMs)
     log("dropped, too much unsolicited output waiting: " + printable(bytes));
 }
 
-void RadioSim::answer(const QByteArray &bytes)
+void RadioSim::answer(const QByteArray &finalResult)
 {
-    if ((m_splitNext || m_options.splitAnswers) && bytes.size() >= 2) {
-        const int half = int(bytes.size() / 2);
-        m_schedule.addAnswer(bytes.left(half), m_nowMs);
-        m_schedule.addAnswer(bytes.mid(half), m_nowMs + m_options.splitDelayMs);
-    } else {
-        m_schedule.addAnswer(bytes, m_nowMs);
-    }
+    const bool split = m_splitNext || m_options.splitAnswers;
     m_splitNext = false;
+    const std::optional<QByteArray> bytes = m_answerFaults.shape(finalResult);
+    if (!bytes) {
+        ++m_counters.answersDropped;
+        log(QStringLiteral("answer %1 dropped: ").arg(m_answerFaults.finalResults()) +
+            printable(finalResult));
+        return;
+    }
+    if (split && bytes->size() >= 2) {
+        const int half = int(bytes->size() / 2);
+        m_schedule.addAnswer(bytes->left(half), m_completionMs);
+        m_schedule.addAnswer(bytes->mid(half), m_completionMs + m_options.splitDelayMs);
+    } else {
+        m_schedule.addAnswer(*bytes, m_completionMs);
+    }
 }
 
 void RadioSim::releaseDue()
 {
-    const QByteArray out = m_schedule.release(m_nowMs);
-    if (out.isEmpty())
+    emitOutput(m_schedule.release(m_nowMs));
+}
+
+void RadioSim::emitOutput(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
         return;
-    log("tx " + printable(out));
-    m_output += out;
+    log("tx " + printable(bytes));
+    m_output += bytes;
 }
 
 void RadioSim::log(const QString &line) const

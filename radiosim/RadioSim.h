@@ -1,5 +1,6 @@
 #pragma once
 
+#include "radiosim/AnswerFaults.h"
 #include "radiosim/OutputSchedule.h"
 #include "radiosim/PeerTraffic.h"
 #include "radiosim/PeiFramer.h"
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -48,6 +50,17 @@ struct RadioSimOptions
     // Silence before and between unsolicited indications (0: none; a
     // radio does not wait for the line to be quiet).
     qint64 quietGapMs = 0;
+    // Each final result ("OK", "ERROR", "+CME ERROR: <n>", with a "+CMGS:"
+    // line in front) goes out this long after its command arrived complete.
+    qint64 answerDelayMs = 0;
+    // A command executes from its arrival until its final result, and for
+    // at least RadioSim::minStrictExecutionMs; input that arrives meanwhile
+    // aborts it (as V.250 allows) and is discarded.
+    bool strict = false;
+    // The final result with this number, from 1, is never sent (0: none).
+    int dropAnswer = 0;
+    // Bytes of junk, without a line end, before every final result.
+    int junkBeforeAnswer = 0;
 };
 
 // A TETRA radio as seen from its PEI: bytes in, bytes out. It answers the
@@ -77,6 +90,8 @@ public:
         int goodReports = 0;      // terminal's reports to the peer that matched
         int badReports = 0;       // terminal's reports that did not
         int indicationsDropped = 0;
+        int commandsAborted = 0; // by input during their execution (strict)
+        int answersDropped = 0;  // final results never sent
     };
 
     using Logger = std::function<void(const QString &line)>;
@@ -87,11 +102,15 @@ public:
     static constexpr int cmeServiceNotSelected = 3;
     // The longest user data in bits that the standard dialect announces.
     static constexpr int maxUserDataBits = 1184;
+    // How long a strict radio executes a command at the least.
+    static constexpr qint64 minStrictExecutionMs = 20;
 
     explicit RadioSim(const Options &options = {}, qint64 startMs = 0);
 
     // Receives one line per event: "rx AT" for a command, "tx \r\nOK\r\n"
-    // for output (escaped as by printable()), the peer's verdicts on reports.
+    // for output (escaped as by printable()), the peer's verdicts on reports,
+    // "rx <input> (aborted: received while executing)" for input that a
+    // strict radio discarded, and "answer <n> dropped: <bytes>".
     void setLogger(Logger logger) { m_logger = std::move(logger); }
 
     void receive(const QByteArray &bytes, qint64 nowMs);
@@ -117,7 +136,21 @@ public:
     void sendStatus(quint16 value);
 
 private:
+    // A command between its arrival and its final result.
+    struct Execution
+    {
+        PeiFrame frame;
+        qint64 doneMs = 0;
+        bool abortable = true; // input may abort it (strict)
+        bool aborted = false;
+    };
+
     void runTimers(qint64 nowMs);
+    void startExecution(const PeiFrame &frame);
+    void finishDueExecutions();
+    bool executingStrictly() const;
+    void discardWhileExecuting(const QByteArray &bytes);
+    void sendEcho(const QByteArray &bytes);
     void handleFrame(const PeiFrame &frame);
     void handleCommand(const QByteArray &line);
     void handleMessage(const QByteArray &header, const QByteArray &userData);
@@ -131,14 +164,21 @@ private:
     QByteArray sdsIndication(quint64 from, const QByteArray &octets) const;
     bool standard() const { return m_options.dialect == SimDialect::Etsi; }
     void queueIndication(const QByteArray &bytes, qint64 dueMs);
+    // A final result, at the completion time of the command being finished.
     void answer(const QByteArray &bytes);
     void releaseDue();
+    void emitOutput(const QByteArray &bytes);
     void log(const QString &line) const;
 
     Options m_options;
     PeiFramer m_framer;
     OutputSchedule m_schedule;
     PeerTraffic m_peer;
+    AnswerFaults m_answerFaults;
+    std::deque<Execution> m_executions;
+    // When the command being finished completes: its final result, reports
+    // and loopback count from then.
+    qint64 m_completionMs = 0;
     Counters m_counters;
     Logger m_logger;
     QByteArray m_output;

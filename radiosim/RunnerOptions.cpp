@@ -12,6 +12,8 @@ constexpr qint64 maxIssi = 16777215;
 constexpr qint64 maxItsi = 999999999999999;
 constexpr qint64 maxSeconds = 24 * 3600;
 constexpr qint64 maxDelayMs = maxSeconds * 1000;
+constexpr qint64 maxCount = 1000000000;
+constexpr qint64 maxJunkBytes = 4096;
 
 // Reads the option's value as a whole number within bounds, or explains.
 std::optional<qint64> number(const QCommandLineParser &parser, const QString &name, qint64 low,
@@ -86,6 +88,19 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
          "name", "cmt"},
         {"issi", "The radio's own ISSI (default 1234).", "n", "1234"},
         {"echo", "Start with command echo on (ATE0 and ATE1 switch it)."},
+        {"answer-delay-ms",
+         "Send each final result (OK, ERROR, +CME ERROR, with its +CMGS line)\n"
+         "this long after the command arrived complete.",
+         "ms", "0"},
+        {"strict", "Abort a command with ERROR when input arrives while it executes (from\n"
+                   "its arrival until its final result, at least 20 ms); that input is\n"
+                   "discarded and an aborted message is not delivered."},
+        {"drop-answer",
+         "Never send the n-th final result of each client (from 1, the probe's\n"
+         "included); what the command does still happens (0: none).",
+         "n", "0"},
+        {"junk-before-answer",
+         "Send n junk bytes, no line end among them, before every final result.", "n", "0"},
         {"report-delay-ms", "Send reports this long after the completion instead of with it.", "ms",
          "0"},
         {"report-delays-ms",
@@ -148,6 +163,9 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     const auto peerPid = number(parser, "peer-pid", 0, 255, problem);
     const auto garbage = number(parser, "garbage-every-s", 0, maxSeconds, problem);
     const auto exitAfter = number(parser, "exit-after-seconds", 0, maxSeconds, problem);
+    const auto answerDelay = number(parser, "answer-delay-ms", 0, maxDelayMs, problem);
+    const auto dropAnswer = number(parser, "drop-answer", 0, maxCount, problem);
+    const auto junk = number(parser, "junk-before-answer", 0, maxJunkBytes, problem);
     std::optional<QList<qint64>> reportDelays;
     if (parser.isSet("report-delays-ms"))
         reportDelays = delayList(parser.value("report-delays-ms"), problem);
@@ -172,6 +190,10 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     radio.peerReportRequest = *peerReport;
     radio.peerProtocolId = quint8(*peerPid);
     radio.garbageIntervalMs = *garbage * 1000;
+    radio.answerDelayMs = *answerDelay;
+    radio.strict = parser.isSet("strict");
+    radio.dropAnswer = int(*dropAnswer);
+    radio.junkBeforeAnswer = int(*junk);
     options.exitAfterMs = *exitAfter * 1000;
     return result;
 }

@@ -22,6 +22,17 @@ QStringList argumentsFor(const RadioSetup &setup)
         arguments << QStringLiteral("--cme-next") << QString::number(*setup.refusedMessageCode);
     if (setup.echoesProbe)
         arguments << QStringLiteral("--echo-probe");
+    if (setup.echo)
+        arguments << QStringLiteral("--echo");
+    if (setup.answerDelayMs > 0)
+        arguments << QStringLiteral("--answer-delay-ms") << QString::number(setup.answerDelayMs);
+    if (setup.strict)
+        arguments << QStringLiteral("--strict");
+    if (setup.dropAnswer > 0)
+        arguments << QStringLiteral("--drop-answer") << QString::number(setup.dropAnswer);
+    if (setup.junkBeforeAnswer > 0)
+        arguments << QStringLiteral("--junk-before-answer")
+                  << QString::number(setup.junkBeforeAnswer);
     if (setup.dialect == radiosim::SimDialect::Etsi)
         arguments << QStringLiteral("--dialect") << QStringLiteral("etsi");
     arguments << QStringLiteral("--peer-issi") << QString::number(setup.peerIssi);
@@ -138,7 +149,8 @@ std::optional<RadioSim::Counters> countersFromRadioOffLine(const QString &line)
     static const QRegularExpression summary(QStringLiteral(
         "radio off after ([0-9]+) commands, ([0-9]+) probes, ([0-9]+) registrations, "
         "([0-9]+) messages completed, ([0-9]+) refused, ([0-9]+) errors, ([0-9]+) reports sent, "
-        "([0-9]+) loopbacks, ([0-9]+) peer messages, ([0-9]+) good and ([0-9]+) bad reports"));
+        "([0-9]+) loopbacks, ([0-9]+) peer messages, ([0-9]+) good and ([0-9]+) bad reports"
+        "(?: from the client, ([0-9]+) aborted, ([0-9]+) answers dropped)?"));
     const QRegularExpressionMatch match = summary.match(line);
     if (!match.hasMatch())
         return std::nullopt;
@@ -155,5 +167,7 @@ std::optional<RadioSim::Counters> countersFromRadioOffLine(const QString &line)
     counters.peerMessagesSent = field(9);
     counters.goodReports = field(10);
     counters.badReports = field(11);
+    counters.commandsAborted = field(12);
+    counters.answersDropped = field(13);
     return counters;
 }

@@ -30,6 +30,15 @@ struct RadioSetup
     bool echoesProbe = false;
     // Reports are delayed by these in turn (empty: reports come at once).
     QList<qint64> reportDelaysMs;
+    // The radio as a hard peer: each final result this late; input while a
+    // command executes aborts it; the final result with this number (from
+    // 1, 0: none) never sent; junk bytes before every final result.
+    qint64 answerDelayMs = 0;
+    bool strict = false;
+    int dropAnswer = 0;
+    int junkBeforeAnswer = 0;
+    // Command echo on from the start (the radio's "--echo").
+    bool echo = false;
     // The radio program's safety net: it ends after this long even if the
     // test process died. Long runs raise it.
     int lifetimeSeconds = 120;

@@ -17,11 +17,15 @@ SimRadio::SimRadio(const RadioSetup &setup) : m_setup(setup)
     options.peerReportRequest = setup.peerReportRequest;
     // The device opens and probes in one click, so an echoing radio has
     // its echo on from the start.
-    options.echo = setup.echoesProbe;
+    options.echo = setup.echoesProbe || setup.echo;
     options.reportDelaysMs = setup.reportDelaysMs;
     options.dialect = setup.dialect;
     options.peerIssi = setup.peerIssi;
     options.statusIntervalMs = setup.statusIntervalMs;
+    options.answerDelayMs = setup.answerDelayMs;
+    options.strict = setup.strict;
+    options.dropAnswer = setup.dropAnswer;
+    options.junkBeforeAnswer = setup.junkBeforeAnswer;
     radiosim::registerSimDevice(simName, options, setup.followDialect);
     m_clock.start();
 }

@@ -166,6 +166,70 @@ TEST(PtyRunner, PeerTrafficReachesTheClientAndReportsAreChecked)
     EXPECT_TRUE(runner.waitForLog("peer: good report C8100000"));
 }
 
+TEST(PtyRunner, AnswerDelayHoldsTheFinalResult)
+{
+    Runner runner({"--exit-after-seconds", "30", "--answer-delay-ms", "300"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    QElapsedTimer clock;
+    clock.start();
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n");
+    EXPECT_GE(clock.elapsed(), 300);
+}
+
+TEST(PtyRunner, StrictRadioAbortsACommandThatInputInterrupts)
+{
+    Runner runner({"--exit-after-seconds", "30", "--strict", "--answer-delay-ms", "200"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    // One write: the second probe arrives while the first executes.
+    client.write("AT\rAT\r");
+    EXPECT_EQ(client.readUntil("\r\nERROR\r\n"), "\r\nERROR\r\n");
+    EXPECT_TRUE(runner.waitForLog("rx AT\\r (aborted: received while executing)"));
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n") << "waiting for the answer pays";
+}
+
+TEST(PtyRunner, DroppedAnswerNeverComes)
+{
+    Runner runner({"--exit-after-seconds", "30", "--drop-answer", "2"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n");
+    client.write("ATX\r");
+    ASSERT_TRUE(runner.waitForLog("answer 2 dropped: \\r\\nERROR\\r\\n"));
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n") << "nothing of the ERROR";
+}
+
+TEST(PtyRunner, JunkComesBeforeEachAnswer)
+{
+    Runner runner({"--exit-after-seconds", "30", "--junk-before-answer", "50"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT\r");
+    const QByteArray received = client.readUntil("\r\nOK\r\n");
+    ASSERT_EQ(received.size(), 56);
+    EXPECT_FALSE(received.left(50).contains('\r') || received.left(50).contains('\n'));
+}
+
+TEST(PtyRunner, EchoComesAtOnceBeforeALateAnswer)
+{
+    Runner runner({"--exit-after-seconds", "30", "--echo", "--strict", "--answer-delay-ms", "300",
+                   "--junk-before-answer", "5"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    QElapsedTimer clock;
+    clock.start();
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("AT\r"), "AT\r");
+    const QByteArray answer = client.readUntil("\r\nOK\r\n");
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_EQ(answer.size(), 5 + 6);
+}
+
 TEST(PtyRunner, SerialPortComponentTalksToItThroughTheDevicePath)
 {
     Runner runner({"--exit-after-seconds", "30"});
@@ -220,7 +284,8 @@ TEST(PtyRunner, HelpListsTheOptionsAndBadArgumentsFail)
     EXPECT_EQ(help.exitCode(), 0);
     const QByteArray text = help.readAllStandardOutput();
     for (const char *option :
-         {"--issi", "--echo", "--report-delay-ms", "--peer-interval-s", "--peer-issi",
+         {"--issi", "--echo", "--answer-delay-ms", "--strict", "--drop-answer",
+          "--junk-before-answer", "--report-delay-ms", "--peer-interval-s", "--peer-issi",
           "--peer-report", "--peer-pid", "--cme-next", "--split-answers", "--garbage-every-s",
           "--exit-after-seconds", "--quiet"})
         EXPECT_TRUE(text.contains(option)) << option;

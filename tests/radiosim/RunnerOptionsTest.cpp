@@ -23,6 +23,21 @@ TEST(RunnerOptions, DefaultsAreAPlainRadio)
     EXPECT_EQ(line.options.radio.peerIntervalMs, 0);
     EXPECT_FALSE(line.options.cmeNext);
     EXPECT_EQ(line.options.exitAfterMs, 0);
+    EXPECT_EQ(line.options.radio.answerDelayMs, 0);
+    EXPECT_FALSE(line.options.radio.strict);
+    EXPECT_EQ(line.options.radio.dropAnswer, 0);
+    EXPECT_EQ(line.options.radio.junkBeforeAnswer, 0);
+}
+
+TEST(RunnerOptions, ReadsTheHardPeerOptions)
+{
+    const RunnerCommandLine line = parse({"--answer-delay-ms", "500", "--strict", "--drop-answer",
+                                          "3", "--junk-before-answer", "50"});
+    ASSERT_EQ(line.action, RunnerCommandLine::Action::Run) << line.text.toStdString();
+    EXPECT_EQ(line.options.radio.answerDelayMs, 500);
+    EXPECT_TRUE(line.options.radio.strict);
+    EXPECT_EQ(line.options.radio.dropAnswer, 3);
+    EXPECT_EQ(line.options.radio.junkBeforeAnswer, 50);
 }
 
 TEST(RunnerOptions, ReadsEveryOption)
@@ -77,6 +92,9 @@ TEST(RunnerOptions, RejectsValuesOutOfRangeAndUnknownOptions)
                                          {"--report-delays-ms", "40,-1"},
                                          {"--report-delays-ms", ""},
                                          {"--cme-next", "x"},
+                                         {"--answer-delay-ms", "-5"},
+                                         {"--drop-answer", "-1"},
+                                         {"--junk-before-answer", "100000"},
                                          {"--frobnicate"},
                                          {"extra"},
                                          {"--issi"}}) {

@@ -105,6 +105,22 @@ TEST(SimDevice, PlaysTheWholeDialogue)
     EXPECT_EQ(counters.badReports, 0);
 }
 
+TEST(SimDevice, StrictRadioAbortsACommandInterruptedThroughThePort)
+{
+    RadioSim::Options options;
+    options.strict = true;
+    options.answerDelayMs = 100;
+    options.junkBeforeAnswer = 7;
+    registerSimDevice("SIM-strict", options);
+    SimPort sim("SIM-strict");
+    sim.write("AT\rAT\r");
+    const QByteArray aborted = sim.readUntil("\r\nERROR\r\n");
+    EXPECT_EQ(aborted.size(), 7 + 9) << aborted.constData();
+    sim.write("AT\r");
+    EXPECT_TRUE(sim.readUntil("\r\nOK\r\n").endsWith("\r\nOK\r\n"));
+    EXPECT_EQ(countersOf("SIM-strict").commandsAborted, 1);
+}
+
 TEST(SimDevice, CtsFollowsTheRadio)
 {
     registerSimDevice("SIM-cts");
