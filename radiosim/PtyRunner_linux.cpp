@@ -170,7 +170,8 @@ void Runner::endSession(const QString &why)
         QStringLiteral(": radio off after %1 commands, %2 probes, "
                        "%3 registrations, %4 messages completed, %5 refused, %6 errors, "
                        "%7 reports sent, %8 loopbacks, %9 peer messages, %10 good and %11 bad "
-                       "reports from the client, %12 aborted, %13 answers dropped")
+                       "reports from the client, %12 aborted, %13 answers dropped, %14 good and "
+                       "%15 bad acks, %16 acks missing")
             .arg(c.commandsSeen)
             .arg(c.probesAnswered)
             .arg(c.registrations)
@@ -183,7 +184,10 @@ void Runner::endSession(const QString &why)
             .arg(c.goodReports)
             .arg(c.badReports)
             .arg(c.commandsAborted)
-            .arg(c.answersDropped));
+            .arg(c.answersDropped)
+            .arg(c.goodAcks)
+            .arg(c.badAcks)
+            .arg(c.acksMissing));
     m_radio.reset();
     m_unwritten.clear();
 }

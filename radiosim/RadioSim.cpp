@@ -1,6 +1,7 @@
 #include "radiosim/RadioSim.h"
 
 #include "radiosim/Printable.h"
+#include "radiosim/RadioInfo.h"
 #include "radiosim/SdsWire.h"
 
 #include <algorithm>
@@ -41,7 +42,8 @@ quint8 octetAt(const QByteArray &octets, int index)
 
 RadioSim::RadioSim(const Options &options, qint64 startMs)
     : m_options(options), m_schedule(options.quietGapMs),
-      m_peer({options.peerIssi, options.peerProtocolId, options.peerReportRequest}),
+      m_peer({options.peerIdentity, options.peerProtocolId, options.peerReportRequest,
+              options.peerCoding, options.peerParts}),
       m_answerFaults(options.dropAnswer, options.junkBeforeAnswer), m_nowMs(startMs),
       m_nextPeerMs(startMs + options.peerIntervalMs),
       m_nextGarbageMs(startMs + options.garbageIntervalMs),
@@ -91,6 +93,8 @@ std::optional<qint64> RadioSim::nextDueMs() const
     const auto consider = [&next](qint64 due) { next = next ? std::min(*next, due) : due; };
     if (!m_executions.empty())
         consider(m_executions.front().doneMs);
+    if (const std::optional<qint64> deadline = m_awaitedAcks.nextDeadlineMs())
+        consider(*deadline);
     if (m_options.peerIntervalMs > 0)
         consider(m_nextPeerMs);
     if (m_options.garbageIntervalMs > 0)
@@ -119,6 +123,7 @@ void RadioSim::runTimers(qint64 nowMs)
 {
     m_nowMs = std::max(m_nowMs, nowMs);
     finishDueExecutions();
+    expireAcks();
     if (m_options.peerIntervalMs > 0 && m_nowMs >= m_nextPeerMs) {
         m_nextPeerMs = nextPeriod(m_nextPeerMs, m_options.peerIntervalMs, m_nowMs);
         // The peer waits while unsolicited output is still queued.
@@ -159,6 +164,7 @@ void RadioSim::startExecution(const PeiFrame &frame)
     m_executions.push_back(
         {frame, m_nowMs + executionMs, frame.kind != PeiFrame::Kind::Overlong, false});
     finishDueExecutions();
+    expireAcks();
 }
 
 void RadioSim::finishDueExecutions()
@@ -236,6 +242,9 @@ void RadioSim::handleCommand(const QByteArray &line)
     } else if (command == "ATE0" || command == "ATE1") {
         m_echo = command == "ATE1";
         answer(okAnswer);
+    } else if (const std::optional<QByteArray> information =
+                   radioInfoAnswer(command, ownIdentity())) {
+        answer(*information);
     } else if (!(standard() && handleStandardCommand(command))) {
         ++m_counters.errorsAnswered;
         answer(errorAnswer);
@@ -254,7 +263,7 @@ bool RadioSim::handleStandardCommand(const QByteArray &command)
     if (command.startsWith(registration)) {
         // Register (1), SDS type 4 with TL (3), a protocol identifier.
         const std::optional<QList<quint64>> fields =
-            decimalFields(command.mid(registration.size()), 3, 3);
+            decimalFields(command.mid(registration.size()), 3, 3, 3);
         if (!fields || fields->at(0) != 1 || fields->at(1) != 3 || fields->at(2) > 255)
             return false;
         ++m_counters.registrations;
@@ -262,11 +271,15 @@ bool RadioSim::handleStandardCommand(const QByteArray &command)
         return true;
     }
     if (command.startsWith(selection)) {
+        // The AI service, the identity type of the destinations, and the
+        // optional area, access priority and end-to-end encryption.
         const std::optional<QList<quint64>> fields =
-            decimalFields(command.mid(selection.size()), 5, 3);
-        if (!fields || fields->at(0) != serviceSdsTl)
+            decimalFields(command.mid(selection.size()), 2, 5, 3);
+        if (!fields || (fields->at(0) != serviceSdsTl && fields->at(0) != serviceStatus) ||
+            fields->at(1) > 1)
             return false;
-        m_serviceSelected = true;
+        m_service = int(fields->at(0));
+        m_identityType = int(fields->at(1));
         answer(okAnswer);
         return true;
     }
@@ -293,78 +306,126 @@ void RadioSim::handleMessage(const QByteArray &header, const QByteArray &rawUser
         answer(cmeErrorAnswer(cmeLengthMismatch));
         return;
     }
-    if (!standard() && fields->destination == 0) {
+    if (!standard() && fields->destination.count('0') == fields->destination.size()) {
         ++m_counters.registrations;
         answer(completionAnswer);
         return;
     }
-    if (standard() && !m_serviceSelected) {
-        log(QStringLiteral("message before the SDS-TL service was selected"));
+    if (const std::optional<int> code = refusal(fields->destination)) {
         ++m_counters.messagesRefused;
-        answer(cmeErrorAnswer(cmeServiceNotSelected));
-        return;
-    }
-    if (m_failNextCode) {
-        ++m_counters.messagesRefused;
-        answer(cmeErrorAnswer(*m_failNextCode));
-        m_failNextCode.reset();
+        answer(cmeErrorAnswer(*code));
         return;
     }
     ++m_counters.messagesCompleted;
-    const bool isReport = octets->size() >= 2 && octetAt(*octets, 1) == sdsReport;
-    if (isReport)
-        checkTerminalReport(fields->destination, *octets);
     answer(completionFor(*octets));
-    if (!isReport)
-        m_schedule.addAnswer(reportsFor(fields->destination, *octets), m_completionMs);
-    if (fields->destination == m_options.issi) {
-        ++m_counters.loopbacksSent;
-        queueIndication(sdsIndication(m_options.issi, *octets), m_completionMs);
+    deliver(fields->destination, *octets);
+}
+
+std::optional<int> RadioSim::refusal(const Identity &destination)
+{
+    if (standard() && m_service == 0) {
+        log(QStringLiteral("message before the SDS-TL service was selected"));
+        return cmeServiceNotSelected;
     }
+    if (standard() && !m_options.lenientIdentityType &&
+        identityType(destination) != m_identityType) {
+        log(QStringLiteral("destination %1 is not of identity type %2 that AT+CTSDS selected")
+                .arg(QString::fromLatin1(destination))
+                .arg(m_identityType));
+        return cmeIdentityTypeMismatch;
+    }
+    if (m_failNextCode) {
+        const int code = *m_failNextCode;
+        m_failNextCode.reset();
+        return code;
+    }
+    return std::nullopt;
+}
+
+// What a completed message does beyond its completion: a report or an
+// acknowledgement is checked, a transfer draws the reports it asks for, and
+// a message to the radio's own identity comes back.
+void RadioSim::deliver(const Identity &destination, const QByteArray &octets)
+{
+    const bool status = standard() && m_service == serviceStatus;
+    const bool sdsTl = !status && octets.size() >= 3 && octetAt(octets, 0) >= firstSdsTlProtocolId;
+    const quint8 type = sdsTl ? octetAt(octets, 1) & messageTypeMask : 0;
+    if (sdsTl && type == sdsReport)
+        checkTerminalReport(destination, octets);
+    else if (sdsTl && type == sdsAck)
+        checkTerminalAck(destination, octets);
+    else if (sdsTl && type == sdsTransfer)
+        m_schedule.addAnswer(reportsFor(destination, octets), m_completionMs);
+    if (destination != ownIdentity())
+        return;
+    ++m_counters.loopbacksSent;
+    if (sdsTl && type == sdsTransfer)
+        m_loopbackReports.await(octetAt(octets, 0), octetAt(octets, 2), octetAt(octets, 1));
+    queueIndication(sdsIndication(ownIdentity(), octets, status ? serviceStatus : serviceSdsTl),
+                    m_completionMs);
 }
 
 // The standard's completion names the SDS instance, the status (4: sent)
-// and the message reference.
+// and, for SDS-TL, the message reference.
 QByteArray RadioSim::completionFor(const QByteArray &octets) const
 {
     if (!standard())
         return completionAnswer;
-    const int reference = octets.size() >= 3 ? octetAt(octets, 2) : 0;
-    return "\r\n+CMGS: 0,4," + QByteArray::number(reference) + "\r\n\r\nOK\r\n";
+    const bool sdsTl = m_service == serviceSdsTl && octets.size() >= 3 &&
+                       octetAt(octets, 0) >= firstSdsTlProtocolId;
+    const QByteArray reference = sdsTl ? "," + QByteArray::number(octetAt(octets, 2)) : "";
+    return "\r\n+CMGS: 0,4" + reference + "\r\n\r\nOK\r\n";
 }
 
-QByteArray RadioSim::sdsIndication(quint64 from, const QByteArray &octets) const
+QByteArray RadioSim::sdsIndication(const Identity &from, const QByteArray &octets,
+                                   int service) const
 {
     if (standard())
-        return ctsdsrIndication(serviceSdsTl, from, m_options.issi, octets);
+        return ctsdsrIndication(service, from, ownIdentity(), octets, m_options.ctsdsrForm);
     return cmtIndication(from, octets);
 }
 
 // The reports that go out with the completion; delayed ones are queued.
-QByteArray RadioSim::reportsFor(quint64 destination, const QByteArray &octets)
+QByteArray RadioSim::reportsFor(const Identity &destination, const QByteArray &octets)
 {
-    if (octets.size() < 3 || (octetAt(octets, 1) & 0xF0) != sdsTransfer)
-        return {};
+    const quint8 protocolId = octetAt(octets, 0);
+    const quint8 request = octetAt(octets, 1);
+    const quint8 reference = octetAt(octets, 2);
     QByteArray immediate;
     const auto report = [&](quint8 status) {
         ++m_counters.reportsSent;
-        const QByteArray indication = sdsIndication(
-            destination, reportOctets(octetAt(octets, 0), status, octetAt(octets, 2)));
+        const QByteArray indication = reportIndication(destination, protocolId, status, reference);
         const qint64 delayMs = nextReportDelayMs();
         if (!m_options.reportDelaysMs.isEmpty())
-            log(QString::asprintf("report %02X status %02X delayed %lld ms",
-                                  unsigned(octetAt(octets, 2)), unsigned(status),
-                                  static_cast<long long>(delayMs)));
+            log(QString::asprintf("report %02X status %02X delayed %lld ms", unsigned(reference),
+                                  unsigned(status), static_cast<long long>(delayMs)));
         if (delayMs > 0)
             queueIndication(indication, m_completionMs + delayMs);
         else
             immediate += indication;
     };
-    if (octetAt(octets, 1) & receivedReportRequested)
+    if (request & receivedReportRequested)
         report(statusReceived);
-    if (octetAt(octets, 1) & consumedReportRequested)
+    if (request & consumedReportRequested)
         report(statusConsumed);
     return immediate;
+}
+
+// A full SDS-REPORT, which may ask for an SDS-ACK, or a short report on the
+// status service.
+QByteArray RadioSim::reportIndication(const Identity &from, quint8 protocolId, quint8 status,
+                                      quint8 reference)
+{
+    if (m_options.shortReports) {
+        const quint8 named = status == statusReceived ? shortReportReceived : shortReportConsumed;
+        return sdsIndication(
+            from, shortReportOctets(m_options.shortReportType.value_or(named), reference),
+            serviceStatus);
+    }
+    if (m_options.reportsAskAck)
+        m_awaitedAcks.await(from, reference, m_completionMs + ackWaitMs);
+    return sdsIndication(from,
+                         reportOctets(protocolId, status, reference, m_options.reportsAskAck));
 }
 
 qint64 RadioSim::nextReportDelayMs()
@@ -376,24 +437,52 @@ qint64 RadioSim::nextReportDelayMs()
     return delayMs;
 }
 
-void RadioSim::checkTerminalReport(quint64 destination, const QByteArray &octets)
+// A report to the radio's own identity answers a looped-back message; any
+// other is the peer's.
+void RadioSim::checkTerminalReport(const Identity &destination, const QByteArray &octets)
 {
-    const PeerTraffic::Verdict verdict = m_peer.checkReport(destination, octets);
+    const bool loopback = destination == ownIdentity();
+    const Verdict verdict =
+        loopback ? m_loopbackReports.settle(octets) : m_peer.checkReport(destination, octets);
+    const QString who = loopback ? QStringLiteral("loopback") : QStringLiteral("peer");
+    const QString hex = QString::fromLatin1(octets.toHex().toUpper());
     if (verdict.good) {
         ++m_counters.goodReports;
-        log(QStringLiteral("peer: good report %1")
-                .arg(QString::fromLatin1(octets.toHex().toUpper())));
+        log(QStringLiteral("%1: good report %2").arg(who, hex));
     } else {
         ++m_counters.badReports;
-        log(QStringLiteral("peer: bad report %1: %2")
-                .arg(QString::fromLatin1(octets.toHex().toUpper()), verdict.reason));
+        log(QStringLiteral("%1: bad report %2: %3").arg(who, hex, verdict.reason));
+    }
+}
+
+void RadioSim::checkTerminalAck(const Identity &destination, const QByteArray &octets)
+{
+    const Verdict verdict = m_awaitedAcks.settle(destination, octets);
+    const QString hex = QString::fromLatin1(octets.toHex().toUpper());
+    if (verdict.good) {
+        ++m_counters.goodAcks;
+        log(QStringLiteral("ack: good %1 to %2").arg(hex, QString::fromLatin1(destination)));
+    } else {
+        ++m_counters.badAcks;
+        log(QStringLiteral("ack: bad %1: %2").arg(hex, verdict.reason));
+    }
+}
+
+void RadioSim::expireAcks()
+{
+    for (const auto &[from, reference] : m_awaitedAcks.takeOverdue(m_nowMs)) {
+        ++m_counters.acksMissing;
+        log(QString::asprintf("ack: none within %lld ms for the report %02X from ",
+                              static_cast<long long>(ackWaitMs), unsigned(reference)) +
+            QString::fromLatin1(from));
     }
 }
 
 void RadioSim::sendPeerMessage()
 {
     ++m_counters.peerMessagesSent;
-    queueIndication(sdsIndication(m_options.peerIssi, m_peer.nextMessage()), m_nowMs);
+    for (const QByteArray &part : m_peer.nextMessage())
+        queueIndication(sdsIndication(m_options.peerIdentity, part), m_nowMs);
 }
 
 void RadioSim::sendStatus(quint16 value)
@@ -403,8 +492,7 @@ void RadioSim::sendStatus(quint16 value)
     QByteArray octets;
     octets.append(char(value >> 8));
     octets.append(char(value & 0xFF));
-    queueIndication(ctsdsrIndication(serviceStatus, m_options.peerIssi, m_options.issi, octets),
-                    m_nowMs);
+    queueIndication(sdsIndication(m_options.peerIdentity, octets, serviceStatus), m_nowMs);
     releaseDue();
 }
 

@@ -4,6 +4,8 @@
 #include "radiosim/OutputSchedule.h"
 #include "radiosim/PeerTraffic.h"
 #include "radiosim/PeiFramer.h"
+#include "radiosim/SdsText.h"
+#include "radiosim/SdsWire.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,9 +36,28 @@ struct RadioSimOptions
     QList<qint64> reportDelaysMs;
     // 0: no peer traffic.
     qint64 peerIntervalMs = 0;
-    quint64 peerIssi = 5678;
+    // An SSI, or with the standard dialect a full identity of up to 17
+    // digits (leading zeros kept), which then has identity type 1.
+    Identity peerIdentity = "5678";
+    // Octet 2 of the peer's SDS-TL messages: the report request bits.
     quint8 peerReportRequest = 0x06;
     quint8 peerProtocolId = 130;
+    // The peer's text: UCS-2 or Latin-1, with or without a timestamp.
+    TextCoding peerCoding;
+    // From 2: the peer's messages are long ones in this many parts.
+    int peerParts = 1;
+    // Reports to the terminal's messages as SDS-SHORT REPORTs (on the
+    // status service in the standard dialect), of the type that names the
+    // status, or of shortReportType for every one when it is set.
+    bool shortReports = false;
+    std::optional<quint8> shortReportType;
+    // Full reports to the terminal's messages ask for an SDS-ACK.
+    bool reportsAskAck = false;
+    // The field order of "+CTSDSR" headers.
+    CtsdsrForm ctsdsrForm = CtsdsrForm::Six;
+    // Standard dialect: take a destination of either form whatever
+    // identity type the service selection named.
+    bool lenientIdentityType = false;
     // Every answer in two halves, the second splitDelayMs later.
     bool splitAnswers = false;
     qint64 splitDelayMs = 500;
@@ -92,6 +113,9 @@ public:
         int indicationsDropped = 0;
         int commandsAborted = 0; // by input during their execution (strict)
         int answersDropped = 0;  // final results never sent
+        int goodAcks = 0;        // SDS-ACKs to reports that asked for one
+        int badAcks = 0;         // SDS-ACKs to no such report
+        int acksMissing = 0;     // reports whose SDS-ACK did not come in time
     };
 
     using Logger = std::function<void(const QString &line)>;
@@ -100,6 +124,11 @@ public:
     static constexpr int cmeLengthMismatch = 35;
     // The code for a message in the standard dialect before "AT+CTSDS".
     static constexpr int cmeServiceNotSelected = 3;
+    // The code for a destination whose form the selected identity type
+    // does not take.
+    static constexpr int cmeIdentityTypeMismatch = 50;
+    // How long a report that asked for an SDS-ACK waits for it.
+    static constexpr qint64 ackWaitMs = 30000;
     // The longest user data in bits that the standard dialect announces.
     static constexpr int maxUserDataBits = 1184;
     // How long a strict radio executes a command at the least.
@@ -154,14 +183,24 @@ private:
     void handleFrame(const PeiFrame &frame);
     void handleCommand(const QByteArray &line);
     void handleMessage(const QByteArray &header, const QByteArray &userData);
-    QByteArray reportsFor(quint64 destination, const QByteArray &octets);
+    // Why a well-formed message is refused, as a "+CME ERROR" code.
+    std::optional<int> refusal(const Identity &destination);
+    void deliver(const Identity &destination, const QByteArray &octets);
+    QByteArray reportsFor(const Identity &destination, const QByteArray &octets);
+    QByteArray reportIndication(const Identity &from, quint8 protocolId, quint8 status,
+                                quint8 reference);
     qint64 nextReportDelayMs();
-    void checkTerminalReport(quint64 destination, const QByteArray &octets);
+    void checkTerminalReport(const Identity &destination, const QByteArray &octets);
+    void checkTerminalAck(const Identity &destination, const QByteArray &octets);
+    void expireAcks();
     void sendPeerMessage();
     bool handleStandardCommand(const QByteArray &command);
     QByteArray completionFor(const QByteArray &octets) const;
-    // An SDS-TL indication from `from` to this radio, in the dialect spoken.
-    QByteArray sdsIndication(quint64 from, const QByteArray &octets) const;
+    Identity ownIdentity() const { return QByteArray::number(m_options.issi); }
+    // Short Data from `from` to this radio on the service, in the dialect
+    // spoken.
+    QByteArray sdsIndication(const Identity &from, const QByteArray &octets,
+                             int service = serviceSdsTl) const;
     bool standard() const { return m_options.dialect == SimDialect::Etsi; }
     void queueIndication(const QByteArray &bytes, qint64 dueMs);
     // A final result, at the completion time of the command being finished.
@@ -186,8 +225,12 @@ private:
     qint64 m_nextPeerMs = 0;
     qint64 m_nextGarbageMs = 0;
     qint64 m_nextStatusMs = 0;
-    // The standard dialect takes messages only once the service is selected.
-    bool m_serviceSelected = false;
+    // The standard dialect takes messages only once a service is selected
+    // (0: none yet), and destinations of the selected identity type.
+    int m_service = 0;
+    int m_identityType = 0;
+    AwaitedReports m_loopbackReports;
+    AwaitedAcks m_awaitedAcks;
     qint64 m_ctsDownUntilMs = 0;
     bool m_echo = false;
     std::optional<int> m_failNextCode;

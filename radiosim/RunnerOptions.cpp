@@ -8,8 +8,7 @@ namespace radiosim {
 namespace {
 
 constexpr qint64 maxIssi = 16777215;
-// A full ITSI: country, network and ISSI, as the standard dialect calls.
-constexpr qint64 maxItsi = 999999999999999;
+constexpr qint64 maxParts = 255;
 constexpr qint64 maxSeconds = 24 * 3600;
 constexpr qint64 maxDelayMs = maxSeconds * 1000;
 constexpr qint64 maxCount = 1000000000;
@@ -51,12 +50,49 @@ std::optional<QList<qint64>> delayList(const QString &text, QString &problem)
     return delays;
 }
 
+// Octet 2 of an SDS-TRANSFER: "00" to "0F".
 std::optional<quint8> reportRequest(const QString &text, QString &problem)
 {
-    const QString upper = text.toUpper();
-    if (upper == "06" || upper == "0A" || upper == "0E")
-        return quint8(upper.toUInt(nullptr, 16));
-    problem = QStringLiteral("--peer-report takes 06, 0A or 0E, not '%1'").arg(text);
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 16);
+    if (ok && text.size() == 2 && value <= 0x0F)
+        return quint8(value);
+    problem = QStringLiteral("--peer-report takes octet 2 of an SDS-TRANSFER, 00 to 0F, not '%1'")
+                  .arg(text);
+    return std::nullopt;
+}
+
+// An SSI, or in the standard dialect a full identity of up to 17 digits.
+std::optional<Identity> peerIdentity(const QString &text, bool standard, QString &problem)
+{
+    const Identity digits = text.toLatin1();
+    if (isIdentity(digits) && (standard || identityType(digits) == 0))
+        return digits;
+    problem =
+        QStringLiteral("--peer-issi takes an ISSI from 1 to %1%2, not '%3'")
+            .arg(maxIssi)
+            .arg(standard ? QStringLiteral(" or a full identity of 9 to 17 digits") : QString())
+            .arg(text);
+    return std::nullopt;
+}
+
+std::optional<quint32> timestamp(const QString &text, QString &problem)
+{
+    if (const std::optional<quint32> value = timestampFromDigits(text.toLatin1()))
+        return value;
+    problem = QStringLiteral("--peer-timestamp takes MMDDhhmm, not '%1'").arg(text);
+    return std::nullopt;
+}
+
+std::optional<CtsdsrForm> ctsdsrForm(const QString &text, QString &problem)
+{
+    if (text == QLatin1String("six"))
+        return CtsdsrForm::Six;
+    if (text == QLatin1String("seven"))
+        return CtsdsrForm::Seven;
+    if (text == QLatin1String("swapped"))
+        return CtsdsrForm::SevenSwapped;
+    problem = QStringLiteral("--ctsdsr-form takes six, seven or swapped, not '%1'").arg(text);
     return std::nullopt;
 }
 
@@ -110,14 +146,43 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
         {"peer-interval-s", "Every n seconds a peer sends a text message (0: no peer).", "n", "0"},
         {"peer-interval-ms", "As --peer-interval-s, in milliseconds; it wins when both are given.",
          "ms", "0"},
-        {"peer-issi", "The peer's ISSI (default 5678); with etsi up to a 15-digit ITSI.", "n",
-         "5678"},
+        {"peer-issi",
+         "The peer's ISSI (default 5678); with etsi also a full identity of 9 to\n"
+         "17 digits (leading zeros kept), sent with identity type 1.",
+         "n", "5678"},
         {"status-interval-ms", "With etsi: every n ms the peer sends a status message (0: none).",
          "ms", "0"},
         {"status", "The peer's status value, 0 to 65535 (default 32772, hex 8004).", "n", "32772"},
-        {"peer-report", "Reports the peer asks for: 06 received, 0A consumed, 0E both.", "hex",
-         "06"},
-        {"peer-pid", "Protocol identifier of the peer's messages (default 130).", "n", "130"},
+        {"peer-report",
+         "Octet 2 of the peer's SDS-TL messages, 00 to 0F: bit 04 asks for the\n"
+         "received report, 08 for the consumed one (06, 0A, 0E set the short form\n"
+         "bit too; 01 is the storage bit).",
+         "hex", "06"},
+        {"peer-pid",
+         "Protocol identifier of the peer's messages (default 130). 130, 137 and\n"
+         "138 carry the text header, 2 and 9 a text coding octet only.",
+         "n", "130"},
+        {"peer-ucs2", "The peer's text in UCS-2 (coding scheme 26) instead of ISO 8859-1."},
+        {"peer-timestamp", "The peer's text header carries this timestamp.", "MMDDhhmm"},
+        {"peer-parts",
+         "The peer's messages are long ones in n parts (PID 138 with the\n"
+         "concatenation header), each part with its own reference (1: plain).",
+         "n", "1"},
+        {"short-reports", "Answer the client's report requests with short reports (status\n"
+                          "service in etsi) in place of full reports."},
+        {"short-report-type",
+         "Every short report of this type: 0 not supported, 1 memory full, 2\n"
+         "received, 3 consumed (implies --short-reports).",
+         "n"},
+        {"report-ack", "Full reports ask for an acknowledgement; the radio logs whether the\n"
+                       "client's SDS-ACK came."},
+        {"ctsdsr-form",
+         "With etsi, the +CTSDSR header: six fields (default), seven (length,\n"
+         "then end-to-end encryption), or swapped (encryption before length).",
+         "form", "six"},
+        {"lenient-identity-type",
+         "With etsi, take a destination of either form whatever identity type\n"
+         "AT+CTSDS selected (by default a mismatch is +CME ERROR: 50)."},
         {"cme-next", "Refuse the first message with \"+CME ERROR: <n>\".", "n"},
         {"split-answers", "Send every answer in two halves, 500 ms apart."},
         {"garbage-every-s", "Send garbage bytes every n seconds (0: never).", "n", "0"},
@@ -156,7 +221,17 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     const auto peerIntervalMs = number(parser, "peer-interval-ms", 0, maxDelayMs, problem);
     const auto chosenDialect = dialect(parser.value("dialect"), problem);
     const bool standard = chosenDialect == SimDialect::Etsi;
-    const auto peerIssi = number(parser, "peer-issi", 1, standard ? maxItsi : maxIssi, problem);
+    const auto peer = peerIdentity(parser.value("peer-issi"), standard, problem);
+    const auto parts = number(parser, "peer-parts", 1, maxParts, problem);
+    const auto form = ctsdsrForm(parser.value("ctsdsr-form"), problem);
+    if (parser.isSet("peer-timestamp")) {
+        if (const auto stamp = timestamp(parser.value("peer-timestamp"), problem))
+            radio.peerCoding.timestamp = *stamp;
+    }
+    if (parser.isSet("short-report-type")) {
+        if (const auto type = number(parser, "short-report-type", 0, 3, problem))
+            radio.shortReportType = quint8(*type);
+    }
     const auto statusInterval = number(parser, "status-interval-ms", 0, maxDelayMs, problem);
     const auto status = number(parser, "status", 0, 65535, problem);
     const auto peerReport = reportRequest(parser.value("peer-report"), problem);
@@ -186,7 +261,13 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     if (reportDelays)
         radio.reportDelaysMs = *reportDelays;
     radio.peerIntervalMs = *peerIntervalMs > 0 ? *peerIntervalMs : *peerInterval * 1000;
-    radio.peerIssi = quint64(*peerIssi);
+    radio.peerIdentity = *peer;
+    radio.peerParts = int(*parts);
+    radio.peerCoding.ucs2 = parser.isSet("peer-ucs2");
+    radio.shortReports = parser.isSet("short-reports") || radio.shortReportType.has_value();
+    radio.reportsAskAck = parser.isSet("report-ack");
+    radio.ctsdsrForm = *form;
+    radio.lenientIdentityType = parser.isSet("lenient-identity-type");
     radio.peerReportRequest = *peerReport;
     radio.peerProtocolId = quint8(*peerPid);
     radio.garbageIntervalMs = *garbage * 1000;

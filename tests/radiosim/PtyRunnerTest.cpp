@@ -230,6 +230,46 @@ TEST(PtyRunner, EchoComesAtOnceBeforeALateAnswer)
     EXPECT_EQ(answer.size(), 5 + 6);
 }
 
+TEST(PtyRunner, StandardPeerWithAFullIdentitySendsLongMessagesInSevenFieldHeaders)
+{
+    Runner runner({"--exit-after-seconds", "30", "--dialect", "etsi", "--peer-issi",
+                   "09011638300023404", "--ctsdsr-form", "seven", "--peer-parts", "2",
+                   "--peer-interval-ms", "300", "--peer-report", "04", "--report-ack"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    const QByteArray first = "\r\n+CTSDSR: 12,09011638300023404,1,1234,0,";
+    // Up to the end of a second part: "..., part 2 of 2".
+    const QByteArray parts = client.readUntil("2C20706172742032206F662032\r\n");
+    ASSERT_GE(parts.count(first), 2) << parts.constData();
+    EXPECT_TRUE(parts.contains(",0\r\n8A04000105000300020150")) << parts.constData();
+    EXPECT_TRUE(parts.contains(",0\r\n8A04010105000300020250")) << parts.constData();
+    client.write("AT+CTSDS=12,1\r");
+    EXPECT_TRUE(client.readUntil("\r\nOK\r\n").endsWith("\r\nOK\r\n"));
+    client.write("AT+CMGS=09011638300023404,32\r\n8A100001\x1A");
+    EXPECT_TRUE(runner.waitForLog("peer: good report 8A100001"));
+    client.write("AT+CTSDS=12,0\r");
+    client.write("AT+CMGS=4321,32\r\n82040501\x1A");
+    EXPECT_TRUE(client.readUntil("82180005\r\n").endsWith("82180005\r\n"))
+        << "the report asks for an acknowledgement";
+    client.write("AT+CMGS=4321,32\r\n82200005\x1A");
+    EXPECT_TRUE(runner.waitForLog("ack: good 82200005 to 4321"));
+}
+
+TEST(PtyRunner, ShortReportsAnswerTheClientsMessages)
+{
+    Runner runner({"--exit-after-seconds", "30", "--dialect", "etsi", "--short-reports"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT+CTSDS=12,0\r");
+    EXPECT_TRUE(client.readUntil("\r\nOK\r\n").endsWith("\r\nOK\r\n"));
+    client.write("AT+CMGS=4321,32\r\n820C0901\x1A");
+    EXPECT_EQ(client.readUntil("7F09\r\n"),
+              "\r\n+CMGS: 0,4,9\r\n\r\nOK\r\n\r\n+CTSDSR: 13,4321,0,1234,0,16\r\n7E09\r\n"
+              "\r\n+CTSDSR: 13,4321,0,1234,0,16\r\n7F09\r\n");
+    client.write("AT+CSQ?\r");
+    EXPECT_EQ(client.readUntil("OK\r\n"), "\r\n+CSQ: 25,99\r\n\r\nOK\r\n");
+}
+
 TEST(PtyRunner, SerialPortComponentTalksToItThroughTheDevicePath)
 {
     Runner runner({"--exit-after-seconds", "30"});
@@ -283,15 +323,34 @@ TEST(PtyRunner, HelpListsTheOptionsAndBadArgumentsFail)
     ASSERT_TRUE(help.waitForFinished(generousMs));
     EXPECT_EQ(help.exitCode(), 0);
     const QByteArray text = help.readAllStandardOutput();
-    for (const char *option :
-         {"--issi", "--echo", "--answer-delay-ms", "--strict", "--drop-answer",
-          "--junk-before-answer", "--report-delay-ms", "--peer-interval-s", "--peer-issi",
-          "--peer-report", "--peer-pid", "--cme-next", "--split-answers", "--garbage-every-s",
-          "--exit-after-seconds", "--quiet"})
+    for (const char *option : {"--issi",
+                               "--echo",
+                               "--answer-delay-ms",
+                               "--strict",
+                               "--drop-answer",
+                               "--junk-before-answer",
+                               "--peer-ucs2",
+                               "--peer-timestamp",
+                               "--peer-parts",
+                               "--short-reports",
+                               "--short-report-type",
+                               "--report-ack",
+                               "--ctsdsr-form",
+                               "--lenient-identity-type",
+                               "--report-delay-ms",
+                               "--peer-interval-s",
+                               "--peer-issi",
+                               "--peer-report",
+                               "--peer-pid",
+                               "--cme-next",
+                               "--split-answers",
+                               "--garbage-every-s",
+                               "--exit-after-seconds",
+                               "--quiet"})
         EXPECT_TRUE(text.contains(option)) << option;
 
     QProcess bad;
-    bad.start(CORVANE_RADIOSIM_EXECUTABLE, {"--peer-report", "0F"});
+    bad.start(CORVANE_RADIOSIM_EXECUTABLE, {"--peer-report", "1F"});
     ASSERT_TRUE(bad.waitForFinished(generousMs));
     EXPECT_EQ(bad.exitCode(), 2);
     EXPECT_TRUE(bad.readAllStandardError().contains("--peer-report"));

@@ -361,7 +361,7 @@ TEST(RadioSimPeer, PeerSendsATextMessageEveryInterval)
 {
     RadioSim::Options options;
     options.peerIntervalMs = 5000;
-    options.peerIssi = 777;
+    options.peerIdentity = "777";
     options.peerProtocolId = 130;
     options.peerReportRequest = 0x0E;
     RadioSim sim(options);

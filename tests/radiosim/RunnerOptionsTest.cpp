@@ -69,7 +69,7 @@ TEST(RunnerOptions, ReadsEveryOption)
     EXPECT_TRUE(o.radio.echo);
     EXPECT_EQ(o.radio.reportDelayMs, 250);
     EXPECT_EQ(o.radio.peerIntervalMs, 3000);
-    EXPECT_EQ(o.radio.peerIssi, 77u);
+    EXPECT_EQ(o.radio.peerIdentity, QByteArray("77"));
     EXPECT_EQ(o.radio.peerReportRequest, 0x0E);
     EXPECT_EQ(o.radio.peerProtocolId, 200);
     EXPECT_EQ(o.cmeNext, 4);
@@ -86,7 +86,14 @@ TEST(RunnerOptions, RejectsValuesOutOfRangeAndUnknownOptions)
                                          {"--issi", "16777216"},
                                          {"--issi", "12ab"},
                                          {"--peer-pid", "256"},
-                                         {"--peer-report", "0C"},
+                                         {"--peer-report", "1C"},
+                                         {"--peer-report", "C"},
+                                         {"--peer-issi", "262100012345678"},
+                                         {"--dialect", "etsi", "--peer-issi", "123456789012345678"},
+                                         {"--peer-timestamp", "13011015"},
+                                         {"--short-report-type", "4"},
+                                         {"--ctsdsr-form", "eight"},
+                                         {"--peer-parts", "0"},
                                          {"--report-delay-ms", "-1"},
                                          {"--report-delays-ms", "40,,90"},
                                          {"--report-delays-ms", "40,-1"},
@@ -103,6 +110,34 @@ TEST(RunnerOptions, RejectsValuesOutOfRangeAndUnknownOptions)
             << arguments.join(' ').toStdString();
         EXPECT_FALSE(line.text.isEmpty());
     }
+}
+
+TEST(RunnerOptions, ReadsTheStandardFormsOptions)
+{
+    const RunnerCommandLine line =
+        parse({"--dialect", "etsi", "--peer-issi", "09011638300023404", "--peer-report", "0d",
+               "--peer-pid", "137", "--peer-ucs2", "--peer-timestamp", "04111015", "--peer-parts",
+               "3", "--short-report-type", "1", "--report-ack", "--ctsdsr-form", "swapped",
+               "--lenient-identity-type"});
+    ASSERT_EQ(line.action, RunnerCommandLine::Action::Run) << line.text.toStdString();
+    const radiosim::RadioSimOptions &radio = line.options.radio;
+    EXPECT_EQ(radio.peerIdentity, QByteArray("09011638300023404"));
+    EXPECT_EQ(radio.peerReportRequest, 0x0D);
+    EXPECT_EQ(radio.peerProtocolId, 137);
+    EXPECT_TRUE(radio.peerCoding.ucs2);
+    EXPECT_EQ(radio.peerCoding.timestamp, 0x045A8Fu);
+    EXPECT_EQ(radio.peerParts, 3);
+    EXPECT_TRUE(radio.shortReports);
+    EXPECT_EQ(radio.shortReportType, 1);
+    EXPECT_TRUE(radio.reportsAskAck);
+    EXPECT_EQ(radio.ctsdsrForm, radiosim::CtsdsrForm::SevenSwapped);
+    EXPECT_TRUE(radio.lenientIdentityType);
+
+    const RunnerCommandLine plain = parse({"--short-reports"});
+    EXPECT_TRUE(plain.options.radio.shortReports);
+    EXPECT_FALSE(plain.options.radio.shortReportType);
+    EXPECT_FALSE(plain.options.radio.peerCoding.timestamp);
+    EXPECT_EQ(plain.options.radio.ctsdsrForm, radiosim::CtsdsrForm::Six);
 }
 
 TEST(RunnerOptions, ReportDelaysAreAListInTheirOrder)

@@ -77,7 +77,7 @@ TEST(SimDevice, PlaysTheWholeDialogue)
 {
     RadioSim::Options options;
     options.peerIntervalMs = 300;
-    options.peerIssi = 4040;
+    options.peerIdentity = "4040";
     options.peerProtocolId = 0x82;
     options.peerReportRequest = 0x0A;
     options.quietGapMs = 100;
