@@ -348,6 +348,11 @@ std::optional<int> RadioSim::refusal(const Identity &destination)
 void RadioSim::deliver(const Identity &destination, const QByteArray &octets)
 {
     const bool status = standard() && m_service == serviceStatus;
+    if (destination != ownIdentity() && m_network &&
+        m_network(destination, octets, status ? serviceStatus : serviceSdsTl, m_completionMs)) {
+        ++m_counters.sentToNetwork;
+        return;
+    }
     const bool sdsTl = !status && octets.size() >= 3 && octetAt(octets, 0) >= firstSdsTlProtocolId;
     const quint8 type = sdsTl ? octetAt(octets, 1) & messageTypeMask : 0;
     if (sdsTl && type == sdsReport)
@@ -496,9 +501,21 @@ void RadioSim::sendStatus(quint16 value)
     releaseDue();
 }
 
-void RadioSim::queueIndication(const QByteArray &bytes, qint64 dueMs)
+void RadioSim::receiveFromNetwork(const Identity &from, const QByteArray &octets, int service,
+                                  qint64 nowMs)
 {
-    if (m_schedule.addIndication(bytes, dueMs))
+    runTimers(nowMs);
+    ++m_counters.receivedFromNetwork;
+    queueIndication(sdsIndication(from, octets, service), m_nowMs,
+                    QStringLiteral("%1 > %2 %3")
+                        .arg(QString::fromLatin1(from), QString::fromLatin1(ownIdentity()),
+                             QString::fromLatin1(octets.toHex().toUpper())));
+    releaseDue();
+}
+
+void RadioSim::queueIndication(const QByteArray &bytes, qint64 dueMs, const QString &note)
+{
+    if (m_schedule.addIndication(bytes, dueMs, note))
         return;
     ++m_counters.indicationsDropped;
     log("dropped, too much unsolicited output waiting: " + printable(bytes));
@@ -526,7 +543,10 @@ void RadioSim::answer(const QByteArray &finalResult)
 
 void RadioSim::releaseDue()
 {
-    emitOutput(m_schedule.release(m_nowMs));
+    QStringList delivered;
+    emitOutput(m_schedule.release(m_nowMs, &delivered));
+    for (const QString &note : delivered)
+        log(QStringLiteral("delivered %1 ms: ").arg(m_nowMs) + note);
 }
 
 void RadioSim::emitOutput(const QByteArray &bytes)

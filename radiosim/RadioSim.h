@@ -116,9 +116,15 @@ public:
         int goodAcks = 0;        // SDS-ACKs to reports that asked for one
         int badAcks = 0;         // SDS-ACKs to no such report
         int acksMissing = 0;     // reports whose SDS-ACK did not come in time
+        int sentToNetwork = 0;
+        int receivedFromNetwork = 0;
     };
 
     using Logger = std::function<void(const QString &line)>;
+    // The simulated network between radios: takes an SDS to an identity it
+    // serves, sent at atMs on the service, and says so.
+    using NetworkSend =
+        std::function<bool(const Identity &to, const QByteArray &octets, int service, qint64 atMs)>;
 
     // The "+CME ERROR" code for user data whose length does not match.
     static constexpr int cmeLengthMismatch = 35;
@@ -143,6 +149,15 @@ public:
     void setLogger(Logger logger) { m_logger = std::move(logger); }
 
     void receive(const QByteArray &bytes, qint64 nowMs);
+    // On a simulated network, a message to a radio the network serves goes
+    // to it: this radio neither reports on it nor loops it back (the far
+    // terminal answers report requests itself).
+    void setNetwork(NetworkSend send) { m_network = std::move(send); }
+    // An SDS the network delivers from another radio: an indication to the
+    // terminal, logged "delivered <t> ms: <src> > <dst> <HEX>" (t on the
+    // radio's clock) when it goes out.
+    void receiveFromNetwork(const Identity &from, const QByteArray &octets, int service,
+                            qint64 nowMs);
     void advance(qint64 nowMs);
     QByteArray takeOutput();
     // When advance() has something to do next, if anything is scheduled.
@@ -202,7 +217,7 @@ private:
     QByteArray sdsIndication(const Identity &from, const QByteArray &octets,
                              int service = serviceSdsTl) const;
     bool standard() const { return m_options.dialect == SimDialect::Etsi; }
-    void queueIndication(const QByteArray &bytes, qint64 dueMs);
+    void queueIndication(const QByteArray &bytes, qint64 dueMs, const QString &note = {});
     // A final result, at the completion time of the command being finished.
     void answer(const QByteArray &bytes);
     void releaseDue();
@@ -220,6 +235,7 @@ private:
     qint64 m_completionMs = 0;
     Counters m_counters;
     Logger m_logger;
+    NetworkSend m_network;
     QByteArray m_output;
     qint64 m_nowMs = 0;
     qint64 m_nextPeerMs = 0;
