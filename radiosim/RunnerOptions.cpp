@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <random>
 
 namespace radiosim {
 
@@ -81,6 +82,19 @@ std::optional<quint32> timestamp(const QString &text, QString &problem)
     if (const std::optional<quint32> value = timestampFromDigits(text.toLatin1()))
         return value;
     problem = QStringLiteral("--peer-timestamp takes MMDDhhmm, not '%1'").arg(text);
+    return std::nullopt;
+}
+
+// A probability, 0 to 1.
+std::optional<double> probability(const QCommandLineParser &parser, const QString &name,
+                                  QString &problem)
+{
+    bool ok = false;
+    const QString text = parser.value(name);
+    const double value = text.toDouble(&ok);
+    if (ok && value >= 0 && value <= 1)
+        return value;
+    problem = QStringLiteral("--%1 takes a probability from 0 to 1, not '%2'").arg(name, text);
     return std::nullopt;
 }
 
@@ -187,6 +201,24 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
         {"split-answers", "Send every answer in two halves, 500 ms apart."},
         {"garbage-every-s", "Send garbage bytes every n seconds (0: never).", "n", "0"},
         {"echo-probe", "Echo the first probe, as a radio with echo on would."},
+        {"pair", "Two radios on two pseudo-terminals (a line \"Device: <path> (ISSI n)\"\n"
+                 "for each, then \"Seed: n\"), on a simulated network: Short Data\n"
+                 "between them crosses it, and the far client answers report requests."},
+        {"second-issi", "With --pair, the second radio's ISSI (default: --issi plus 1).", "n"},
+        {"net-delay-ms", "With --pair, the network's delay.", "ms", "0"},
+        {"net-jitter-ms", "With --pair, a uniform jitter of the delay, up to ms either way.", "ms",
+         "0"},
+        {"net-loss", "With --pair, the probability that an SDS is lost.", "p", "0"},
+        {"net-duplicate", "With --pair, the probability that an SDS arrives twice.", "p", "0"},
+        {"net-reorder",
+         "With --pair, the probability that an SDS is held back until the next\n"
+         "one has arrived.",
+         "p", "0"},
+        {"net-corrupt",
+         "With --pair, the probability that the last octet of an SDS is changed\n"
+         "(never its SDS-TL header).",
+         "p", "0"},
+        {"seed", "With --pair, the seed of the network's random numbers (default: chosen).", "n"},
         {"exit-after-seconds", "Exit after n seconds (0: run until SIGINT or SIGTERM).", "n", "0"},
         {"quiet", "Print the device line only, no log."},
     });
@@ -239,6 +271,28 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     const auto garbage = number(parser, "garbage-every-s", 0, maxSeconds, problem);
     const auto exitAfter = number(parser, "exit-after-seconds", 0, maxSeconds, problem);
     const auto answerDelay = number(parser, "answer-delay-ms", 0, maxDelayMs, problem);
+    NetworkOptions &network = options.network;
+    options.pair = parser.isSet("pair");
+    const auto netDelay = number(parser, "net-delay-ms", 0, maxDelayMs, problem);
+    const auto netJitter = number(parser, "net-jitter-ms", 0, maxDelayMs, problem);
+    const auto loss = probability(parser, "net-loss", problem);
+    const auto duplicate = probability(parser, "net-duplicate", problem);
+    const auto reorder = probability(parser, "net-reorder", problem);
+    const auto corrupt = probability(parser, "net-corrupt", problem);
+    if (loss && duplicate && reorder && corrupt && *loss + *duplicate + *reorder + *corrupt > 1)
+        problem = QStringLiteral("the --net-loss, --net-duplicate, --net-reorder and --net-corrupt "
+                                 "probabilities add up to more than 1");
+    network.seed = std::random_device()();
+    if (parser.isSet("seed")) {
+        bool ok = false;
+        network.seed = parser.value("seed").toULongLong(&ok);
+        if (!ok)
+            problem = QStringLiteral("--seed takes a whole number from 0, not '%1'")
+                          .arg(parser.value("seed"));
+    }
+    std::optional<qint64> secondIssi;
+    if (parser.isSet("second-issi"))
+        secondIssi = number(parser, "second-issi", 1, maxIssi, problem);
     const auto dropAnswer = number(parser, "drop-answer", 0, maxCount, problem);
     const auto junk = number(parser, "junk-before-answer", 0, maxJunkBytes, problem);
     std::optional<QList<qint64>> reportDelays;
@@ -272,6 +326,17 @@ RunnerCommandLine parseRunnerCommandLine(const QStringList &arguments)
     radio.peerProtocolId = quint8(*peerPid);
     radio.garbageIntervalMs = *garbage * 1000;
     radio.answerDelayMs = *answerDelay;
+    network.delayMs = *netDelay;
+    network.jitterMs = *netJitter;
+    network.loss = *loss;
+    network.duplicate = *duplicate;
+    network.reorder = *reorder;
+    network.corrupt = *corrupt;
+    options.secondIssi = secondIssi ? quint64(*secondIssi) : radio.issi % maxIssi + 1;
+    if (options.pair && options.secondIssi == radio.issi) {
+        result.action = RunnerCommandLine::Action::Fail;
+        result.text = QStringLiteral("--second-issi must differ from --issi");
+    }
     radio.strict = parser.isSet("strict");
     radio.dropAnswer = int(*dropAnswer);
     radio.junkBeforeAnswer = int(*junk);

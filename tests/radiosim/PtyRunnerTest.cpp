@@ -39,6 +39,39 @@ public:
         return line.startsWith("Device: ") ? line.mid(8).trimmed() : QByteArray();
     }
 
+    // With --pair: "Device: <path> (ISSI <n>)" twice, then "Seed: <n>".
+    QList<QByteArray> pairDevices(QByteArray *seed = nullptr)
+    {
+        QList<QByteArray> paths;
+        for (int i = 0; i < 2; ++i) {
+            const QList<QByteArray> words = readLine().trimmed().split(' ');
+            if (words.size() == 4 && words.at(0) == "Device:" && words.at(2) == "(ISSI")
+                paths.append(words.at(1));
+        }
+        const QByteArray seedLine = readLine().trimmed();
+        if (seed && seedLine.startsWith("Seed: "))
+            *seed = seedLine.mid(6);
+        return paths;
+    }
+
+    // Every log line until one contains text; empty when none did in time.
+    QList<QByteArray> logUntil(const QByteArray &text)
+    {
+        QList<QByteArray> lines;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < generousMs) {
+            if (m_process.canReadLine()) {
+                lines.append(m_process.readLine());
+                if (lines.last().contains(text))
+                    return lines;
+            } else {
+                m_process.waitForReadyRead(100);
+            }
+        }
+        return {};
+    }
+
     QByteArray readLine()
     {
         QElapsedTimer clock;
@@ -270,6 +303,55 @@ TEST(PtyRunner, ShortReportsAnswerTheClientsMessages)
     EXPECT_EQ(client.readUntil("OK\r\n"), "\r\n+CSQ: 25,99\r\n\r\nOK\r\n");
 }
 
+TEST(PtyRunner, PairCarriesMessagesAndTheFarClientsReportsAcrossTheNetwork)
+{
+    Runner runner({"--exit-after-seconds", "30", "--pair", "--issi", "2001", "--net-delay-ms",
+                   "100", "--seed", "42"});
+    QByteArray seed;
+    const QList<QByteArray> paths = runner.pairDevices(&seed);
+    ASSERT_EQ(paths.size(), 2);
+    EXPECT_EQ(seed, "42");
+    Client first(paths.at(0)), second(paths.at(1));
+    ASSERT_TRUE(first.isOpen() && second.isOpen());
+    ASSERT_FALSE(runner.logUntil("2002: client opened the device").isEmpty());
+    first.write(QByteArray("AT+CMGS=2002,1,0,48\r820400014869\x1A"));
+    EXPECT_EQ(first.readUntil("OK\r\n"), "\r\n+CMGS: 0\r\n\r\nOK\r\n")
+        << "no report from the radio itself";
+    EXPECT_EQ(second.readUntil("4869\r\n"), "\r\n+CMT: 2001,0,48\r\n820400014869\r\n");
+    second.write(QByteArray("AT+CMGS=2001,1,0,32\r82100000\x1A"));
+    EXPECT_EQ(first.readUntil("82100000\r\n"), "\r\n+CMT: 2002,0,32\r\n82100000\r\n");
+    const QList<QByteArray> log = runner.logUntil("2001: delivered");
+    ASSERT_FALSE(log.isEmpty());
+    const QByteArray all = log.join();
+    EXPECT_TRUE(all.contains(" ms: 2001 > 2002 820400014869: delivered in 100 ms"))
+        << all.constData();
+    EXPECT_TRUE(all.contains("2002: delivered ")) << all.constData();
+}
+
+TEST(PtyRunner, PairNetworkImpairmentsFollowTheSeed)
+{
+    const QStringList arguments{
+        "--exit-after-seconds", "30",  "--pair", "--net-loss", "0.3", "--net-corrupt", "0.3",
+        "--net-duplicate",      "0.3", "--seed", "7"};
+    QList<QByteArray> fates[2];
+    for (QList<QByteArray> &fate : fates) {
+        Runner runner(arguments);
+        const QList<QByteArray> paths = runner.pairDevices();
+        ASSERT_EQ(paths.size(), 2);
+        Client first(paths.at(0)), second(paths.at(1));
+        ASSERT_FALSE(runner.logUntil("1235: client opened the device").isEmpty());
+        for (int i = 0; i < 10; ++i)
+            first.write("AT+CMGS=1235,1,0,40\r8200" + QByteArray::number(i + 16, 16) + "0141\x1A");
+        for (int i = 0; i < 10; ++i) {
+            const QList<QByteArray> lines = runner.logUntil(": 1234 > 1235 ");
+            ASSERT_FALSE(lines.isEmpty());
+            fate.append(lines.last().mid(lines.last().indexOf(" ms: ")));
+        }
+    }
+    EXPECT_EQ(fates[0], fates[1]) << "the same seed, the same fates";
+    EXPECT_TRUE(fates[0].join().contains("lost"));
+}
+
 TEST(PtyRunner, SerialPortComponentTalksToItThroughTheDevicePath)
 {
     Runner runner({"--exit-after-seconds", "30"});
@@ -337,6 +419,15 @@ TEST(PtyRunner, HelpListsTheOptionsAndBadArgumentsFail)
                                "--report-ack",
                                "--ctsdsr-form",
                                "--lenient-identity-type",
+                               "--pair",
+                               "--second-issi",
+                               "--net-delay-ms",
+                               "--net-jitter-ms",
+                               "--net-loss",
+                               "--net-duplicate",
+                               "--net-reorder",
+                               "--net-corrupt",
+                               "--seed",
                                "--report-delay-ms",
                                "--peer-interval-s",
                                "--peer-issi",

@@ -140,6 +140,32 @@ TEST(RunnerOptions, ReadsTheStandardFormsOptions)
     EXPECT_EQ(plain.options.radio.ctsdsrForm, radiosim::CtsdsrForm::Six);
 }
 
+TEST(RunnerOptions, ReadsThePairAndItsNetwork)
+{
+    const RunnerCommandLine line =
+        parse({"--pair", "--issi", "500", "--net-delay-ms", "80", "--net-jitter-ms", "20",
+               "--net-loss", "0.05", "--net-duplicate", "0.02", "--net-reorder", "0.05",
+               "--net-corrupt", "0.01", "--seed", "99"});
+    ASSERT_EQ(line.action, RunnerCommandLine::Action::Run) << line.text.toStdString();
+    const radiosim::RunnerOptions &o = line.options;
+    EXPECT_TRUE(o.pair);
+    EXPECT_EQ(o.secondIssi, 501u);
+    EXPECT_EQ(o.network.delayMs, 80);
+    EXPECT_EQ(o.network.jitterMs, 20);
+    EXPECT_DOUBLE_EQ(o.network.loss, 0.05);
+    EXPECT_DOUBLE_EQ(o.network.duplicate, 0.02);
+    EXPECT_DOUBLE_EQ(o.network.reorder, 0.05);
+    EXPECT_DOUBLE_EQ(o.network.corrupt, 0.01);
+    EXPECT_EQ(o.network.seed, 99u);
+    EXPECT_EQ(parse({"--pair", "--second-issi", "7"}).options.secondIssi, 7u);
+    for (const QStringList &bad : {QStringList{"--pair", "--second-issi", "1234"},
+                                   {"--net-loss", "1.5"},
+                                   {"--net-loss", "0.6", "--net-corrupt", "0.6"},
+                                   {"--seed", "x"}})
+        EXPECT_EQ(parse(bad).action, RunnerCommandLine::Action::Fail)
+            << bad.join(' ').toStdString();
+}
+
 TEST(RunnerOptions, ReportDelaysAreAListInTheirOrder)
 {
     const RunnerCommandLine line = parse({"--report-delays-ms", "40, 120,0,300"});
