@@ -6,6 +6,7 @@
 #include "radiosim/RunnerOptions.h"
 #include "radiosim/SdsWire.h"
 #include "tests/radiosim/ByteArrayPrinter.h"
+#include "tests/radiosim/RadioSimExchange.h"
 
 #include <gtest/gtest.h>
 
@@ -23,12 +24,6 @@ RadioSim::Options standardOptions()
     RadioSim::Options options;
     options.dialect = SimDialect::Etsi;
     return options;
-}
-
-QByteArray exchange(RadioSim &sim, const QByteArray &input, qint64 nowMs = 0)
-{
-    sim.receive(input, nowMs);
-    return sim.takeOutput();
 }
 
 QByteArray message(const QByteArray &destination, const QByteArray &hex)

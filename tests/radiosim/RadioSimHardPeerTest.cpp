@@ -3,6 +3,7 @@
 #include "radiosim/AnswerFaults.h"
 #include "radiosim/RadioSim.h"
 #include "tests/radiosim/ByteArrayPrinter.h"
+#include "tests/radiosim/RadioSimExchange.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -16,18 +17,6 @@ namespace {
 const QByteArray ok = "\r\nOK\r\n";
 const QByteArray error = "\r\nERROR\r\n";
 const QByteArray completion = "\r\n+CMGS: 0\r\n\r\nOK\r\n";
-
-QByteArray exchange(RadioSim &sim, const QByteArray &input, qint64 nowMs)
-{
-    sim.receive(input, nowMs);
-    return sim.takeOutput();
-}
-
-QByteArray advanceTo(RadioSim &sim, qint64 nowMs)
-{
-    sim.advance(nowMs);
-    return sim.takeOutput();
-}
 
 QByteArray message(const QByteArray &destination, const QByteArray &hex)
 {
