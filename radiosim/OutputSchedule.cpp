@@ -7,10 +7,10 @@ namespace radiosim {
 void OutputSchedule::addAnswer(const QByteArray &bytes, qint64 dueMs)
 {
     if (!bytes.isEmpty())
-        m_answers.push_back({dueMs, bytes});
+        m_answers.push_back({dueMs, bytes, {}});
 }
 
-bool OutputSchedule::addIndication(const QByteArray &bytes, qint64 dueMs)
+bool OutputSchedule::addIndication(const QByteArray &bytes, qint64 dueMs, const QString &note)
 {
     if (bytes.isEmpty())
         return true;
@@ -19,11 +19,11 @@ bool OutputSchedule::addIndication(const QByteArray &bytes, qint64 dueMs)
     const auto later =
         std::upper_bound(m_indications.begin(), m_indications.end(), dueMs,
                          [](qint64 due, const Item &item) { return due < item.dueMs; });
-    m_indications.insert(later, {dueMs, bytes});
+    m_indications.insert(later, {dueMs, bytes, note});
     return true;
 }
 
-QByteArray OutputSchedule::release(qint64 nowMs)
+QByteArray OutputSchedule::release(qint64 nowMs, QStringList *notes)
 {
     QByteArray out;
     while (!m_answers.empty() && m_answers.front().dueMs <= nowMs) {
@@ -36,6 +36,8 @@ QByteArray OutputSchedule::release(qint64 nowMs)
     if (m_answers.empty() && quiet && !m_indications.empty() &&
         m_indications.front().dueMs <= nowMs) {
         out += m_indications.front().bytes;
+        if (notes && !m_indications.front().note.isEmpty())
+            notes->append(m_indications.front().note);
         m_indications.pop_front();
         m_lastOutputMs = nowMs;
     }

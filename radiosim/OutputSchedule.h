@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <deque>
 #include <optional>
@@ -23,10 +25,15 @@ public:
 
     void addAnswer(const QByteArray &bytes, qint64 dueMs);
     // Drops the indication and returns false when too many are waiting.
-    bool addIndication(const QByteArray &bytes, qint64 dueMs);
+    // The note, when not empty, is handed back when the indication goes out.
+    bool addIndication(const QByteArray &bytes, qint64 dueMs, const QString &note = {});
+    // Output that went out past the schedule (an echo) still breaks the
+    // quiet the indications wait for.
+    void noteOutput(qint64 nowMs) { m_lastOutputMs = nowMs; }
 
-    // Everything that may go out at nowMs, in order.
-    QByteArray release(qint64 nowMs);
+    // Everything that may go out at nowMs, in order; the notes of the
+    // indications among it are appended to notes.
+    QByteArray release(qint64 nowMs, QStringList *notes = nullptr);
     // When the next release would yield something, if anything is waiting.
     std::optional<qint64> nextDueMs() const;
     int pendingIndications() const { return int(m_indications.size()); }
@@ -36,6 +43,7 @@ private:
     {
         qint64 dueMs = 0;
         QByteArray bytes;
+        QString note;
     };
 
     qint64 m_quietGapMs = 0;

@@ -1,70 +1,62 @@
 #include "radiosim/PeerTraffic.h"
 
-#include "radiosim/SdsWire.h"
-
 namespace radiosim {
 
-namespace {
-
-// The protocol identifier whose text messages carry a text coding octet.
-constexpr quint8 textMessagingProtocolId = 130;
-constexpr char textCodingLatin1 = 0x01;
-
-QString hexByte(quint8 value)
+QList<QByteArray> PeerTraffic::nextMessage()
 {
-    return QString::asprintf("%02X", value);
+    ++m_messagesSent;
+    const QByteArray text = "Peer message " + QByteArray::number(m_messagesSent);
+    const TextCoding &coding = m_settings.coding;
+    const quint8 protocolId = m_settings.protocolId;
+    if (m_settings.parts > 1) {
+        const auto firstReference = quint8(m_referencesUsed % 256);
+        const auto parts = quint8(m_settings.parts);
+        QList<QByteArray> octets;
+        for (int part = 1; part <= m_settings.parts; ++part) {
+            const QByteArray partText =
+                text + ", part " + QByteArray::number(part) + " of " + QByteArray::number(parts);
+            octets.append(sdsTlPart(userDataHeaderProtocolId,
+                                    textHeader(coding) +
+                                        concatenationHeader(firstReference, parts, quint8(part)) +
+                                        encodedText(partText, coding)));
+        }
+        return octets;
+    }
+    if (isSimpleText(protocolId)) {
+        QByteArray octets(1, char(protocolId));
+        octets.append(char(coding.ucs2 ? textCodingUcs2 : textCodingLatin1));
+        return {octets + encodedText(text, coding)};
+    }
+    if (protocolId < firstSdsTlProtocolId)
+        return {QByteArray(1, char(protocolId)) + text};
+    if (carriesTextHeader(protocolId))
+        return {sdsTlPart(protocolId, textHeader(coding) + encodedText(text, coding))};
+    return {sdsTlPart(protocolId, text)};
 }
 
-} // namespace
-
-QByteArray PeerTraffic::nextMessage()
+// The SDS-TL header of one message (or part) with the next reference, its
+// reports awaited.
+QByteArray PeerTraffic::sdsTlPart(quint8 protocolId, const QByteArray &userData)
 {
-    const auto reference = quint8(m_messagesSent % 256);
-    ++m_messagesSent;
-
+    const auto reference = quint8(m_referencesUsed % 256);
+    ++m_referencesUsed;
     QByteArray octets;
-    octets.append(char(m_settings.protocolId));
+    octets.append(char(protocolId));
     octets.append(char(m_settings.reportRequest));
     octets.append(char(reference));
-    if (m_settings.protocolId == textMessagingProtocolId)
-        octets.append(textCodingLatin1);
-    octets.append("Peer message " + QByteArray::number(m_messagesSent));
-
-    quint8 awaited = 0;
-    if (m_settings.reportRequest & receivedReportRequested)
-        awaited |= awaitingReceived;
-    if (m_settings.reportRequest & consumedReportRequested)
-        awaited |= awaitingConsumed;
-    m_awaited[reference] = awaited;
-    return octets;
+    if (m_settings.reportRequest & storageRequested)
+        octets.append(char(noStoreForwardControl));
+    m_awaited.await(protocolId, reference, m_settings.reportRequest);
+    return octets + userData;
 }
 
-PeerTraffic::Verdict PeerTraffic::checkReport(quint64 destination, const QByteArray &octets)
+Verdict PeerTraffic::checkReport(const Identity &destination, const QByteArray &octets)
 {
-    if (destination != m_settings.issi)
-        return {
-            false,
-            QStringLiteral("sent to %1, not to the peer %2").arg(destination).arg(m_settings.issi)};
-    if (octets.size() != 4)
-        return {false, QStringLiteral("%1 octets instead of 4").arg(octets.size())};
-    const auto protocolId = quint8(octets.at(0));
-    const auto status = quint8(octets.at(2));
-    const auto reference = quint8(octets.at(3));
-    if (protocolId != m_settings.protocolId)
-        return {false, QStringLiteral("protocol identifier %1 instead of %2")
-                           .arg(hexByte(protocolId), hexByte(m_settings.protocolId))};
-    quint8 awaited = 0;
-    if (status == statusReceived)
-        awaited = awaitingReceived;
-    else if (status == statusConsumed)
-        awaited = awaitingConsumed;
-    else
-        return {false, QStringLiteral("unknown status %1").arg(hexByte(status))};
-    if (!(m_awaited[reference] & awaited))
-        return {false, QStringLiteral("status %1 for reference %2 was not awaited")
-                           .arg(hexByte(status), hexByte(reference))};
-    m_awaited[reference] &= quint8(~awaited);
-    return {true, {}};
+    if (destination != m_settings.identity)
+        return {false, QStringLiteral("sent to %1, not to the peer %2")
+                           .arg(QString::fromLatin1(destination),
+                                QString::fromLatin1(m_settings.identity))};
+    return m_awaited.settle(octets);
 }
 
 } // namespace radiosim

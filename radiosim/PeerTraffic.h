@@ -1,50 +1,50 @@
 #pragma once
 
+#include "radiosim/AwaitedAnswers.h"
+#include "radiosim/SdsText.h"
+#include "radiosim/SdsWire.h"
+
 #include <QByteArray>
-#include <QString>
+#include <QList>
 #include <QtGlobal>
-#include <array>
 
 namespace radiosim {
 
 // A simulated peer that sends text messages to the terminal's radio and
 // checks the SDS-TL reports the terminal answers them with: each report
-// must go to the peer, carry the peer's protocol identifier, a reference of
-// a message the peer sent and a status the peer asked for, once.
+// must go to the peer, carry the protocol identifier and reference of a
+// message the peer sent, and a status that message asked for, once.
 class PeerTraffic
 {
 public:
     struct Settings
     {
-        quint64 issi = 0;
+        Identity identity;
         quint8 protocolId = 0;
-        quint8 reportRequest = 0; // octet 2 of the peer's messages
-    };
-
-    struct Verdict
-    {
-        bool good = false;
-        QString reason; // why a report is bad; empty for a good one
+        quint8 reportRequest = 0; // octet 2 of the peer's SDS-TL messages
+        TextCoding coding;
+        // From 2: each message is a long one, sent in this many parts with
+        // the user data header (protocol identifier 0x8A).
+        int parts = 1;
     };
 
     explicit PeerTraffic(const Settings &settings) : m_settings(settings) {}
 
-    // The SDS-TL octets of the peer's next message; its references count
-    // up from 0 and wrap after 255.
-    QByteArray nextMessage();
+    // The octets of the peer's next message, one entry per part. SDS-TL
+    // references count up from 0 over every part and wrap after 255.
+    QList<QByteArray> nextMessage();
     // Checks the octets of a report the terminal sent to destination.
-    Verdict checkReport(quint64 destination, const QByteArray &octets);
+    Verdict checkReport(const Identity &destination, const QByteArray &octets);
 
     const Settings &settings() const { return m_settings; }
 
 private:
-    // Bits of m_awaited: the received and the consumed report.
-    static constexpr quint8 awaitingReceived = 0x01;
-    static constexpr quint8 awaitingConsumed = 0x02;
+    QByteArray sdsTlPart(quint8 protocolId, const QByteArray &userData);
 
     Settings m_settings;
     int m_messagesSent = 0;
-    std::array<quint8, 256> m_awaited{}; // by message reference
+    int m_referencesUsed = 0;
+    AwaitedReports m_awaited;
 };
 
 } // namespace radiosim

@@ -3,12 +3,15 @@
 #include "radiosim/PseudoTerminal_linux.h"
 #include "radiosim/SystemError_linux.h"
 
+#include "radiosim/SimNetwork.h"
+
 #include <QElapsedTimer>
 #include <algorithm>
 #include <csignal>
 #include <memory>
 #include <poll.h>
 #include <sys/signalfd.h>
+#include <vector>
 
 namespace radiosim {
 
@@ -35,10 +38,22 @@ UniqueFd stopSignals()
     return fd;
 }
 
+// One pseudo-terminal and the radio of the client that has it open.
+struct End
+{
+    RadioSimOptions options;
+    QString tag; // before the radio's log lines: empty, or "<ISSI>: " for a pair
+    PseudoTerminal terminal;
+    std::unique_ptr<RadioSim> radio;
+    QByteArray unwritten;
+
+    Identity identity() const { return QByteArray::number(options.issi); }
+};
+
 class Runner
 {
 public:
-    Runner(const RunnerOptions &options, std::FILE *out) : m_options(options), m_out(out) {}
+    Runner(const RunnerOptions &options, std::FILE *out);
 
     int run();
 
@@ -46,59 +61,75 @@ private:
     void print(const QString &line) const;
     void log(const QString &line) const;
     qint64 remainingMs() const;
-    // Waits for the descriptors; false when a stop signal arrived.
-    bool wait(bool watchMaster, int timeoutMs, short &masterEvents);
-    void startSession();
-    void endSession(const QString &why);
-    void discardLeftovers();
-    // False when the client has gone.
-    bool readInput();
-    void writeOutput();
     int pollTimeoutMs() const;
+    // Waits for the descriptors; false when a stop signal arrived.
+    bool wait(std::vector<short> &events);
+    void serve(End &end, short events);
+    void startSession(End &end);
+    void endSession(End &end, const QString &why);
+    void discardLeftovers(End &end);
+    void deliverFromNetwork();
+    // False when the client has gone.
+    bool readInput(End &end);
+    void writeOutput(End &end);
 
     const RunnerOptions &m_options;
     std::FILE *m_out = nullptr;
-    PseudoTerminal m_terminal;
+    std::vector<std::unique_ptr<End>> m_ends;
+    std::unique_ptr<SimNetwork> m_network;
     UniqueFd m_signals = stopSignals();
     QElapsedTimer m_clock;
-    std::unique_ptr<RadioSim> m_radio;
-    QByteArray m_unwritten;
 };
+
+Runner::Runner(const RunnerOptions &options, std::FILE *out) : m_options(options), m_out(out)
+{
+    m_ends.push_back(std::make_unique<End>());
+    m_ends.back()->options = options.radio;
+    if (!options.pair)
+        return;
+    m_ends.push_back(std::make_unique<End>());
+    m_ends.back()->options = options.radio;
+    m_ends.back()->options.issi = options.secondIssi;
+    m_network = std::make_unique<SimNetwork>(options.network);
+    m_network->setLogger([this](const QString &line) { log(line); });
+    for (const std::unique_ptr<End> &end : m_ends) {
+        end->tag = QString::fromLatin1(end->identity()) + QStringLiteral(": ");
+        m_network->addRadio(end->identity());
+    }
+}
 
 int Runner::run()
 {
     m_clock.start();
-    print("Device: " + QString::fromLatin1(m_terminal.slavePath()));
+    for (const std::unique_ptr<End> &end : m_ends)
+        print("Device: " + QString::fromLatin1(end->terminal.slavePath()) +
+              (m_network ? QStringLiteral(" (ISSI %1)").arg(end->options.issi) : QString()));
+    if (m_network)
+        print(QStringLiteral("Seed: %1").arg(m_options.network.seed));
     log(QStringLiteral("waiting for a client; SIGINT or SIGTERM stops"));
     for (;;) {
         if (m_options.exitAfterMs > 0 && remainingMs() == 0) {
             log(QStringLiteral("time is up"));
             break;
         }
-        short masterEvents = 0;
-        if (!m_radio) {
-            if (!wait(false, int(std::min<qint64>(clientLookIntervalMs, remainingMs())),
-                      masterEvents))
-                break;
-            if (!m_terminal.hungUp())
-                startSession();
-            continue;
-        }
-        if (!wait(true, pollTimeoutMs(), masterEvents))
+        std::vector<short> events;
+        if (!wait(events))
             break;
-        const bool clientGone =
-            ((masterEvents & POLLIN) && !readInput()) || (masterEvents & (POLLHUP | POLLERR));
-        if (clientGone) {
-            endSession(QStringLiteral("client closed the device"));
-            discardLeftovers();
-            continue;
+        for (std::size_t i = 0; i < m_ends.size(); ++i)
+            serve(*m_ends[i], events[i]);
+        deliverFromNetwork();
+        for (const std::unique_ptr<End> &end : m_ends) {
+            if (!end->radio)
+                continue;
+            end->radio->advance(m_clock.elapsed());
+            end->unwritten += end->radio->takeOutput();
+            writeOutput(*end);
         }
-        m_radio->advance(m_clock.elapsed());
-        m_unwritten += m_radio->takeOutput();
-        writeOutput();
     }
-    if (m_radio)
-        endSession(QStringLiteral("stopping"));
+    for (const std::unique_ptr<End> &end : m_ends) {
+        if (end->radio)
+            endSession(*end, QStringLiteral("stopping"));
+    }
     log(QStringLiteral("stopped"));
     return 0;
 }
@@ -122,21 +153,36 @@ qint64 Runner::remainingMs() const
     return std::max<qint64>(0, m_options.exitAfterMs - m_clock.elapsed());
 }
 
+// A hung-up master is not polled (it would report the hang-up at once) but
+// looked at every so often for a new client.
 int Runner::pollTimeoutMs() const
 {
     qint64 timeout = remainingMs();
-    if (const std::optional<qint64> due = m_radio->nextDueMs())
-        timeout = std::min(timeout, std::max<qint64>(0, *due - m_clock.elapsed()));
+    const auto until = [&](std::optional<qint64> due) {
+        if (due)
+            timeout = std::min(timeout, std::max<qint64>(0, *due - m_clock.elapsed()));
+    };
+    for (const std::unique_ptr<End> &end : m_ends) {
+        if (end->radio)
+            until(end->radio->nextDueMs());
+        else
+            timeout = std::min<qint64>(timeout, clientLookIntervalMs);
+    }
+    if (m_network)
+        until(m_network->nextDueMs());
     return int(std::min<qint64>(timeout, std::numeric_limits<int>::max()));
 }
 
-bool Runner::wait(bool watchMaster, int timeoutMs, short &masterEvents)
+bool Runner::wait(std::vector<short> &events)
 {
-    pollfd fds[2] = {{m_signals.get(), POLLIN, 0}, {m_terminal.masterFd(), POLLIN, 0}};
-    if (!m_unwritten.isEmpty())
-        fds[1].events |= POLLOUT;
-    const nfds_t count = watchMaster ? 2 : 1;
-    if (retryOnEintr([&] { return ::poll(fds, count, timeoutMs); }) < 0)
+    std::vector<pollfd> fds{{m_signals.get(), POLLIN, 0}};
+    for (const std::unique_ptr<End> &end : m_ends) {
+        // A descriptor of -1 is skipped by poll.
+        const short wanted = short(POLLIN | (end->unwritten.isEmpty() ? 0 : POLLOUT));
+        fds.push_back({end->radio ? end->terminal.masterFd() : -1, wanted, 0});
+    }
+    const int timeoutMs = pollTimeoutMs();
+    if (retryOnEintr([&] { return ::poll(fds.data(), nfds_t(fds.size()), timeoutMs); }) < 0)
         throw SystemError("poll", errno);
     if (fds[0].revents & POLLIN) {
         signalfd_siginfo info{};
@@ -145,32 +191,58 @@ bool Runner::wait(bool watchMaster, int timeoutMs, short &masterEvents)
         log(QStringLiteral("signal %1").arg(info.ssi_signo));
         return false;
     }
-    masterEvents = watchMaster ? fds[1].revents : 0;
+    for (std::size_t i = 1; i < fds.size(); ++i)
+        events.push_back(fds[i].revents);
     return true;
 }
 
-void Runner::startSession()
+void Runner::serve(End &end, short events)
 {
-    m_radio = std::make_unique<RadioSim>(m_options.radio, m_clock.elapsed());
-    m_radio->setLogger([this](const QString &line) { log(line); });
-    if (m_options.cmeNext)
-        m_radio->failNextMessage(*m_options.cmeNext);
-    if (m_options.echoProbe)
-        m_radio->echoNextProbe();
-    log(QStringLiteral("client opened the device: radio on, ISSI %1, %2 dialect")
-            .arg(m_options.radio.issi)
-            .arg(m_options.radio.dialect == SimDialect::Etsi ? QStringLiteral("etsi")
-                                                             : QStringLiteral("cmt")));
+    if (!end.radio) {
+        if (!end.terminal.hungUp())
+            startSession(end);
+        return;
+    }
+    const bool clientGone =
+        ((events & POLLIN) && !readInput(end)) || (events & (POLLHUP | POLLERR));
+    if (clientGone) {
+        endSession(end, QStringLiteral("client closed the device"));
+        discardLeftovers(end);
+    }
 }
 
-void Runner::endSession(const QString &why)
+void Runner::startSession(End &end)
 {
-    const RadioSim::Counters &c = m_radio->counters();
-    log(why +
+    end.radio = std::make_unique<RadioSim>(end.options, m_clock.elapsed());
+    end.radio->setLogger([this, &end](const QString &line) { log(end.tag + line); });
+    if (m_options.cmeNext)
+        end.radio->failNextMessage(*m_options.cmeNext);
+    if (m_options.echoProbe)
+        end.radio->echoNextProbe();
+    if (m_network) {
+        end.radio->setNetwork(
+            [this, &end](const Identity &to, const QByteArray &octets, int service, qint64 atMs) {
+                if (!m_network->serves(to))
+                    return false;
+                m_network->send(end.identity(), to, octets, service, atMs);
+                return true;
+            });
+    }
+    log(end.tag + QStringLiteral("client opened the device: radio on, ISSI %1, %2 dialect")
+                      .arg(end.options.issi)
+                      .arg(end.options.dialect == SimDialect::Etsi ? QStringLiteral("etsi")
+                                                                   : QStringLiteral("cmt")));
+}
+
+void Runner::endSession(End &end, const QString &why)
+{
+    const RadioSim::Counters &c = end.radio->counters();
+    log(end.tag + why +
         QStringLiteral(": radio off after %1 commands, %2 probes, "
                        "%3 registrations, %4 messages completed, %5 refused, %6 errors, "
                        "%7 reports sent, %8 loopbacks, %9 peer messages, %10 good and %11 bad "
-                       "reports from the client")
+                       "reports from the client, %12 aborted, %13 answers dropped, %14 good and "
+                       "%15 bad acks, %16 acks missing, %17 to and %18 from the network")
             .arg(c.commandsSeen)
             .arg(c.probesAnswered)
             .arg(c.registrations)
@@ -181,30 +253,54 @@ void Runner::endSession(const QString &why)
             .arg(c.loopbacksSent)
             .arg(c.peerMessagesSent)
             .arg(c.goodReports)
-            .arg(c.badReports));
-    m_radio.reset();
-    m_unwritten.clear();
+            .arg(c.badReports)
+            .arg(c.commandsAborted)
+            .arg(c.answersDropped)
+            .arg(c.goodAcks)
+            .arg(c.badAcks)
+            .arg(c.acksMissing)
+            .arg(c.sentToNetwork)
+            .arg(c.receivedFromNetwork));
+    end.radio.reset();
+    end.unwritten.clear();
 }
 
-void Runner::discardLeftovers()
+void Runner::discardLeftovers(End &end)
 {
     try {
-        m_terminal.discardUnreadOutput();
+        end.terminal.discardUnreadOutput();
     } catch (const SystemError &error) {
         // A new client may already hold the device exclusively; it then
         // reads what the last one left, which is only a nuisance.
-        log(QStringLiteral("could not discard unread output: %1").arg(error.what()));
+        log(end.tag + QStringLiteral("could not discard unread output: %1").arg(error.what()));
     }
 }
 
-bool Runner::readInput()
+// What the network carried reaches the radio whose client is on, if any.
+void Runner::deliverFromNetwork()
+{
+    if (!m_network)
+        return;
+    const qint64 now = m_clock.elapsed();
+    for (const std::unique_ptr<End> &end : m_ends) {
+        for (const SimNetwork::Delivery &delivery : m_network->takeDue(end->identity(), now)) {
+            if (end->radio)
+                end->radio->receiveFromNetwork(delivery.from, delivery.octets, delivery.service,
+                                               now);
+            else
+                m_network->logUndelivered(delivery, now);
+        }
+    }
+}
+
+bool Runner::readInput(End &end)
 {
     char buffer[readChunkBytes];
     for (;;) {
         const ssize_t count =
-            retryOnEintr([&] { return ::read(m_terminal.masterFd(), buffer, sizeof buffer); });
+            retryOnEintr([&] { return ::read(end.terminal.masterFd(), buffer, sizeof buffer); });
         if (count > 0) {
-            m_radio->receive(QByteArray(buffer, int(count)), m_clock.elapsed());
+            end.radio->receive(QByteArray(buffer, int(count)), m_clock.elapsed());
             continue;
         }
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -215,15 +311,16 @@ bool Runner::readInput()
     }
 }
 
-void Runner::writeOutput()
+void Runner::writeOutput(End &end)
 {
-    while (!m_unwritten.isEmpty()) {
+    QByteArray &unwritten = end.unwritten;
+    while (!unwritten.isEmpty()) {
         const ssize_t count = retryOnEintr([&] {
-            return ::write(m_terminal.masterFd(), m_unwritten.constData(),
-                           size_t(m_unwritten.size()));
+            return ::write(end.terminal.masterFd(), unwritten.constData(),
+                           size_t(unwritten.size()));
         });
         if (count > 0) {
-            m_unwritten.remove(0, int(count));
+            unwritten.remove(0, int(count));
             continue;
         }
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -232,9 +329,10 @@ void Runner::writeOutput()
             return; // the client has gone; the hang-up ends the session
         throw SystemError("write", errno);
     }
-    if (m_unwritten.size() > maxUnwrittenBytes) {
-        log(QStringLiteral("the client reads nothing; dropped %1 bytes").arg(m_unwritten.size()));
-        m_unwritten.clear();
+    if (unwritten.size() > maxUnwrittenBytes) {
+        log(end.tag +
+            QStringLiteral("the client reads nothing; dropped %1 bytes").arg(unwritten.size()));
+        unwritten.clear();
     }
 }
 

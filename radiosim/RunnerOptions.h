@@ -1,6 +1,7 @@
 #pragma once
 
 #include "radiosim/RadioSim.h"
+#include "radiosim/SimNetwork.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,11 @@ struct RunnerOptions
     bool echoProbe = false;     // echo the first probe of each client
     qint64 exitAfterMs = 0;     // 0: run until SIGINT or SIGTERM
     bool quiet = false;         // print the device line only
+    // Two radios on two pseudo-terminals, the second with its own ISSI, on
+    // a simulated network whose seed is chosen when none was given.
+    bool pair = false;
+    quint64 secondIssi = 0;
+    NetworkOptions network;
 };
 
 struct RunnerCommandLine

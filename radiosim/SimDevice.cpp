@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 
 namespace radiosim {
 
@@ -16,16 +17,38 @@ namespace {
 
 constexpr int tickIntervalMs = 10;
 
+// The network of a pair of SIM devices and the clock both radios keep. A
+// link takes its own lock before this one, never the other way round.
+struct SharedNetwork
+{
+    explicit SharedNetwork(const NetworkOptions &options) : network(options) { clock.start(); }
+    std::mutex mutex;
+    SimNetwork network;
+    QElapsedTimer clock;
+};
+
 // One open SIM device's far end: the radio core on a scriptable test line.
 // The port's writes reach the core through the line's write hook, on the
 // writing thread; the timer ticks on the thread that opened the device.
 class SimLink
 {
 public:
-    SimLink(std::shared_ptr<serial::TestLine> line, const RadioSimOptions &options)
-        : m_line(std::move(line)), m_sim(options, 0)
+    SimLink(std::shared_ptr<serial::TestLine> line, const RadioSimOptions &options,
+            std::shared_ptr<SharedNetwork> shared)
+        : m_line(std::move(line)), m_shared(std::move(shared)),
+          m_identity(QByteArray::number(options.issi)), m_clock(startedClock(m_shared.get())),
+          m_sim(options, m_clock.elapsed())
     {
-        m_clock.start();
+        if (m_shared) {
+            m_sim.setNetwork(
+                [this](const Identity &to, const QByteArray &octets, int service, qint64 atMs) {
+                    std::lock_guard<std::mutex> lock(m_shared->mutex);
+                    if (!m_shared->network.serves(to))
+                        return false;
+                    m_shared->network.send(m_identity, to, octets, service, atMs);
+                    return true;
+                });
+        }
         m_line->setWriteHook([this](const QByteArray &bytes) {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_sim.receive(bytes, m_clock.elapsed());
@@ -38,6 +61,7 @@ public:
             // Each advance releases at least one due piece; the bound only
             // guards against a schedule that stops making progress.
             const qint64 now = m_clock.elapsed();
+            deliverFromNetwork(now);
             int rounds = OutputSchedule::maxPendingIndications + 1;
             do {
                 m_sim.advance(now);
@@ -59,6 +83,29 @@ public:
     }
 
 private:
+    static QElapsedTimer startedClock(const SharedNetwork *shared)
+    {
+        if (shared)
+            return shared->clock;
+        QElapsedTimer clock;
+        clock.start();
+        return clock;
+    }
+
+    // Called under the link's lock.
+    void deliverFromNetwork(qint64 now)
+    {
+        if (!m_shared)
+            return;
+        QList<SimNetwork::Delivery> arrived;
+        {
+            std::lock_guard<std::mutex> lock(m_shared->mutex);
+            arrived = m_shared->network.takeDue(m_identity, now);
+        }
+        for (const SimNetwork::Delivery &delivery : arrived)
+            m_sim.receiveFromNetwork(delivery.from, delivery.octets, delivery.service, now);
+    }
+
     // Hands the core's output and CTS to the line, outside the core's lock.
     void passOn(std::unique_lock<std::mutex> &lock)
     {
@@ -71,9 +118,11 @@ private:
     }
 
     std::shared_ptr<serial::TestLine> m_line;
+    std::shared_ptr<SharedNetwork> m_shared;
+    Identity m_identity;
     std::mutex m_mutex;
-    RadioSim m_sim;
     QElapsedTimer m_clock;
+    RadioSim m_sim;
     QTimer m_timer;
 };
 
@@ -95,9 +144,10 @@ ActiveLinks &activeLinks()
 class SimDevice : public serial::SerialDevice
 {
 public:
-    SimDevice(const QString &name, const RadioSimOptions &options)
-        : m_name(name), m_options(options), m_line(std::make_shared<serial::TestLine>()),
-          m_device(m_line)
+    SimDevice(const QString &name, const RadioSimOptions &options,
+              std::shared_ptr<SharedNetwork> shared)
+        : m_name(name), m_options(options), m_shared(std::move(shared)),
+          m_line(std::make_shared<serial::TestLine>()), m_device(m_line)
     {}
 
     ~SimDevice() override
@@ -118,7 +168,7 @@ public:
             return EBUSY;
         if (const int error = m_device.open(path))
             return error;
-        m_link = std::make_unique<SimLink>(m_line, m_options);
+        m_link = std::make_unique<SimLink>(m_line, m_options, m_shared);
         links.byName.insert(m_name, m_link.get());
         return 0;
     }
@@ -165,24 +215,43 @@ public:
 private:
     QString m_name;
     RadioSimOptions m_options;
+    std::shared_ptr<SharedNetwork> m_shared;
     std::shared_ptr<serial::TestLine> m_line;
     // Declared before the device so that it outlives the device's last write.
     std::unique_ptr<SimLink> m_link;
     serial::TestDevice m_device;
 };
 
+void registerOne(const QString &name, const RadioSimOptions &options, SimDialectSource dialect,
+                 std::shared_ptr<SharedNetwork> shared)
+{
+    serial::registerDevice(
+        name, [name, options, dialect, shared]() -> std::unique_ptr<serial::SerialDevice> {
+            RadioSimOptions fresh = options;
+            if (dialect)
+                fresh.dialect = dialect();
+            return std::make_unique<SimDevice>(name, fresh, shared);
+        });
+}
+
 } // namespace
 
 void registerSimDevice(const QString &name, const RadioSimOptions &options,
                        SimDialectSource dialect)
 {
-    serial::registerDevice(name,
-                           [name, options, dialect]() -> std::unique_ptr<serial::SerialDevice> {
-                               RadioSimOptions fresh = options;
-                               if (dialect)
-                                   fresh.dialect = dialect();
-                               return std::make_unique<SimDevice>(name, fresh);
-                           });
+    registerOne(name, options, std::move(dialect), nullptr);
+}
+
+void registerSimDevicePair(const SimPair &pair, SimDialectSource dialect)
+{
+    if (pair.first.issi == pair.second.issi)
+        throw std::invalid_argument("the two radios of a SIM pair need their own ISSIs");
+    auto shared = std::make_shared<SharedNetwork>(pair.network);
+    shared->network.setLogger(pair.networkLog);
+    shared->network.addRadio(QByteArray::number(pair.first.issi));
+    shared->network.addRadio(QByteArray::number(pair.second.issi));
+    registerOne(pair.firstName, pair.first, dialect, shared);
+    registerOne(pair.secondName, pair.second, dialect, shared);
 }
 
 bool withActiveSim(const std::function<void(RadioSim &sim)> &action, const QString &name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "radiosim/RadioSim.h"
+#include "radiosim/SimNetwork.h"
 
 #include <QString>
 #include <functional>
@@ -22,6 +23,33 @@ using SimDialectSource = std::function<SimDialect()>;
 // radio can follow the profile the terminal is set to.
 void registerSimDevice(const QString &name = QStringLiteral("SIM"),
                        const RadioSimOptions &options = {}, SimDialectSource dialect = {});
+
+// Two SIM devices whose radios share one simulated network: Short Data
+// from one to the other's ISSI crosses it (and the far terminal answers
+// report requests itself), on one clock for both radios.
+struct SimPair
+{
+    QString firstName = QStringLiteral("SIM");
+    RadioSimOptions first;
+    QString secondName = QStringLiteral("SIM2");
+    RadioSimOptions second = secondRadio();
+    NetworkOptions network;
+    // Receives the network's log lines (see SimNetwork), on the thread of
+    // the radio that sent or the one that delivered.
+    SimNetwork::Logger networkLog;
+
+    static RadioSimOptions secondRadio()
+    {
+        RadioSimOptions options;
+        options.issi = RadioSimOptions().issi + 1;
+        return options;
+    }
+};
+
+// Registers both devices as registerSimDevice does, each open meeting a
+// fresh radio with its options. Throws std::invalid_argument when the two
+// ISSIs are the same.
+void registerSimDevicePair(const SimPair &pair, SimDialectSource dialect = {});
 
 // Runs action on the radio behind the open device of that name, under the
 // lock that serialises it with the port's writes, then passes its output

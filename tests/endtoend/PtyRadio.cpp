@@ -1,5 +1,7 @@
 #include "tests/endtoend/PtyRadio.h"
 
+#include "radiosim/SdsText.h"
+
 #include "tests/endtoend/EndToEndWindow.h"
 #include "tests/endtoend/EventLoopWait.h"
 
@@ -22,9 +24,43 @@ QStringList argumentsFor(const RadioSetup &setup)
         arguments << QStringLiteral("--cme-next") << QString::number(*setup.refusedMessageCode);
     if (setup.echoesProbe)
         arguments << QStringLiteral("--echo-probe");
+    if (setup.echo)
+        arguments << QStringLiteral("--echo");
+    if (setup.answerDelayMs > 0)
+        arguments << QStringLiteral("--answer-delay-ms") << QString::number(setup.answerDelayMs);
+    if (setup.strict)
+        arguments << QStringLiteral("--strict");
+    if (setup.dropAnswer > 0)
+        arguments << QStringLiteral("--drop-answer") << QString::number(setup.dropAnswer);
+    if (setup.junkBeforeAnswer > 0)
+        arguments << QStringLiteral("--junk-before-answer")
+                  << QString::number(setup.junkBeforeAnswer);
     if (setup.dialect == radiosim::SimDialect::Etsi)
         arguments << QStringLiteral("--dialect") << QStringLiteral("etsi");
-    arguments << QStringLiteral("--peer-issi") << QString::number(setup.peerIssi);
+    arguments << QStringLiteral("--peer-issi")
+              << (setup.peerIdentity.isEmpty() ? QString::number(setup.peerIssi)
+                                               : QString::fromLatin1(setup.peerIdentity));
+    arguments << QStringLiteral("--peer-pid") << QString::number(setup.peerProtocolId);
+    if (setup.peerCoding.ucs2)
+        arguments << QStringLiteral("--peer-ucs2");
+    if (const std::optional<quint32> stamp = setup.peerCoding.timestamp)
+        arguments << QStringLiteral("--peer-timestamp")
+                  << QString::fromLatin1(radiosim::timestampDigits(*stamp));
+    if (setup.peerParts > 1)
+        arguments << QStringLiteral("--peer-parts") << QString::number(setup.peerParts);
+    if (setup.shortReports)
+        arguments << QStringLiteral("--short-reports");
+    if (setup.shortReportType)
+        arguments << QStringLiteral("--short-report-type")
+                  << QString::number(*setup.shortReportType);
+    if (setup.reportsAskAck)
+        arguments << QStringLiteral("--report-ack");
+    if (setup.ctsdsrForm == radiosim::CtsdsrForm::Seven)
+        arguments << QStringLiteral("--ctsdsr-form") << QStringLiteral("seven");
+    if (setup.ctsdsrForm == radiosim::CtsdsrForm::SevenSwapped)
+        arguments << QStringLiteral("--ctsdsr-form") << QStringLiteral("swapped");
+    if (setup.lenientIdentityType)
+        arguments << QStringLiteral("--lenient-identity-type");
     if (setup.statusIntervalMs > 0)
         arguments << QStringLiteral("--status-interval-ms")
                   << QString::number(setup.statusIntervalMs);
@@ -138,7 +174,9 @@ std::optional<RadioSim::Counters> countersFromRadioOffLine(const QString &line)
     static const QRegularExpression summary(QStringLiteral(
         "radio off after ([0-9]+) commands, ([0-9]+) probes, ([0-9]+) registrations, "
         "([0-9]+) messages completed, ([0-9]+) refused, ([0-9]+) errors, ([0-9]+) reports sent, "
-        "([0-9]+) loopbacks, ([0-9]+) peer messages, ([0-9]+) good and ([0-9]+) bad reports"));
+        "([0-9]+) loopbacks, ([0-9]+) peer messages, ([0-9]+) good and ([0-9]+) bad reports"
+        "(?: from the client, ([0-9]+) aborted, ([0-9]+) answers dropped, ([0-9]+) good and "
+        "([0-9]+) bad acks, ([0-9]+) acks missing)?"));
     const QRegularExpressionMatch match = summary.match(line);
     if (!match.hasMatch())
         return std::nullopt;
@@ -155,5 +193,10 @@ std::optional<RadioSim::Counters> countersFromRadioOffLine(const QString &line)
     counters.peerMessagesSent = field(9);
     counters.goodReports = field(10);
     counters.badReports = field(11);
+    counters.commandsAborted = field(12);
+    counters.answersDropped = field(13);
+    counters.goodAcks = field(14);
+    counters.badAcks = field(15);
+    counters.acksMissing = field(16);
     return counters;
 }

@@ -30,6 +30,29 @@ struct RadioSetup
     bool echoesProbe = false;
     // Reports are delayed by these in turn (empty: reports come at once).
     QList<qint64> reportDelaysMs;
+    // The radio as a hard peer: each final result this late; input while a
+    // command executes aborts it; the final result with this number (from
+    // 1, 0: none) never sent; junk bytes before every final result.
+    qint64 answerDelayMs = 0;
+    bool strict = false;
+    int dropAnswer = 0;
+    int junkBeforeAnswer = 0;
+    // Command echo on from the start (the radio's "--echo").
+    bool echo = false;
+    // The standard both ways: the peer's identity as digits (leading zeros
+    // kept; when set it stands in for peerIssi), protocol identifier, text
+    // coding and parts; short reports (of one type when set), reports that
+    // ask for an acknowledgement, the "+CTSDSR" form; destinations of either
+    // form whatever identity type was selected.
+    QByteArray peerIdentity;
+    quint8 peerProtocolId = 130;
+    radiosim::TextCoding peerCoding;
+    int peerParts = 1;
+    bool shortReports = false;
+    std::optional<quint8> shortReportType;
+    bool reportsAskAck = false;
+    radiosim::CtsdsrForm ctsdsrForm = radiosim::CtsdsrForm::Six;
+    bool lenientIdentityType = true;
     // The radio program's safety net: it ends after this long even if the
     // test process died. Long runs raise it.
     int lifetimeSeconds = 120;

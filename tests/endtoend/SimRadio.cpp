@@ -17,11 +17,24 @@ SimRadio::SimRadio(const RadioSetup &setup) : m_setup(setup)
     options.peerReportRequest = setup.peerReportRequest;
     // The device opens and probes in one click, so an echoing radio has
     // its echo on from the start.
-    options.echo = setup.echoesProbe;
+    options.echo = setup.echoesProbe || setup.echo;
     options.reportDelaysMs = setup.reportDelaysMs;
     options.dialect = setup.dialect;
-    options.peerIssi = setup.peerIssi;
+    options.peerIdentity =
+        setup.peerIdentity.isEmpty() ? QByteArray::number(setup.peerIssi) : setup.peerIdentity;
+    options.peerProtocolId = setup.peerProtocolId;
+    options.peerCoding = setup.peerCoding;
+    options.peerParts = setup.peerParts;
+    options.shortReports = setup.shortReports;
+    options.shortReportType = setup.shortReportType;
+    options.reportsAskAck = setup.reportsAskAck;
+    options.ctsdsrForm = setup.ctsdsrForm;
+    options.lenientIdentityType = setup.lenientIdentityType;
     options.statusIntervalMs = setup.statusIntervalMs;
+    options.answerDelayMs = setup.answerDelayMs;
+    options.strict = setup.strict;
+    options.dropAnswer = setup.dropAnswer;
+    options.junkBeforeAnswer = setup.junkBeforeAnswer;
     radiosim::registerSimDevice(simName, options, setup.followDialect);
     m_clock.start();
 }

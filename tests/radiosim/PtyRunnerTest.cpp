@@ -39,6 +39,39 @@ public:
         return line.startsWith("Device: ") ? line.mid(8).trimmed() : QByteArray();
     }
 
+    // With --pair: "Device: <path> (ISSI <n>)" twice, then "Seed: <n>".
+    QList<QByteArray> pairDevices(QByteArray *seed = nullptr)
+    {
+        QList<QByteArray> paths;
+        for (int i = 0; i < 2; ++i) {
+            const QList<QByteArray> words = readLine().trimmed().split(' ');
+            if (words.size() == 4 && words.at(0) == "Device:" && words.at(2) == "(ISSI")
+                paths.append(words.at(1));
+        }
+        const QByteArray seedLine = readLine().trimmed();
+        if (seed && seedLine.startsWith("Seed: "))
+            *seed = seedLine.mid(6);
+        return paths;
+    }
+
+    // Every log line until one contains text; empty when none did in time.
+    QList<QByteArray> logUntil(const QByteArray &text)
+    {
+        QList<QByteArray> lines;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < generousMs) {
+            if (m_process.canReadLine()) {
+                lines.append(m_process.readLine());
+                if (lines.last().contains(text))
+                    return lines;
+            } else {
+                m_process.waitForReadyRead(100);
+            }
+        }
+        return {};
+    }
+
     QByteArray readLine()
     {
         QElapsedTimer clock;
@@ -166,6 +199,159 @@ TEST(PtyRunner, PeerTrafficReachesTheClientAndReportsAreChecked)
     EXPECT_TRUE(runner.waitForLog("peer: good report C8100000"));
 }
 
+TEST(PtyRunner, AnswerDelayHoldsTheFinalResult)
+{
+    Runner runner({"--exit-after-seconds", "30", "--answer-delay-ms", "300"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    QElapsedTimer clock;
+    clock.start();
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n");
+    EXPECT_GE(clock.elapsed(), 300);
+}
+
+TEST(PtyRunner, StrictRadioAbortsACommandThatInputInterrupts)
+{
+    Runner runner({"--exit-after-seconds", "30", "--strict", "--answer-delay-ms", "200"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    // One write: the second probe arrives while the first executes.
+    client.write("AT\rAT\r");
+    EXPECT_EQ(client.readUntil("\r\nERROR\r\n"), "\r\nERROR\r\n");
+    EXPECT_TRUE(runner.waitForLog("rx AT\\r (aborted: received while executing)"));
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n") << "waiting for the answer pays";
+}
+
+TEST(PtyRunner, DroppedAnswerNeverComes)
+{
+    Runner runner({"--exit-after-seconds", "30", "--drop-answer", "2"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n");
+    client.write("ATX\r");
+    ASSERT_TRUE(runner.waitForLog("answer 2 dropped: \\r\\nERROR\\r\\n"));
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("\r\nOK\r\n"), "\r\nOK\r\n") << "nothing of the ERROR";
+}
+
+TEST(PtyRunner, JunkComesBeforeEachAnswer)
+{
+    Runner runner({"--exit-after-seconds", "30", "--junk-before-answer", "50"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT\r");
+    const QByteArray received = client.readUntil("\r\nOK\r\n");
+    ASSERT_EQ(received.size(), 56);
+    EXPECT_FALSE(received.left(50).contains('\r') || received.left(50).contains('\n'));
+}
+
+TEST(PtyRunner, EchoComesAtOnceBeforeALateAnswer)
+{
+    Runner runner({"--exit-after-seconds", "30", "--echo", "--strict", "--answer-delay-ms", "300",
+                   "--junk-before-answer", "5"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    QElapsedTimer clock;
+    clock.start();
+    client.write("AT\r");
+    EXPECT_EQ(client.readUntil("AT\r"), "AT\r");
+    const QByteArray answer = client.readUntil("\r\nOK\r\n");
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_EQ(answer.size(), 5 + 6);
+}
+
+TEST(PtyRunner, StandardPeerWithAFullIdentitySendsLongMessagesInSevenFieldHeaders)
+{
+    Runner runner({"--exit-after-seconds", "30", "--dialect", "etsi", "--peer-issi",
+                   "09011638300023404", "--ctsdsr-form", "seven", "--peer-parts", "2",
+                   "--peer-interval-ms", "300", "--peer-report", "04", "--report-ack"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    const QByteArray first = "\r\n+CTSDSR: 12,09011638300023404,1,1234,0,";
+    // Up to the end of a second part: "..., part 2 of 2".
+    const QByteArray parts = client.readUntil("2C20706172742032206F662032\r\n");
+    ASSERT_GE(parts.count(first), 2) << parts.constData();
+    EXPECT_TRUE(parts.contains(",0\r\n8A04000105000300020150")) << parts.constData();
+    EXPECT_TRUE(parts.contains(",0\r\n8A04010105000300020250")) << parts.constData();
+    client.write("AT+CTSDS=12,1\r");
+    EXPECT_TRUE(client.readUntil("\r\nOK\r\n").endsWith("\r\nOK\r\n"));
+    client.write("AT+CMGS=09011638300023404,32\r\n8A100001\x1A");
+    EXPECT_TRUE(runner.waitForLog("peer: good report 8A100001"));
+    client.write("AT+CTSDS=12,0\r");
+    client.write("AT+CMGS=4321,32\r\n82040501\x1A");
+    EXPECT_TRUE(client.readUntil("82180005\r\n").endsWith("82180005\r\n"))
+        << "the report asks for an acknowledgement";
+    client.write("AT+CMGS=4321,32\r\n82200005\x1A");
+    EXPECT_TRUE(runner.waitForLog("ack: good 82200005 to 4321"));
+}
+
+TEST(PtyRunner, ShortReportsAnswerTheClientsMessages)
+{
+    Runner runner({"--exit-after-seconds", "30", "--dialect", "etsi", "--short-reports"});
+    Client client(runner.devicePath());
+    ASSERT_TRUE(client.isOpen());
+    client.write("AT+CTSDS=12,0\r");
+    EXPECT_TRUE(client.readUntil("\r\nOK\r\n").endsWith("\r\nOK\r\n"));
+    client.write("AT+CMGS=4321,32\r\n820C0901\x1A");
+    EXPECT_EQ(client.readUntil("7F09\r\n"),
+              "\r\n+CMGS: 0,4,9\r\n\r\nOK\r\n\r\n+CTSDSR: 13,4321,0,1234,0,16\r\n7E09\r\n"
+              "\r\n+CTSDSR: 13,4321,0,1234,0,16\r\n7F09\r\n");
+    client.write("AT+CSQ?\r");
+    EXPECT_EQ(client.readUntil("OK\r\n"), "\r\n+CSQ: 25,99\r\n\r\nOK\r\n");
+}
+
+TEST(PtyRunner, PairCarriesMessagesAndTheFarClientsReportsAcrossTheNetwork)
+{
+    Runner runner({"--exit-after-seconds", "30", "--pair", "--issi", "2001", "--net-delay-ms",
+                   "100", "--seed", "42"});
+    QByteArray seed;
+    const QList<QByteArray> paths = runner.pairDevices(&seed);
+    ASSERT_EQ(paths.size(), 2);
+    EXPECT_EQ(seed, "42");
+    Client first(paths.at(0)), second(paths.at(1));
+    ASSERT_TRUE(first.isOpen() && second.isOpen());
+    ASSERT_FALSE(runner.logUntil("2002: client opened the device").isEmpty());
+    first.write(QByteArray("AT+CMGS=2002,1,0,48\r820400014869\x1A"));
+    EXPECT_EQ(first.readUntil("OK\r\n"), "\r\n+CMGS: 0\r\n\r\nOK\r\n")
+        << "no report from the radio itself";
+    EXPECT_EQ(second.readUntil("4869\r\n"), "\r\n+CMT: 2001,0,48\r\n820400014869\r\n");
+    second.write(QByteArray("AT+CMGS=2001,1,0,32\r82100000\x1A"));
+    EXPECT_EQ(first.readUntil("82100000\r\n"), "\r\n+CMT: 2002,0,32\r\n82100000\r\n");
+    const QList<QByteArray> log = runner.logUntil("2001: delivered");
+    ASSERT_FALSE(log.isEmpty());
+    const QByteArray all = log.join();
+    EXPECT_TRUE(all.contains(" ms: 2001 > 2002 820400014869: delivered in 100 ms"))
+        << all.constData();
+    EXPECT_TRUE(all.contains("2002: delivered ")) << all.constData();
+}
+
+TEST(PtyRunner, PairNetworkImpairmentsFollowTheSeed)
+{
+    const QStringList arguments{
+        "--exit-after-seconds", "30",  "--pair", "--net-loss", "0.3", "--net-corrupt", "0.3",
+        "--net-duplicate",      "0.3", "--seed", "7"};
+    QList<QByteArray> fates[2];
+    for (QList<QByteArray> &fate : fates) {
+        Runner runner(arguments);
+        const QList<QByteArray> paths = runner.pairDevices();
+        ASSERT_EQ(paths.size(), 2);
+        Client first(paths.at(0)), second(paths.at(1));
+        ASSERT_FALSE(runner.logUntil("1235: client opened the device").isEmpty());
+        for (int i = 0; i < 10; ++i)
+            first.write("AT+CMGS=1235,1,0,40\r8200" + QByteArray::number(i + 16, 16) + "0141\x1A");
+        for (int i = 0; i < 10; ++i) {
+            const QList<QByteArray> lines = runner.logUntil(": 1234 > 1235 ");
+            ASSERT_FALSE(lines.isEmpty());
+            fate.append(lines.last().mid(lines.last().indexOf(" ms: ")));
+        }
+    }
+    EXPECT_EQ(fates[0], fates[1]) << "the same seed, the same fates";
+    EXPECT_TRUE(fates[0].join().contains("lost"));
+}
+
 TEST(PtyRunner, SerialPortComponentTalksToItThroughTheDevicePath)
 {
     Runner runner({"--exit-after-seconds", "30"});
@@ -219,14 +405,43 @@ TEST(PtyRunner, HelpListsTheOptionsAndBadArgumentsFail)
     ASSERT_TRUE(help.waitForFinished(generousMs));
     EXPECT_EQ(help.exitCode(), 0);
     const QByteArray text = help.readAllStandardOutput();
-    for (const char *option :
-         {"--issi", "--echo", "--report-delay-ms", "--peer-interval-s", "--peer-issi",
-          "--peer-report", "--peer-pid", "--cme-next", "--split-answers", "--garbage-every-s",
-          "--exit-after-seconds", "--quiet"})
+    for (const char *option : {"--issi",
+                               "--echo",
+                               "--answer-delay-ms",
+                               "--strict",
+                               "--drop-answer",
+                               "--junk-before-answer",
+                               "--peer-ucs2",
+                               "--peer-timestamp",
+                               "--peer-parts",
+                               "--short-reports",
+                               "--short-report-type",
+                               "--report-ack",
+                               "--ctsdsr-form",
+                               "--lenient-identity-type",
+                               "--pair",
+                               "--second-issi",
+                               "--net-delay-ms",
+                               "--net-jitter-ms",
+                               "--net-loss",
+                               "--net-duplicate",
+                               "--net-reorder",
+                               "--net-corrupt",
+                               "--seed",
+                               "--report-delay-ms",
+                               "--peer-interval-s",
+                               "--peer-issi",
+                               "--peer-report",
+                               "--peer-pid",
+                               "--cme-next",
+                               "--split-answers",
+                               "--garbage-every-s",
+                               "--exit-after-seconds",
+                               "--quiet"})
         EXPECT_TRUE(text.contains(option)) << option;
 
     QProcess bad;
-    bad.start(CORVANE_RADIOSIM_EXECUTABLE, {"--peer-report", "0F"});
+    bad.start(CORVANE_RADIOSIM_EXECUTABLE, {"--peer-report", "1F"});
     ASSERT_TRUE(bad.waitForFinished(generousMs));
     EXPECT_EQ(bad.exitCode(), 2);
     EXPECT_TRUE(bad.readAllStandardError().contains("--peer-report"));

@@ -6,6 +6,7 @@
 #include "radiosim/RunnerOptions.h"
 #include "radiosim/SdsWire.h"
 #include "tests/radiosim/ByteArrayPrinter.h"
+#include "tests/radiosim/RadioSimExchange.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +26,6 @@ RadioSim::Options standardOptions()
     return options;
 }
 
-QByteArray exchange(RadioSim &sim, const QByteArray &input, qint64 nowMs = 0)
-{
-    sim.receive(input, nowMs);
-    return sim.takeOutput();
-}
-
 QByteArray message(const QByteArray &destination, const QByteArray &hex)
 {
     return "AT+CMGS=" + destination + "," + QByteArray::number(hex.size() * 4) + "\r\n" + hex +
@@ -45,8 +40,9 @@ TEST(RadioSimEtsiCommands, RegistrationSelectionAndLengthQueryAreAnswered)
     EXPECT_EQ(exchange(sim, "AT+CTSP=1,3,130\r"), ok);
     EXPECT_EQ(exchange(sim, "at+ctsp=1,3,0\r"), ok);
     EXPECT_EQ(sim.counters().registrations, 2);
-    for (const char *bad : {"AT+CTSP=2,3,130\r", "AT+CTSP=1,3,256\r", "AT+CTSP=1,3\r",
-                            "AT+CTSP=1,3,x\r", "AT+CTSDS=9,0,0,0,1\r", "AT+CTSDS=12\r"})
+    for (const char *bad :
+         {"AT+CTSP=2,3,130\r", "AT+CTSP=1,3,256\r", "AT+CTSP=1,3\r", "AT+CTSP=1,3,x\r",
+          "AT+CTSDS=9,0,0,0,1\r", "AT+CTSDS=12\r", "AT+CTSDS=12,2\r", "AT+CTSDS=12,0,0,0,1,0\r"})
         EXPECT_EQ(exchange(sim, bad), error) << bad;
     EXPECT_EQ(sim.counters().registrations, 2);
     EXPECT_EQ(exchange(sim, selection), ok);
@@ -111,16 +107,20 @@ TEST(RadioSimEtsiMessages, LoopbackComesBackFromTheOwnIssi)
 TEST(RadioSimEtsiPeer, PeerWithAFullItsiIsAnsweredToThatIdentity)
 {
     RadioSim::Options options = standardOptions();
-    options.peerIssi = 262100012345678;
+    options.peerIdentity = "262100012345678";
     options.peerIntervalMs = 100;
     options.peerReportRequest = 0x0E;
     RadioSim sim(options);
     sim.advance(100);
     const QByteArray peer = sim.takeOutput();
-    EXPECT_TRUE(peer.startsWith("\r\n+CTSDSR: 12,262100012345678,0,1234,0,")) << peer.toStdString();
+    EXPECT_TRUE(peer.startsWith("\r\n+CTSDSR: 12,262100012345678,1,1234,0,")) << peer.toStdString();
     EXPECT_TRUE(peer.contains("\r\n820E00015065657220"));
 
     exchange(sim, selection, 110);
+    EXPECT_EQ(exchange(sim, "AT+CMGS=262100012345678,32\r\n82100000\x1A", 120),
+              QByteArray("\r\n+CME ERROR: 50\r\n"))
+        << "a full identity needs identity type 1";
+    EXPECT_EQ(exchange(sim, "AT+CTSDS=12,1\r", 120), ok);
     EXPECT_EQ(exchange(sim, "AT+CMGS=262100012345678,32\r\n82100000\x1A", 120),
               QByteArray("\r\n+CMGS: 0,4,0\r\n\r\nOK\r\n"));
     exchange(sim, "AT+CMGS=262100012345678,32\r\n82100200\x1A", 130);
@@ -158,12 +158,12 @@ TEST(RadioSimEtsiWire, LengthQueryIsACommandAndTwoFieldHeadersParse)
 
     const auto header = radiosim::parseTwoFieldCmgsHeader("AT+CMGS=262100012345678,32");
     ASSERT_TRUE(header);
-    EXPECT_EQ(header->destination, 262100012345678u);
+    EXPECT_EQ(header->destination, QByteArray("262100012345678"));
     EXPECT_EQ(header->lengthBits, 32u);
-    for (const char *bad : {"AT+CMGS=1,1,0,32", "AT+CMGS=1", "AT+CMGS=1234567890123456,32",
-                            "AT+CMGS=12a,32", "AT+CMGS=,32", "AT+CMGT=1,32"})
+    for (const char *bad : {"AT+CMGS=1,1,0,32", "AT+CMGS=1", "AT+CMGS=123456789012345678,32",
+                            "AT+CMGS=16777216,32", "AT+CMGS=12a,32", "AT+CMGS=,32", "AT+CMGT=1,32"})
         EXPECT_FALSE(radiosim::parseTwoFieldCmgsHeader(bad)) << bad;
-    EXPECT_EQ(radiosim::ctsdsrIndication(12, 7, 1234, QByteArray("\x82\x10\x00\x01", 4)),
+    EXPECT_EQ(radiosim::ctsdsrIndication(12, "7", "1234", QByteArray("\x82\x10\x00\x01", 4)),
               QByteArray("\r\n+CTSDSR: 12,7,0,1234,0,32\r\n82100001\r\n"));
 }
 
@@ -178,7 +178,7 @@ TEST(RadioSimEtsiOptions, DialectStatusAndLongPeerIdentityOnTheCommandLine)
     ASSERT_EQ(standard.action, radiosim::RunnerCommandLine::Action::Run)
         << standard.text.toStdString();
     EXPECT_EQ(standard.options.radio.dialect, SimDialect::Etsi);
-    EXPECT_EQ(standard.options.radio.peerIssi, 262100012345678u);
+    EXPECT_EQ(standard.options.radio.peerIdentity, QByteArray("262100012345678"));
     EXPECT_EQ(standard.options.radio.statusIntervalMs, 500);
     EXPECT_EQ(standard.options.radio.statusValue, 0x1234);
 

@@ -1,5 +1,6 @@
 #include "radiosim/RadioSim.h"
 #include "tests/radiosim/ByteArrayPrinter.h"
+#include "tests/radiosim/RadioSimExchange.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -13,18 +14,6 @@ namespace {
 const QByteArray ok = "\r\nOK\r\n";
 const QByteArray error = "\r\nERROR\r\n";
 const QByteArray completion = "\r\n+CMGS: 0\r\n\r\nOK\r\n";
-
-QByteArray exchange(RadioSim &sim, const QByteArray &input, qint64 nowMs = 0)
-{
-    sim.receive(input, nowMs);
-    return sim.takeOutput();
-}
-
-QByteArray advanceTo(RadioSim &sim, qint64 nowMs)
-{
-    sim.advance(nowMs);
-    return sim.takeOutput();
-}
 
 QByteArray message(const QByteArray &destination, const QByteArray &hex)
 {
@@ -361,7 +350,7 @@ TEST(RadioSimPeer, PeerSendsATextMessageEveryInterval)
 {
     RadioSim::Options options;
     options.peerIntervalMs = 5000;
-    options.peerIssi = 777;
+    options.peerIdentity = "777";
     options.peerProtocolId = 130;
     options.peerReportRequest = 0x0E;
     RadioSim sim(options);

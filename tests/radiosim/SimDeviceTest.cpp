@@ -4,8 +4,11 @@
 #include "tests/radiosim/ByteArrayPrinter.h"
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <stdexcept>
 
 using radiosim::RadioSim;
 using radiosim::registerSimDevice;
@@ -77,7 +80,7 @@ TEST(SimDevice, PlaysTheWholeDialogue)
 {
     RadioSim::Options options;
     options.peerIntervalMs = 300;
-    options.peerIssi = 4040;
+    options.peerIdentity = "4040";
     options.peerProtocolId = 0x82;
     options.peerReportRequest = 0x0A;
     options.quietGapMs = 100;
@@ -103,6 +106,57 @@ TEST(SimDevice, PlaysTheWholeDialogue)
     EXPECT_EQ(counters.reportsSent, 1);
     EXPECT_EQ(counters.goodReports, 1);
     EXPECT_EQ(counters.badReports, 0);
+}
+
+TEST(SimDevice, StrictRadioAbortsACommandInterruptedThroughThePort)
+{
+    RadioSim::Options options;
+    options.strict = true;
+    options.answerDelayMs = 100;
+    options.junkBeforeAnswer = 7;
+    registerSimDevice("SIM-strict", options);
+    SimPort sim("SIM-strict");
+    sim.write("AT\rAT\r");
+    const QByteArray aborted = sim.readUntil("\r\nERROR\r\n");
+    EXPECT_EQ(aborted.size(), 7 + 9) << aborted.constData();
+    sim.write("AT\r");
+    EXPECT_TRUE(sim.readUntil("\r\nOK\r\n").endsWith("\r\nOK\r\n"));
+    EXPECT_EQ(countersOf("SIM-strict").commandsAborted, 1);
+}
+
+TEST(SimDevice, PairOfSimDevicesTalksAcrossTheSimulatedNetwork)
+{
+    radiosim::SimPair pair;
+    pair.firstName = "SIM-pair";
+    pair.secondName = "SIM-pair2";
+    pair.network.delayMs = 50;
+    std::mutex logMutex;
+    QStringList netLog;
+    pair.networkLog = [&](const QString &line) {
+        std::lock_guard<std::mutex> lock(logMutex);
+        netLog << line;
+    };
+    radiosim::registerSimDevicePair(pair);
+    SimPort first("SIM-pair");
+    SimPort second("SIM-pair2");
+    const QByteArray completion = "\r\n+CMGS: 0\r\n\r\nOK\r\n";
+    first.write(QByteArray("AT+CMGS=1235,1,0,48\r820400014869\x1A"));
+    EXPECT_EQ(first.readUntil(completion), completion);
+    EXPECT_EQ(second.readUntil("4869\r\n"), "\r\n+CMT: 1234,0,48\r\n820400014869\r\n");
+    second.write(QByteArray("AT+CMGS=1234,1,0,32\r82100000\x1A"));
+    EXPECT_EQ(second.readUntil(completion), completion);
+    EXPECT_EQ(first.readUntil("82100000\r\n"), "\r\n+CMT: 1235,0,32\r\n82100000\r\n");
+    EXPECT_EQ(countersOf("SIM-pair").sentToNetwork, 1);
+    EXPECT_EQ(countersOf("SIM-pair").receivedFromNetwork, 1);
+    EXPECT_EQ(countersOf("SIM-pair").reportsSent, 0);
+    std::lock_guard<std::mutex> lock(logMutex);
+    ASSERT_EQ(netLog.size(), 2);
+    EXPECT_TRUE(netLog.at(0).endsWith(" ms: 1234 > 1235 820400014869: delivered in 50 ms"))
+        << netLog.at(0).toStdString();
+
+    radiosim::SimPair same;
+    same.second.issi = same.first.issi;
+    EXPECT_THROW(radiosim::registerSimDevicePair(same), std::invalid_argument);
 }
 
 TEST(SimDevice, CtsFollowsTheRadio)
