@@ -9,8 +9,7 @@
 namespace {
 
 const char CommandEnd = '\x1A';
-const QByteArray CompletionStart = QByteArrayLiteral("\r\n+CMGS: ");
-const QByteArray CompletionEnd = QByteArrayLiteral("\r\n\r\nOK\r\n");
+const QByteArray CompletionStart = QByteArrayLiteral("+CMGS: ");
 const QByteArray RangeAnswerStart = QByteArrayLiteral("+CMGS:");
 // A length field of more digits cannot be a bit count of Short Data.
 constexpr qsizetype MaxLengthDigits = 5;
@@ -100,15 +99,11 @@ ResponseScan::SendingAnswer EtsiDialect::readSendingAnswer(const QByteArray &res
 {
     // "+CMGS: <SDS instance>[,<SDS status>[,<message reference>]]", then OK;
     // the values do not matter. A range in brackets answers the length query.
-    if (response.startsWith(CompletionStart)) {
-        const qsizetype lineEnd = response.indexOf("\r\n", CompletionStart.size());
-        const QByteArray values =
-            response.mid(CompletionStart.size(), lineEnd - CompletionStart.size());
-        if (lineEnd >= 0 && !values.contains('(') && !values.contains('\r') &&
-            response.mid(lineEnd, CompletionEnd.size()) == CompletionEnd)
-            return {ResponseScan::SendingAnswer::Kind::Completed,
-                    ": Send command completed successfully.", QByteArray()};
-    }
+    const QList<QByteArray> lines = ResponseScan::answerLines(response);
+    if (lines.size() == 2 && lines.at(1) == "OK" && lines.at(0).startsWith(CompletionStart) &&
+        !lines.at(0).contains('('))
+        return {ResponseScan::SendingAnswer::Kind::Completed,
+                ": Send command completed successfully.", QByteArray()};
     return ResponseScan::readSendingAnswer(response);
 }
 

@@ -39,9 +39,51 @@ QList<FramedResponse> ResponseFramer::feed(const QByteArray &bytes, qint64 readA
         return out;
     m_lastReadAtMs = readAtMs;
     m_buffer += bytes;
-    while (const std::optional<LineEnd> lineEnd = findLineEnd())
+    for (;;) {
+        const Echo echo = takeEcho(&out);
+        if (echo == Echo::Taken)
+            continue;
+        if (echo == Echo::Waiting)
+            break;
+        const std::optional<LineEnd> lineEnd = findLineEnd();
+        if (!lineEnd)
+            break;
         takeLine(*lineEnd, &out);
+    }
     return out;
+}
+
+void ResponseFramer::expectEcho(const QByteArray &command)
+{
+    m_echoLines.clear();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < command.size(); ++i) {
+        if (command.at(i) != '\r' && command.at(i) != '\n')
+            continue;
+        if (command.at(i) == '\r' && i + 1 < command.size() && command.at(i + 1) == '\n')
+            ++i;
+        m_echoLines.append(command.mid(start, i + 1 - start));
+        start = i + 1;
+    }
+    if (start < command.size())
+        m_echoLines.append(command.mid(start));
+}
+
+ResponseFramer::Echo ResponseFramer::takeEcho(QList<FramedResponse> *out)
+{
+    if (m_echoLines.isEmpty() || m_held != Held::Nothing || m_lineStart != 0 || m_buffer.isEmpty())
+        return Echo::None;
+    const QByteArray &line = m_echoLines.constFirst();
+    if (m_buffer.startsWith(line)) {
+        emitUpTo(line.size(), out);
+        out->last().isEcho = true;
+        m_echoLines.removeFirst();
+        return Echo::Taken;
+    }
+    // Part of the echo so far: the rest decides.
+    if (line.startsWith(m_buffer))
+        return Echo::Waiting;
+    return Echo::None;
 }
 
 std::optional<FramedResponse> ResponseFramer::flush()
@@ -59,6 +101,7 @@ void ResponseFramer::clear()
     m_lineStart = 0;
     m_scanFrom = 0;
     m_held = Held::Nothing;
+    m_echoLines.clear();
 }
 
 std::optional<ResponseFramer::LineEnd> ResponseFramer::findLineEnd()

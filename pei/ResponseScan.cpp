@@ -4,21 +4,36 @@ namespace ResponseScan {
 
 namespace {
 
-const QByteArray ProbeAnswer = QByteArrayLiteral("\r\nOK\r\n");
-const QByteArray SendCompletion = QByteArrayLiteral("\r\n+CMGS: 0\r\n\r\nOK\r\n");
-const QByteArray ErrorAnswer = QByteArrayLiteral("\r\nERROR\r\n");
-const QByteArray CmeErrorStart = QByteArrayLiteral("\r\n+CME ERROR: ");
-const QByteArray CmsErrorStart = QByteArrayLiteral("\r\n+CMS ERROR: ");
-
-// The code runs to the next "\r\n"; a code with no line end after it runs to
-// the end of the response.
-QByteArray errorCode(const QByteArray &response, qsizetype codeStart)
-{
-    const qsizetype lineEnd = response.indexOf("\r\n", codeStart);
-    return response.mid(codeStart, lineEnd < 0 ? -1 : lineEnd - codeStart);
-}
+const QByteArray CmeErrorStart = QByteArrayLiteral("+CME ERROR: ");
+const QByteArray CmsErrorStart = QByteArrayLiteral("+CMS ERROR: ");
 
 } // namespace
+
+QList<QByteArray> responseLines(const QByteArray &response)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= response.size(); ++i) {
+        if (i < response.size() && response.at(i) != '\r' && response.at(i) != '\n')
+            continue;
+        if (i > start)
+            lines.append(response.mid(start, i - start));
+        start = i + 1;
+    }
+    return lines;
+}
+
+QList<QByteArray> answerLines(const QByteArray &response)
+{
+    QList<QByteArray> lines = responseLines(response);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (isFinalResultLine(lines.at(i))) {
+            lines.resize(i + 1);
+            break;
+        }
+    }
+    return lines;
+}
 
 bool isFinalResultLine(const QByteArray &text)
 {
@@ -28,43 +43,50 @@ bool isFinalResultLine(const QByteArray &text)
 
 bool endsWithFinalResult(const QByteArray &response)
 {
-    qsizetype end = response.size();
-    while (end > 0 && (response.at(end - 1) == '\r' || response.at(end - 1) == '\n'))
-        --end;
-    qsizetype start = end;
-    while (start > 0 && response.at(start - 1) != '\r' && response.at(start - 1) != '\n')
-        --start;
-    return isFinalResultLine(response.mid(start, end - start));
+    const QList<QByteArray> lines = answerLines(response);
+    return !lines.isEmpty() && isFinalResultLine(lines.constLast());
 }
 
 bool isProbeAnswer(const QByteArray &response)
 {
-    return response == ProbeAnswer;
+    return responseLines(response) == QList<QByteArray>{"OK"};
 }
 
 bool isRegistrationAnswer(const QByteArray &response)
 {
-    return response == SendCompletion;
+    return responseLines(response) == QList<QByteArray>{"+CMGS: 0", "OK"};
+}
+
+SendingAnswer refusalOf(const QByteArray &finalLine)
+{
+    using Kind = SendingAnswer::Kind;
+    if (finalLine.startsWith(CmeErrorStart)) {
+        const QByteArray code = finalLine.mid(CmeErrorStart.size());
+        return {Kind::Refused, ": CME ERROR received from MS with error code: " + code,
+                "CME ERROR " + code};
+    }
+    if (finalLine.startsWith(CmsErrorStart)) {
+        const QByteArray code = finalLine.mid(CmsErrorStart.size());
+        return {Kind::Refused, ": CMS ERROR received from MS with error code: " + code,
+                "CMS ERROR " + code};
+    }
+    if (finalLine == "ERROR")
+        return {Kind::Refused, ": ERROR received from MS.", "ERROR"};
+    return {};
 }
 
 SendingAnswer readSendingAnswer(const QByteArray &response)
 {
-    using Kind = SendingAnswer::Kind;
-    if (response.startsWith(SendCompletion))
-        return {Kind::Completed, ": Send command completed successfully.", QByteArray()};
-    if (response.startsWith(CmeErrorStart)) {
-        const QByteArray code = errorCode(response, CmeErrorStart.size());
-        return {Kind::Refused, ": CME ERROR received from MS with error code: " + code,
-                "CME ERROR " + code};
+    const QList<QByteArray> lines = answerLines(response);
+    if (lines.isEmpty() || !isFinalResultLine(lines.constLast()))
+        return {};
+    if (lines.constLast() == "OK") {
+        if (lines == QList<QByteArray>{"+CMGS: 0", "OK"})
+            return {SendingAnswer::Kind::Completed, ": Send command completed successfully.",
+                    QByteArray()};
+        return {};
     }
-    if (response.startsWith(CmsErrorStart)) {
-        const QByteArray code = errorCode(response, CmsErrorStart.size());
-        return {Kind::Refused, ": CMS ERROR received from MS with error code: " + code,
-                "CMS ERROR " + code};
-    }
-    if (response.startsWith(ErrorAnswer))
-        return {Kind::Refused, ": ERROR received from MS.", "ERROR"};
-    return {};
+    return refusalOf(lines.constLast());
 }
 
 } // namespace ResponseScan

@@ -21,10 +21,14 @@ constexpr int retryIntervalMs = 100;
 constexpr int maxRetries = 50;
 // A response cut short waits this long for the rest before it goes on as is.
 constexpr qint64 quietLineMs = 1000;
+// Read at most this much in one go; what is left is read at once after.
+constexpr int readChunkBytes = 64 * 1024;
 
-qint64 nowMs()
+// The command's first line, as the message window names it.
+QByteArray commandName(const QByteArray &command)
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    const qsizetype end = command.indexOf('\r');
+    return end < 0 ? command : command.left(end);
 }
 } // namespace
 
@@ -35,20 +39,8 @@ RadioSession::RadioSession(QObject *parent)
     ComPort->setObjectName(QStringLiteral("ComPort"));
     m_writer = new CommandWriter(*ComPort, this);
     // A command is logged once it has been written, whenever that is.
-    m_writer->onWritten = [this](const QByteArray &command) {
-        logCommand(command);
-        commandWritten(command);
-    };
-    // As when the write fails at once: a series ends with its first failure.
-    // The failed command and those dropped behind it never reached the radio,
-    // so no answer is waited for any more.
-    m_writer->onBackgroundFailure = [this] {
-        m_awaitingAnswer.clear();
-        m_series.linkRestarted();
-        forgetMessageWrites();
-        if (seriesRunning())
-            stopSeries();
-    };
+    m_writer->onWritten = [this](const QByteArray &command) { commandWritten(command); };
+    m_writer->onBackgroundFailure = [this] { writeFailed(); };
 
     CTS = new TTimer(this);
     CTS->setObjectName(QStringLiteral("CTS"));
@@ -65,11 +57,10 @@ RadioSession::RadioSession(QObject *parent)
     DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
     DelayTimer->setEnabled(false);
 
-    m_reportPause = new QTimer(this);
-    m_reportPause->setObjectName(QStringLiteral("reportPause"));
-    m_reportPause->setSingleShot(true);
-    m_reportPause->setTimerType(Qt::PreciseTimer);
-    m_reportPause->setInterval(SdsCodec::PauseBetweenReportsMs);
+    m_wake = new QTimer(this);
+    m_wake->setObjectName(QStringLiteral("queueWake"));
+    m_wake->setSingleShot(true);
+    m_wake->setTimerType(Qt::PreciseTimer);
 
     ProbeTimer = new QTimer(this);
     ProbeTimer->setObjectName(QStringLiteral("ProbeTimer"));
@@ -86,7 +77,7 @@ RadioSession::RadioSession(QObject *parent)
     CTS->OnTimer = guarded(&RadioSession::CTSTimer);
     DataTimer->OnTimer = guarded(&RadioSession::DataTimerTimer);
     DelayTimer->OnTimer = guarded(&RadioSession::DelayTimerTimer);
-    connect(m_reportPause, &QTimer::timeout, this, guarded(&RadioSession::endReportPause));
+    connect(m_wake, &QTimer::timeout, this, guarded(&RadioSession::wakeUp));
     connect(ProbeTimer, &QTimer::timeout, this, [this] {
         if (RadioState == rsProbing && ComPort->Connected())
             addMessage(PortMessages::silentProbe(SilentProbeSeconds, lineSummary(Line)));
@@ -109,8 +100,6 @@ RadioSession::RadioSession(QObject *parent)
     ComPort->OnRing = modemLinesChanged;
     ComPort->OnOpen = modemLinesChanged;
     ComPort->OnClose = modemLinesChanged;
-
-    RxBuffer.clear();
 }
 
 RadioSession::~RadioSession()
@@ -164,13 +153,55 @@ void RadioSession::setUserDataBitLimit(int bits)
     emit userDataBitLimitChanged(bits);
 }
 
+// The queue -----------------------------------------------------------------
+
+qint64 RadioSession::timeoutFor(PeiCommand::Kind kind) const
+{
+    switch (kind) {
+    case PeiCommand::Kind::Probe:
+        // A late answer to the probe is still taken: it waits as long as it takes.
+        return 0;
+    case PeiCommand::Kind::Message:
+    case PeiCommand::Kind::Report:
+        return m_timeouts.messageMs;
+    case PeiCommand::Kind::Registration:
+    case PeiCommand::Kind::ServiceSelection:
+    case PeiCommand::Kind::LengthQuery:
+    case PeiCommand::Kind::Typed:
+        return m_timeouts.commandMs;
+    }
+    return m_timeouts.commandMs;
+}
+
+quint64 RadioSession::enqueue(PeiCommand::Kind kind, const QByteArray &bytes,
+                              CommandContext context, qint64 notBeforeMs)
+{
+    PeiCommand command;
+    command.kind = kind;
+    command.bytes = bytes;
+    command.timeoutMs = timeoutFor(kind);
+    command.notBeforeMs = notBeforeMs;
+    const quint64 id = m_queue.enqueue(command);
+    m_contexts[id] = std::move(context);
+    pump();
+    return id;
+}
+
 bool RadioSession::SendCommand(const QByteArray &Command)
 {
     if (!ComPort->GetCTS())
         return false;
-    // A slow write goes on in the background; the next command waits behind it.
-    m_writer->write(Command);
+    writeNow(Command);
     return true;
+}
+
+void RadioSession::writeNow(const QByteArray &command)
+{
+    RxBuffer.expectEcho(command);
+    m_inFlightEchoed = false;
+    m_readsBeforeWrite = m_reads;
+    // A slow write goes on in the background; nothing else is written meanwhile.
+    m_writer->write(command);
 }
 
 void RadioSession::StartRetry(std::uint8_t State)
@@ -181,51 +212,188 @@ void RadioSession::StartRetry(std::uint8_t State)
     RadioState = State;
 }
 
-void RadioSession::sendOrHold(const QByteArray &command, std::uint8_t state,
-                              const std::optional<OutgoingMessage> &message)
+void RadioSession::pump()
 {
-    const bool sent = SendCommand(command);
-    RadioState = state;
-    if (sent) {
-        if (message)
-            messageWritten(*message, command);
-        return;
+    while (ComPort->Connected() && !m_heldId && !m_queue.inFlight()) {
+        const PeiCommand *next = m_queue.next(monotonicNowMs());
+        if (!next || !writeHead(*next))
+            break;
     }
-    // Held for the retry timer until the radio raises CTS.
-    PendingCommand = command;
-    m_pendingMessage = message;
-    m_pendingHasSelection = false;
-    StartRetry(state);
+    scheduleWake();
 }
 
-bool RadioSession::selectServiceIfDue()
+bool RadioSession::writeHead(const PeiCommand &command)
 {
-    if (!m_serviceSelectionDue.isEmpty() && SendCommand(m_serviceSelectionDue)) {
-        m_serviceSelectionDue.clear();
-        awaitAnswer(AnswerFor::Command);
+    const PeiCommand head = command;
+    if (ComPort->GetCTS()) {
+        m_queue.startWrite(head.id);
+        writeNow(head.bytes);
+        return true;
     }
-    return m_serviceSelectionDue.isEmpty();
+    // The radio's ready line is down.
+    switch (head.kind) {
+    case PeiCommand::Kind::Report:
+        // A report that finds the radio not ready is dropped.
+        m_queue.drop(head.id);
+        dropUnwritten(head);
+        return true;
+    case PeiCommand::Kind::Typed:
+        m_queue.drop(head.id);
+        dropUnwritten(head);
+        addMessage(PortMessages::commandNotSent());
+        return true;
+    default:
+        // Held at the head of the queue for the retry timer.
+        m_heldId = head.id;
+        PendingCommand = head.bytes;
+        StartRetry(RadioState);
+        return false;
+    }
 }
 
-void RadioSession::sendTextMessageCommand(const QByteArray &command, const OutgoingMessage &message)
+void RadioSession::CTSTimer()
 {
-    if (selectServiceIfDue()) {
-        sendOrHold(command, rsSending, message);
+    ++RetryCount;
+    const auto held = std::find_if(m_queue.commands().begin(), m_queue.commands().end(),
+                                   [this](const PeiCommand &c) { return m_heldId == c.id; });
+    if (held == m_queue.commands().end()) {
+        CTS->setEnabled(false);
+        m_heldId.reset();
+        pump();
         return;
     }
-    // The radio is not ready: both wait for it, the selection first.
-    PendingCommand = m_serviceSelectionDue + command;
-    m_pendingMessage = message;
-    m_pendingHasSelection = true;
-    StartRetry(rsSending);
+    if (ComPort->GetCTS()) {
+        CTS->setEnabled(false);
+        m_heldId.reset();
+        const PeiCommand command = *held;
+        if (writeHead(command))
+            pump();
+        return;
+    }
+    if (RetryCount < maxRetries)
+        return;
+    CTS->setEnabled(false);
+    m_heldId.reset();
+    if (const std::optional<PeiCommand> dropped = m_queue.drop(held->id))
+        dropUnwritten(*dropped);
+    emit readyTimeout(QStringLiteral("Timeout waiting for ready signal from radio.\r\n"
+                                     "Ensure that the radio is connected and turned on.'"));
+    pump();
+}
+
+void RadioSession::dropUnwritten(const PeiCommand &command)
+{
+    const CommandContext context = m_contexts[command.id];
+    m_contexts.erase(command.id);
+    if (context.ticket)
+        m_series.messageNotSent(*context.ticket);
+    // The second report keeps its spacing after the first, sent or not.
+    if (!context.followingReport.isEmpty())
+        enqueue(PeiCommand::Kind::Report, context.followingReport, CommandContext(),
+                monotonicNowMs() + SdsCodec::PauseBetweenReportsMs);
+}
+
+void RadioSession::commandWritten(const QByteArray &command)
+{
+    const Moment now = momentNow();
+    logCommand(command);
+    const PeiCommand *inFlight = m_queue.inFlight();
+    if (!inFlight)
+        return;
+    m_queue.writeFinished(now.monotonicMs);
+    const CommandContext context = m_contexts[inFlight->id];
+    if (context.ticket)
+        m_series.messageWritten(*context.ticket, now);
+    if (!context.followingReport.isEmpty())
+        enqueue(PeiCommand::Kind::Report, context.followingReport, CommandContext(),
+                now.monotonicMs + SdsCodec::PauseBetweenReportsMs);
+    scheduleWake();
+}
+
+void RadioSession::writeFailed()
+{
+    // The write under way failed; the commands queued behind it never reach
+    // the radio, and a series ends with its first failure.
+    if (const std::optional<PeiCommand> failed = m_queue.answered()) {
+        if (const std::optional<SeriesStatistics::Ticket> ticket = m_contexts[failed->id].ticket)
+            m_series.messageNotSent(*ticket);
+    }
+    forgetConnection();
+    stopSeries();
+}
+
+void RadioSession::scheduleWake()
+{
+    std::optional<qint64> wakeMs = m_queue.nextWakeMs();
+    if (const std::optional<qint64> expiry = m_series.nextReportExpiryMs(m_reportTimeoutMs)) {
+        if (!wakeMs || *expiry < *wakeMs)
+            wakeMs = *expiry;
+    }
+    if (!wakeMs) {
+        m_wake->stop();
+        return;
+    }
+    m_wake->start(int(std::clamp<qint64>(*wakeMs - monotonicNowMs() + 1, 0, 24 * 3600 * 1000)));
+}
+
+void RadioSession::wakeUp()
+{
+    const qint64 now = monotonicNowMs();
+    if (const std::optional<PeiCommand> timedOut = m_queue.takeTimedOut(now)) {
+        const CommandContext context = m_contexts[timedOut->id];
+        m_contexts.erase(timedOut->id);
+        addMessage(": No answer from the radio to " + commandName(timedOut->bytes));
+        if (context.ticket)
+            m_series.noAnswer(*context.ticket);
+        returnToRegisteredIfDone();
+    }
+    m_series.expireReports(now, m_reportTimeoutMs);
+    pump();
+}
+
+void RadioSession::forgetConnection()
+{
+    for (const PeiCommand &command : m_queue.commands()) {
+        if (const std::optional<SeriesStatistics::Ticket> ticket = m_contexts[command.id].ticket)
+            m_series.messageNotSent(*ticket);
+    }
+    m_queue.clear();
+    m_contexts.clear();
+    m_heldId.reset();
+    CTS->setEnabled(false);
+    m_wake->stop();
+}
+
+int RadioSession::messagesAwaitingAnswer() const
+{
+    const PeiCommand *inFlight = m_queue.inFlight();
+    const bool messageInFlight = inFlight && inFlight->kind == PeiCommand::Kind::Message;
+    return m_queue.queued(PeiCommand::Kind::Message) + (messageInFlight ? 1 : 0);
+}
+
+bool RadioSession::reportPauseActive() const
+{
+    const qint64 now = monotonicNowMs();
+    return std::any_of(
+        m_queue.commands().begin(), m_queue.commands().end(), [now](const PeiCommand &command) {
+            return command.kind == PeiCommand::Kind::Report && command.notBeforeMs > now;
+        });
+}
+
+// The dialogue -----------------------------------------------------------------
+
+void RadioSession::queueServiceSelectionIfDue()
+{
+    if (m_serviceSelectionDue.isEmpty())
+        return;
+    enqueue(PeiCommand::Kind::ServiceSelection, std::exchange(m_serviceSelectionDue, {}));
 }
 
 void RadioSession::askForMaxLength()
 {
     const QByteArray query = dialect().maxLengthQuery();
-    // Not worth a retry: without an answer the default limit holds.
-    if (!query.isEmpty() && SendCommand(query))
-        awaitAnswer(AnswerFor::LengthQuery);
+    if (!query.isEmpty())
+        enqueue(PeiCommand::Kind::LengthQuery, query);
 }
 
 void RadioSession::startDialectSession()
@@ -234,100 +402,17 @@ void RadioSession::startDialectSession()
     m_dialect = &dialectOf(m_profile);
     RxBuffer.setDialect(*m_dialect);
     m_serviceSelectionDue = m_dialect->serviceSelectionCommand();
+    m_radioEchoes = false;
     setUserDataBitLimit(MessageTextLimit::DefaultUserDataBits);
-}
-
-void RadioSession::messageWritten(const OutgoingMessage &message, const QByteArray &command)
-{
-    awaitAnswer(AnswerFor::Message);
-    RadioState = rsSending;
-    m_series.messageWritten(message.reference, message.destination, message.reportFlags, nowMs());
-    if (m_messageWritesUnderWay.empty() && command == m_lastFinishedWrite) {
-        m_series.writeFinished(m_lastFinishedWriteAtMs);
-        m_lastFinishedWrite.clear();
-        return;
-    }
-    m_messageWritesUnderWay.push_back(command);
-}
-
-void RadioSession::commandWritten(const QByteArray &command)
-{
-    if (m_messageWritesUnderWay.empty()) {
-        m_lastFinishedWrite = command;
-        m_lastFinishedWriteAtMs = nowMs();
-        return;
-    }
-    // The writer keeps the order: other commands finish between messages.
-    if (command != m_messageWritesUnderWay.front())
-        return;
-    m_messageWritesUnderWay.pop_front();
-    m_series.writeFinished(nowMs());
-}
-
-void RadioSession::forgetMessageWrites()
-{
-    m_messageWritesUnderWay.clear();
-    m_lastFinishedWrite.clear();
-}
-
-void RadioSession::awaitAnswer(AnswerFor what)
-{
-    m_awaitingAnswer.push_back(what);
-}
-
-int RadioSession::messagesAwaitingAnswer() const
-{
-    return int(std::count(m_awaitingAnswer.begin(), m_awaitingAnswer.end(), AnswerFor::Message));
-}
-
-void RadioSession::CTSTimer()
-{
-    if (reportPauseActive()) {
-        m_retryTickDeferred = true;
-        return;
-    }
-    ++RetryCount;
-    bool sent = false;
-    try {
-        sent = SendCommand(PendingCommand);
-    } catch (...) {
-        // A vanished port is reported once, not on every retry.
-        CTS->setEnabled(false);
-        throw;
-    }
-    if (sent) {
-        CTS->setEnabled(false);
-        if (m_pendingHasSelection) {
-            m_serviceSelectionDue.clear();
-            awaitAnswer(AnswerFor::Command);
-        }
-        if (m_pendingMessage)
-            messageWritten(*m_pendingMessage, PendingCommand);
-    } else if (RetryCount >= maxRetries) {
-        CTS->setEnabled(false);
-        emit readyTimeout(QStringLiteral("Timeout waiting for ready signal from radio.\r\n"
-                                         "Ensure that the radio is connected and turned on.'"));
-    }
-}
-
-void RadioSession::forgetEarlierAnswers()
-{
-    // Answers of the earlier connection are not waited for any more; bytes
-    // still held from it are logged, not lost.
-    m_awaitingAnswer.clear();
-    m_series.linkRestarted();
-    forgetMessageWrites();
-    cancelReportPause();
-    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
-        logAndQueue(*rest);
-    m_responseQueue.clear();
 }
 
 bool RadioSession::connectTo(const QString &path)
 {
     MessageReference = 0;
-    clearReportRequests();
-    forgetEarlierAnswers();
+    forgetConnection();
+    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+        logAndQueue(*rest);
+    m_responseQueue.clear();
     // A Connect of the user's own ends a wait for a vanished device.
     stopWaitingForDevice();
     m_reRegisterIdentifier.clear();
@@ -345,7 +430,9 @@ void RadioSession::registerApplication(const QByteArray &protocolIdText)
 {
     m_registrationIdentifier = protocolIdText;
     addMessage(": Trying to register this application.");
-    sendOrHold(dialect().registrationCommand(protocolIdText), rsRegistering);
+    const QByteArray command = dialect().registrationCommand(protocolIdText);
+    RadioState = rsRegistering;
+    enqueue(PeiCommand::Kind::Registration, command);
 }
 
 void RadioSession::ComposeAndSendTextMessage()
@@ -360,9 +447,13 @@ RadioSession::MessageFields RadioSession::composeAndSend()
         dialect().textMessageCommand(fields.protocolIdText, ReportRequestFlags, MessageReference,
                                      fields.destination, fields.text);
     addMessage(SdsCodec::sendingLine(fields.destination, fields.text));
-    sendTextMessageCommand(
-        command, OutgoingMessage{MessageReference, fields.destination, ReportRequestFlags});
+    CommandContext context;
+    context.ticket = m_series.messageScheduled(MessageReference, fields.destination,
+                                               ReportRequestFlags, momentNow());
     ++MessageReference;
+    RadioState = rsSending;
+    queueServiceSelectionIfDue();
+    enqueue(PeiCommand::Kind::Message, command, context);
     return fields;
 }
 
@@ -382,7 +473,7 @@ void RadioSession::stopSeries()
 void RadioSession::startSeries(int repetitions, int delayMs)
 {
     m_series.start();
-    ComposeAndSendTextMessage();
+    composeAndSend();
     if (repetitions > 1) {
         RepeatsLeft = repetitions - 1;
         DelayTimer->setInterval(delayMs);
@@ -393,10 +484,6 @@ void RadioSession::startSeries(int repetitions, int delayMs)
 
 void RadioSession::DelayTimerTimer()
 {
-    if (reportPauseActive()) {
-        m_seriesTickDeferred = true;
-        return;
-    }
     MessageFields fields;
     try {
         fields = composeAndSend();
@@ -412,12 +499,6 @@ void RadioSession::DelayTimerTimer()
         stopSeries();
 }
 
-void RadioSession::clearReportRequests()
-{
-    ReportRequestFlags = 0;
-    emit reportRequestsCleared();
-}
-
 void RadioSession::setReportRequested(std::uint8_t flag, bool requested)
 {
     if (requested)
@@ -425,6 +506,23 @@ void RadioSession::setReportRequested(std::uint8_t flag, bool requested)
     else
         ReportRequestFlags &= std::uint8_t(~flag);
 }
+
+void RadioSession::sendTypedCommand(const QByteArray &command)
+{
+    // Its answer, up to the final result, belongs to it and not to a message.
+    enqueue(PeiCommand::Kind::Typed, command);
+}
+
+bool RadioSession::commandLineAllowed() const
+{
+    const PeiCommand *inFlight = m_queue.inFlight();
+    const bool registering = m_queue.queued(PeiCommand::Kind::Registration) > 0 ||
+                             (inFlight && inFlight->kind == PeiCommand::Kind::Registration);
+    return ComPort->Connected() && !m_portLost && m_probeAnswered && !registering &&
+           messagesAwaitingAnswer() == 0;
+}
+
+// Receiving -----------------------------------------------------------------
 
 void RadioSession::DataTimerTimer()
 {
@@ -437,7 +535,7 @@ void RadioSession::DataTimerTimer()
     }
     // A response cut short, or junk with no line end, goes on once the
     // line has been quiet for a while.
-    if (!RxBuffer.isEmpty() && nowMs() - RxBuffer.lastReadAtMs() >= quietLineMs) {
+    if (!RxBuffer.isEmpty() && monotonicNowMs() - RxBuffer.lastReadAtMs() >= quietLineMs) {
         if (const std::optional<FramedResponse> rest = RxBuffer.flush())
             logAndQueue(*rest);
     }
@@ -448,51 +546,72 @@ void RadioSession::readArrivedBytes()
 {
     if (!ComPort->Connected())
         return;
-    const int waiting = ComPort->InputCount();
-    if (waiting <= 0)
+    // Asking first keeps the port's own words for a vanished device.
+    if (ComPort->InputCount() <= 0)
         return;
-    QByteArray received;
-    const int count = ComPort->ReadStr(received, waiting, true);
-    // Only the bytes actually read belong to the stream.
-    if (count <= 0)
-        return;
-    for (const FramedResponse &response : RxBuffer.feed(received.left(count), nowMs()))
-        logAndQueue(response);
+    // Everything that has arrived, in one go: the reader keeps up with the line.
+    for (;;) {
+        QByteArray received;
+        const int count = ComPort->ReadAvailable(received, readChunkBytes);
+        if (count <= 0)
+            return;
+        ++m_reads;
+        for (const FramedResponse &response : RxBuffer.feed(received, monotonicNowMs()))
+            logAndQueue(response);
+        if (count < readChunkBytes)
+            return;
+    }
 }
 
 void RadioSession::logAndQueue(const FramedResponse &response)
 {
-    const QTime readAt = QDateTime::fromMSecsSinceEpoch(response.readAtMs).time();
+    const QTime readAt = QDateTime::fromMSecsSinceEpoch(momentAt(response.readAtMs).wallMs).time();
     emit peiLogEntry(formatTimeStamp(readAt).toLatin1() + " ms:" + response.bytes);
-    m_responseQueue.append(response);
+    m_responseQueue.append({response, m_reads});
 }
 
 void RadioSession::handleQueuedResponses()
 {
-    while (!m_responseQueue.isEmpty() && !reportPauseActive()) {
+    while (!m_responseQueue.isEmpty()) {
         // Taken off first: a response that raises an error is not handled twice.
-        const FramedResponse response = m_responseQueue.takeFirst();
-        m_handlingReadAtMs = response.readAtMs;
+        const ReadResponse read = m_responseQueue.takeFirst();
+        m_handlingReadAtMs = read.response.readAtMs;
+        m_handlingReadNumber = read.readNumber;
         try {
-            DispatchResponse(response.bytes);
-            HandleReceivedChunk(response.bytes);
+            handleResponse(read.response);
         } catch (...) {
             m_handlingReadAtMs.reset();
+            m_handlingReadNumber.reset();
             throw;
         }
         m_handlingReadAtMs.reset();
+        m_handlingReadNumber.reset();
     }
 }
 
-qint64 RadioSession::responseReadAtMs() const
+void RadioSession::handleResponse(const FramedResponse &response)
 {
-    return m_handlingReadAtMs.value_or(nowMs());
+    if (response.isEcho) {
+        // Logged, never taken for an answer.
+        m_radioEchoes = true;
+        m_inFlightEchoed = m_queue.inFlight() != nullptr;
+        return;
+    }
+    DispatchResponse(response.bytes);
+    HandleReceivedChunk(response.bytes);
+}
+
+Moment RadioSession::responseMoment() const
+{
+    return m_handlingReadAtMs ? momentAt(*m_handlingReadAtMs) : momentNow();
 }
 
 void RadioSession::enterProbeAnswered()
 {
     addMessage(": Connection to radio successful. Radio supports AT commands.");
-    RadioState = rsReady;
+    // A registration asked for meanwhile keeps its state.
+    if (RadioState == rsProbing)
+        RadioState = rsReady;
     m_probeAnswered = true;
     emit probeAnswered();
     askForMaxLength();
@@ -500,53 +619,99 @@ void RadioSession::enterProbeAnswered()
 
 void RadioSession::DispatchResponse(const QByteArray &Chunk)
 {
-    switch (RadioState) {
-    case rsProbing:
-        if (ResponseScan::isProbeAnswer(Chunk)) {
+    if (!ResponseScan::endsWithFinalResult(Chunk))
+        return;
+    // Read before the command in flight was written: not its answer.
+    const bool readBeforeTheWrite =
+        m_handlingReadNumber && *m_handlingReadNumber <= m_readsBeforeWrite;
+    // A radio that echoes says the command in flight before it answers it:
+    // a final result in front of that echo answers a command that timed out.
+    const bool beforeTheEcho = m_radioEchoes && !m_inFlightEchoed;
+    if (m_queue.inFlight() && !readBeforeTheWrite &&
+        !(beforeTheEcho && m_queue.lateAnswersOwed() > 0)) {
+        answerInFlight(Chunk);
+        pump();
+        return;
+    }
+    if (m_queue.lateAnswersOwed() > 0) {
+        m_queue.lateAnswerTaken();
+        m_series.lateAnswer(responseMoment());
+        addMessage(": Late answer from the radio, after its command timed out: " +
+                   ResponseScan::answerLines(Chunk).join(' '));
+    }
+}
+
+void RadioSession::answerInFlight(const QByteArray &response)
+{
+    // Answered before the writer noticed its write had ended.
+    if (m_queue.writing())
+        commandWritten(m_queue.inFlight()->bytes);
+    const std::optional<PeiCommand> command = m_queue.answered();
+    const CommandContext context = m_contexts[command->id];
+    m_contexts.erase(command->id);
+    const QByteArray finalLine = ResponseScan::answerLines(response).constLast();
+    switch (command->kind) {
+    case PeiCommand::Kind::Probe:
+        // Only "OK" answers the probe; anything else leaves it probing.
+        if (ResponseScan::isProbeAnswer(response))
             enterProbeAnswered();
-            return;
-        }
-        break;
-    case rsRegistering:
-        if (dialect().isRegistrationAnswer(Chunk)) {
+        return;
+    case PeiCommand::Kind::Registration:
+        if (dialect().isRegistrationAnswer(response)) {
             addMessage(": Registration successful.");
             RadioState = rsRegistered;
             emit registrationAnswered();
-            return;
+        } else {
+            // The state stays: the user registers again, or reconnects.
+            addMessage(": Registration refused by the radio: " + finalLine);
         }
-        break;
-    default:
-        break;
-    }
-    const ResponseScan::SendingAnswer answer = dialect().readSendingAnswer(Chunk);
-    const bool answersMessage = answer.kind != ResponseScan::SendingAnswer::Kind::None;
-    // The radio answers commands in the order they were written: the oldest
-    // waiting one owns this answer. A typed command takes any final answer.
-    if (!m_awaitingAnswer.empty()) {
-        const AnswerFor owner = m_awaitingAnswer.front();
-        const bool takesAnyFinalAnswer =
-            owner == AnswerFor::Command || owner == AnswerFor::LengthQuery;
-        if (takesAnyFinalAnswer ? !ResponseScan::endsWithFinalResult(Chunk) : !answersMessage)
-            return;
-        m_awaitingAnswer.pop_front();
-        if (owner == AnswerFor::LengthQuery) {
-            if (const std::optional<int> bits = dialect().maxLengthBits(Chunk))
-                setUserDataBitLimit(*bits);
-        }
-        // The answer to a report or a typed command is only logged.
-        if (owner != AnswerFor::Message)
-            return;
-    } else if (RadioState != rsSending || !answersMessage) {
+        return;
+    case PeiCommand::Kind::ServiceSelection:
+        if (finalLine != "OK")
+            addMessage(": Short Data service selection refused by the radio: " + finalLine);
+        return;
+    case PeiCommand::Kind::LengthQuery:
+        if (const std::optional<int> bits = dialect().maxLengthBits(response))
+            setUserDataBitLimit(*bits);
+        return;
+    case PeiCommand::Kind::Message:
+        answerMessage(context, response);
+        return;
+    case PeiCommand::Kind::Report:
+    case PeiCommand::Kind::Typed:
+        // Only logged.
         return;
     }
-    addMessage(answer.line);
-    if (answer.kind == ResponseScan::SendingAnswer::Kind::Completed)
-        m_series.completed(responseReadAtMs());
-    else
-        m_series.refused(answer.refusal, responseReadAtMs());
-    // A refusal leaves the link in the sending state.
-    if (answer.kind == ResponseScan::SendingAnswer::Kind::Completed &&
-        messagesAwaitingAnswer() == 0)
+}
+
+void RadioSession::answerMessage(const CommandContext &context, const QByteArray &response)
+{
+    const Moment at = responseMoment();
+    const ResponseScan::SendingAnswer answer = dialect().readSendingAnswer(response);
+    switch (answer.kind) {
+    case ResponseScan::SendingAnswer::Kind::Completed:
+        addMessage(answer.line);
+        if (context.ticket)
+            m_series.completed(*context.ticket, at);
+        returnToRegisteredIfDone();
+        return;
+    case ResponseScan::SendingAnswer::Kind::Refused:
+        // A refusal leaves the link in the sending state.
+        addMessage(answer.line);
+        if (context.ticket)
+            m_series.refused(*context.ticket, answer.refusal, at);
+        return;
+    case ResponseScan::SendingAnswer::Kind::None:
+        addMessage(": Unexpected answer from MS: " + ResponseScan::answerLines(response).join(' '));
+        if (context.ticket)
+            m_series.refused(*context.ticket, "unexpected answer", at);
+        return;
+    }
+}
+
+void RadioSession::returnToRegisteredIfDone()
+{
+    if (RadioState == rsSending && messagesAwaitingAnswer() == 0)
         RadioState = rsRegistered;
 }
 
@@ -561,8 +726,7 @@ void RadioSession::HandleReceivedChunk(const QByteArray &Chunk)
         return;
     case Indication::Kind::Report:
         addMessage(Indication::reportLine(reading.deliveryStatus));
-        m_series.reportReceived(reading.reportReference, reading.deliveryStatus,
-                                responseReadAtMs());
+        m_series.reportReceived(reading.reportReference, reading.deliveryStatus, responseMoment());
         return;
     case Indication::Kind::Message:
         addMessage(
@@ -578,50 +742,15 @@ void RadioSession::HandleReceivedChunk(const QByteArray &Chunk)
     }
 }
 
-void RadioSession::sendReport(const QByteArray &report)
-{
-    // A report that finds the radio not ready is dropped.
-    if (selectServiceIfDue() && SendCommand(report))
-        awaitAnswer(AnswerFor::Report);
-}
-
 void RadioSession::sendReports(const QList<QByteArray> &reports)
 {
     if (reports.isEmpty())
         return;
-    sendReport(reports.first());
-    if (reports.size() < 2)
-        return;
-    // The radio expects a pause before the second report. The session stays
-    // live meanwhile; responses, the series and retries wait for its end.
-    m_reportAfterPause = reports.at(1);
-    m_reportPause->start();
-}
-
-bool RadioSession::reportPauseActive() const
-{
-    return m_reportPause->isActive();
-}
-
-void RadioSession::endReportPause()
-{
-    const QByteArray report = m_reportAfterPause;
-    m_reportAfterPause.clear();
-    const bool seriesTick = std::exchange(m_seriesTickDeferred, false);
-    const bool retryTick = std::exchange(m_retryTickDeferred, false);
-    if (ComPort->Connected())
-        sendReport(report);
-    if (retryTick)
-        CTSTimer();
-    if (seriesTick)
-        DelayTimerTimer();
-    handleQueuedResponses();
-}
-
-void RadioSession::cancelReportPause()
-{
-    m_reportPause->stop();
-    m_reportAfterPause.clear();
-    m_seriesTickDeferred = false;
-    m_retryTickDeferred = false;
+    queueServiceSelectionIfDue();
+    CommandContext context;
+    // The radio expects a pause before the second report: it waits in the
+    // queue, and nothing else waits for it.
+    if (reports.size() > 1)
+        context.followingReport = reports.at(1);
+    enqueue(PeiCommand::Kind::Report, reports.first(), context);
 }

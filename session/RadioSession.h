@@ -1,9 +1,11 @@
 #pragma once
 
+#include "pei/CommandQueue.h"
 #include "pei/PeiDialect.h"
 #include "pei/RadioProfile.h"
 #include "pei/ResponseFramer.h"
 #include "ports/LineSettings.h"
+#include "session/Moment.h"
 #include "session/SeriesStatistics.h"
 
 #include <QByteArray>
@@ -11,8 +13,8 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 
 class CommandWriter;
@@ -39,6 +41,13 @@ enum : std::uint8_t {
 // users what happened through signals. Several sessions may run in one
 // process, each on its own port.
 //
+// Every command goes through one queue and is written only after the final
+// result to the one before, or after that one's time-out: the answer that
+// comes belongs to the command in flight, so one lost answer never shifts
+// the matching of later ones. An echo of the command is a response of its
+// own. The second report answering a message waits its spacing in the
+// queue while everything else goes on.
+//
 // The actions (connectTo, registerApplication, ...) raise what the port or
 // the codec raises, as the window's handlers always have: a failure of the
 // port that means the device is gone is handled here and reported once. A
@@ -51,6 +60,17 @@ class RadioSession : public QObject
 public:
     // How long the probe may go unanswered before the session says what to check.
     static constexpr int SilentProbeSeconds = 3;
+
+    // How long the radio may take to give its final result.
+    struct AnswerTimeouts
+    {
+        // Registration, service selection, the length query and typed commands.
+        qint64 commandMs = 10000;
+        // Text messages and reports.
+        qint64 messageMs = 30000;
+    };
+    // How long a requested report may take before it counts as missing.
+    static constexpr qint64 DefaultReportTimeoutMs = 60000;
 
     // What the next text message of a series says, read when it is composed.
     struct MessageFields
@@ -77,6 +97,7 @@ public:
     std::uint8_t RadioState = rsProbing;
     // Bytes received from the port and not yet handed on as a response.
     ResponseFramer RxBuffer{dialectOf(RadioProfile::Cmt)};
+    // The command at the head of the queue while it waits for the ready line.
     QByteArray PendingCommand;
     int RetryCount = 0;
     int RepeatsLeft = 0;
@@ -90,6 +111,9 @@ public:
     // Finds the stable by-id link of a device, so that a vanished device is
     // recognised under whatever node it comes back as.
     void setByIdLinkLookup(std::function<QString(const QString &device)> lookup);
+    void setAnswerTimeouts(const AnswerTimeouts &timeouts) { m_timeouts = timeouts; }
+    const AnswerTimeouts &answerTimeouts() const { return m_timeouts; }
+    void setReportTimeoutMs(qint64 timeoutMs) { m_reportTimeoutMs = timeoutMs; }
 
     // The profile the next Connect speaks.
     void setProfile(RadioProfile profile) { m_profile = profile; }
@@ -101,20 +125,23 @@ public:
     // probes the radio. False when it could not be opened (openFailed()
     // says why); nothing else changes then.
     bool connectTo(const QString &path);
-    // Lowers DTR and RTS; the port stays open and a series goes on.
+    // Lets the radio go: stops a series, lowers DTR and RTS and closes the
+    // port, so nothing more is read, answered or written and the device is
+    // free for other programs at once.
     void disconnectRadio();
     // Ends the wait for a vanished device, saying so when there was one.
     void stopWaitingForDevice();
     void registerApplication(const QByteArray &protocolIdText);
-    // Sends one message now, and the rest of `repetitions` one per delay.
+    // Schedules one message now, and the rest of `repetitions` one per delay.
     void startSeries(int repetitions, int delayMs);
     void stopSeries();
     bool seriesRunning() const;
     // Sets or clears a report request bit for the messages composed from now.
     void setReportRequested(std::uint8_t flag, bool requested);
-    // Sends a typed command line; false when the radio was not ready.
-    bool sendTypedCommand(const QByteArray &command);
-    // The command line takes commands in the ready and registered states.
+    // Queues a typed command line; its answer is only logged.
+    void sendTypedCommand(const QByteArray &command);
+    // The command line takes commands once the radio has answered the probe,
+    // while no registration and no message waits for the radio.
     bool commandLineAllowed() const;
     // Watches for the device to come back once it vanished.
     void setReconnectEnabled(bool enabled) { m_reconnectEnabled = enabled; }
@@ -124,30 +151,34 @@ public:
     // reported once, any other failure passes on.
     void runGuarded(const std::function<void()> &action);
 
-    // The operations of the dialogue, for callers that drive it step by step.
+    // Writes a command now if the radio's ready line is up; false when
+    // nothing was written.
     bool SendCommand(const QByteArray &Command);
     void StartRetry(std::uint8_t State);
+    // One retry of the command held for the ready line.
     void CTSTimer();
+    // The safety-net poll of the port.
     void DataTimerTimer();
+    // The next message of a series.
     void DelayTimerTimer();
+    // Matches a response against the command in flight.
     void DispatchResponse(const QByteArray &Chunk);
+    // Shows and answers an indication.
     void HandleReceivedChunk(const QByteArray &Chunk);
     void ComposeAndSendTextMessage();
 
     // The most bits of user data the radio takes in one message.
     int UserDataBitLimit() const { return m_userDataBitLimit; }
     void setUserDataBitLimit(int bits);
-    // Messages written to the radio that still wait for its answer.
+    // Messages queued or written that still wait for their final result.
     int messagesAwaitingAnswer() const;
-    // True during the pause between the two reports answering one message.
+    // True while a second report waits its spacing after the first.
     bool reportPauseActive() const;
     // Every message of the current series (since the last start) and what
     // the radio answered to it.
     const SeriesStatistics &seriesStatistics() const { return m_series; }
-
-    // What a written command that waits for the radio's final answer was.
-    // The answer to LengthQuery tells the longest user data.
-    enum class AnswerFor { Message, Report, Command, LengthQuery };
+    // The commands waiting for their turn.
+    const CommandQueue &commandQueue() const { return m_queue; }
 
 signals:
     // A line for the message window, behind its timestamp.
@@ -165,8 +196,6 @@ signals:
     // A vanished device is back and registration is being asked for again.
     void registeringAgain(const QString &protocolIdText);
     void seriesRunningChanged(bool running);
-    // Connect no longer asks for the reports: the requests were cleared.
-    void reportRequestsCleared();
     void userDataBitLimitChanged(int bits);
     // The port was opened at `path` for a Connect of the user's.
     void portOpened(const QString &path);
@@ -184,12 +213,13 @@ signals:
     void controlsMayHaveChanged();
 
 private:
-    // A text message as the series statistics know it.
-    struct OutgoingMessage
+    // What the session must remember of a queued command.
+    struct CommandContext
     {
-        std::uint8_t reference = 0;
-        QByteArray destination;
-        std::uint8_t reportFlags = 0;
+        // A text message: its place in the series.
+        std::optional<SeriesStatistics::Ticket> ticket;
+        // A first report: the second one, written its spacing after it.
+        QByteArray followingReport;
     };
 
     void addMessage(const QByteArray &text);
@@ -198,29 +228,41 @@ private:
     void runTimerHandler(const std::function<void()> &handler);
     void afterHandler();
 
-    void sendOrHold(const QByteArray &command, std::uint8_t state,
-                    const std::optional<OutgoingMessage> &message = std::nullopt);
-    void messageWritten(const OutgoingMessage &message, const QByteArray &command);
+    // The queue.
+    quint64 enqueue(PeiCommand::Kind kind, const QByteArray &bytes,
+                    CommandContext context = CommandContext(), qint64 notBeforeMs = 0);
+    qint64 timeoutFor(PeiCommand::Kind kind) const;
+    // Writes what is due, one command at a time.
+    void pump();
+    // Writes the head command, or holds it for the ready line; false while
+    // it is held.
+    bool writeHead(const PeiCommand &command);
+    void writeNow(const QByteArray &command);
+    // Takes a command off the queue that will never be written.
+    void dropUnwritten(const PeiCommand &command);
     void commandWritten(const QByteArray &command);
-    void forgetMessageWrites();
-    void awaitAnswer(AnswerFor what);
-    qint64 responseReadAtMs() const;
-    void clearReportRequests();
-    bool selectServiceIfDue();
-    void sendTextMessageCommand(const QByteArray &command, const OutgoingMessage &message);
+    void writeFailed();
+    void wakeUp();
+    void scheduleWake();
+    void answerInFlight(const QByteArray &response);
+    void answerMessage(const CommandContext &context, const QByteArray &response);
+    void returnToRegisteredIfDone();
+    // Forgets every command and answer of the connection: it has ended.
+    void forgetConnection();
+
+    void queueServiceSelectionIfDue();
     void askForMaxLength();
     void startDialectSession();
     void readArrivedBytes();
     void logAndQueue(const FramedResponse &response);
     void handleQueuedResponses();
-    void sendReport(const QByteArray &report);
+    void handleResponse(const FramedResponse &response);
     void sendReports(const QList<QByteArray> &reports);
-    void endReportPause();
-    void cancelReportPause();
-    void forgetEarlierAnswers();
     void enterProbeAnswered();
-    // Composes and sends one text message; the fields it used.
+    // Composes and queues one text message; the fields it used.
     MessageFields composeAndSend();
+    // The moment of the response being handled; now for one handed in directly.
+    Moment responseMoment() const;
 
     // The port (RadioSessionPort.cpp).
     int openPort(const QString &path);
@@ -238,6 +280,8 @@ private:
     std::function<MessageFields()> m_messageSource;
     std::function<QString(const QString &)> m_byIdLinkLookup;
     bool m_reconnectEnabled = false;
+    AnswerTimeouts m_timeouts;
+    qint64 m_reportTimeoutMs = DefaultReportTimeoutMs;
 
     bool m_portLost = false;
     // From the probe's answer until Disconnect or the end of the connection.
@@ -248,27 +292,30 @@ private:
     // Set while a reconnected radio is to be registered again.
     QByteArray m_reRegisterIdentifier;
 
-    // Written commands that wait for their final answer, oldest first.
-    std::deque<AnswerFor> m_awaitingAnswer;
-    // The pending command of the retry timer, when it is a text message.
-    std::optional<OutgoingMessage> m_pendingMessage;
-    // ... with the service selection written in front of it.
-    bool m_pendingHasSelection = false;
-    // The service selection still to be written before the next message.
+    CommandQueue m_queue;
+    std::map<quint64, CommandContext> m_contexts;
+    // The head command held for the ready line.
+    std::optional<quint64> m_heldId;
+    // The service selection still to be queued before the next Short Data command.
     QByteArray m_serviceSelectionDue;
-    QList<FramedResponse> m_responseQueue;
+    // The radio echoes commands; the command in flight has been echoed.
+    bool m_radioEchoes = false;
+    bool m_inFlightEchoed = false;
+    // A response waiting to be handled, with the read that completed it.
+    struct ReadResponse
+    {
+        FramedResponse response;
+        quint64 readNumber = 0;
+    };
+    QList<ReadResponse> m_responseQueue;
+    // Reads of the port so far; a response completed by a read that came
+    // before its command was written cannot be that command's answer.
+    quint64 m_reads = 0;
+    quint64 m_readsBeforeWrite = 0;
+    std::optional<quint64> m_handlingReadNumber;
     std::optional<qint64> m_handlingReadAtMs;
-    // Message commands handed to the writer whose write has not finished.
-    std::deque<QByteArray> m_messageWritesUnderWay;
-    // The last command written while no message write was under way, and
-    // when: a write that finishes at once does so before its caller knows
-    // it is a message.
-    QByteArray m_lastFinishedWrite;
-    qint64 m_lastFinishedWriteAtMs = 0;
     SeriesStatistics m_series;
-    QTimer *m_reportPause = nullptr;
-    QByteArray m_reportAfterPause;
-    // Timer ticks that fell due during the pause, run when it ends.
-    bool m_seriesTickDeferred = false;
-    bool m_retryTickDeferred = false;
+    // Wakes the session for a time-out, a command's earliest write time or a
+    // report that goes missing.
+    QTimer *m_wake = nullptr;
 };

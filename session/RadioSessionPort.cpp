@@ -51,23 +51,6 @@ void RadioSession::registerAgainIfDue()
     runGuarded([this, identifier] { registerApplication(identifier); });
 }
 
-bool RadioSession::commandLineAllowed() const
-{
-    return ComPort->Connected() && !m_portLost && m_probeAnswered &&
-           (RadioState == rsReady || RadioState == rsRegistered) && messagesAwaitingAnswer() == 0;
-}
-
-bool RadioSession::sendTypedCommand(const QByteArray &command)
-{
-    // Its answer, up to the final result, belongs to it and not to a message.
-    if (SendCommand(command)) {
-        awaitAnswer(AnswerFor::Command);
-        return true;
-    }
-    addMessage(PortMessages::commandNotSent());
-    return false;
-}
-
 void RadioSession::stopWaitingForDevice()
 {
     if (!Reconnect->isWaiting())
@@ -81,9 +64,15 @@ void RadioSession::disconnectRadio()
     stopWaitingForDevice();
     m_reRegisterIdentifier.clear();
     m_probeAnswered = false;
-    ProbeTimer->stop();
+    stopPortActivity();
+    forgetConnection();
     if (!ComPort->Connected())
         return;
+    // Bytes still held are logged, not lost; nothing more is read or answered.
+    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+        logAndQueue(*rest);
+    m_responseQueue.clear();
+    QString lost;
     try {
         ComPort->SetDTR(false);
         ComPort->SetRTS(false);
@@ -92,10 +81,16 @@ void RadioSession::disconnectRadio()
             throw;
         // The user is done with it: closed quietly, without a box.
         m_portLost = true;
-        stopPortActivity();
-        ComPort->Close();
-        addMessage(PortMessages::connectionLost(m_connectedPath, systemMessage(error.code())));
+        lost = systemMessage(error.code());
     }
+    try {
+        ComPort->Close();
+    } catch (const EComPort &) {
+        // Nothing more can be released on a device that is gone.
+    }
+    if (!lost.isEmpty())
+        addMessage(PortMessages::connectionLost(m_connectedPath, lost));
+    emit modemLinesChanged();
 }
 
 void RadioSession::stopPortActivity()
@@ -104,7 +99,6 @@ void RadioSession::stopPortActivity()
     CTS->setEnabled(false);
     stopSeries();
     ProbeTimer->stop();
-    cancelReportPause();
 }
 
 int RadioSession::openPort(const QString &path)
@@ -143,7 +137,8 @@ void RadioSession::startProbe()
     ComPort->SetDTR(true);
     ComPort->SetRTS(true);
     DataTimer->setEnabled(true);
-    sendOrHold("AT\r", rsProbing);
+    RadioState = rsProbing;
+    enqueue(PeiCommand::Kind::Probe, "AT\r");
     ProbeTimer->start();
     emit modemLinesChanged();
 }
@@ -164,7 +159,10 @@ void RadioSession::onPortLost(const EComPort &error)
     m_probeAnswered = false;
     const bool wasRegistered = RadioState == rsRegistered || RadioState == rsSending;
     stopPortActivity();
-    forgetEarlierAnswers();
+    forgetConnection();
+    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+        logAndQueue(*rest);
+    m_responseQueue.clear();
     try {
         ComPort->Close();
     } catch (const EComPort &) {

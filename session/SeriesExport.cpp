@@ -15,9 +15,10 @@ namespace {
 
 using Span = SeriesStatistics::Span;
 
+// New columns go at the end, so that tools reading the columns by place go on working.
 const char *const CsvHeader = "index,reference,destination,write_time,completion_time,"
                               "completion_result,received_report_time,received_report_status,"
-                              "consumed_report_time,consumed_report_status";
+                              "consumed_report_time,consumed_report_status,scheduled_time";
 
 struct SpanName
 {
@@ -32,9 +33,9 @@ const SpanName SpanNames[] = {
     {Span::ConsumedReport, "writeToConsumedReport", "write to consumed report"},
 };
 
-QByteArray timeField(const std::optional<qint64> &ms)
+QByteArray timeField(const std::optional<Moment> &time)
 {
-    return ms ? isoLocalTime(*ms).toLatin1() : QByteArray();
+    return time ? isoLocalTime(time->wallMs).toLatin1() : QByteArray();
 }
 
 // Destinations are digits already; anything else is quoted, so that a
@@ -51,12 +52,18 @@ QByteArray csvText(const QByteArray &text)
 QByteArray completionResult(const SeriesMessage &message)
 {
     switch (message.answer) {
+    case SeriesMessage::Answer::Queued:
+        return QByteArrayLiteral("queued");
     case SeriesMessage::Answer::Waiting:
-        return QByteArrayLiteral("no answer");
+        return QByteArrayLiteral("waiting");
     case SeriesMessage::Answer::Completed:
         return QByteArrayLiteral("completed");
     case SeriesMessage::Answer::Refused:
         return message.refusal;
+    case SeriesMessage::Answer::NoAnswer:
+        return QByteArrayLiteral("no answer");
+    case SeriesMessage::Answer::NotSent:
+        return QByteArrayLiteral("not sent");
     }
     return QByteArray();
 }
@@ -65,9 +72,11 @@ QByteArray reportFields(const SeriesMessage::Report &report)
 {
     if (!report.requested)
         return QByteArrayLiteral(",not requested");
-    if (!report.atMs)
+    if (report.missing)
+        return QByteArrayLiteral(",missing");
+    if (!report.at)
         return QByteArrayLiteral(",none");
-    return timeField(report.atMs) + ',' + csvText(report.status);
+    return timeField(report.at) + ',' + csvText(report.status);
 }
 
 QJsonValue figuresJson(const std::optional<SeriesStatistics::Figures> &figures)
@@ -105,10 +114,10 @@ QByteArray csv(const SeriesStatistics &series)
     QByteArray out = QByteArray(CsvHeader) + "\r\n";
     for (const SeriesMessage &message : series.messages()) {
         out += QByteArray::number(message.index) + ',' + QByteArray::number(message.reference) +
-               ',' + csvText(message.destination) + ',' + timeField(message.writtenAtMs) + ',' +
-               timeField(message.answeredAtMs) + ',' + csvText(completionResult(message)) + ',' +
+               ',' + csvText(message.destination) + ',' + timeField(message.writtenAt) + ',' +
+               timeField(message.answeredAt) + ',' + csvText(completionResult(message)) + ',' +
                reportFields(message.receivedReport) + ',' + reportFields(message.consumedReport) +
-               "\r\n";
+               ',' + timeField(message.scheduledAt) + "\r\n";
     }
     return out;
 }
@@ -123,20 +132,27 @@ QByteArray summaryJson(const SeriesStatistics &series)
     for (const SpanName &name : SpanNames)
         times.insert(QLatin1String(name.key), figuresJson(series.figures(name.span)));
     QJsonObject summary{
-        {"messages", QJsonObject{{"sent", counts.sent},
+        {"messages", QJsonObject{{"scheduled", counts.scheduled},
+                                 {"sent", counts.sent},
+                                 {"queued", counts.queued},
                                  {"completed", counts.completed},
                                  {"refused", counts.refused},
                                  {"refusals", refusals},
+                                 {"noAnswer", counts.noAnswer},
+                                 {"notSent", counts.notSent},
+                                 {"lateAnswers", counts.lateAnswers},
                                  {"stillWaiting", counts.stillWaiting}}},
         {"reports", QJsonObject{{"received", counts.receivedReports},
                                 {"consumed", counts.consumedReports},
                                 {"otherStatuses", counts.otherStatuses},
-                                {"unmatched", counts.unmatchedReports}}},
+                                {"unmatched", counts.unmatchedReports},
+                                {"missing", counts.missingReports}}},
         {"timesMs", times},
     };
     if (!series.messages().empty()) {
-        summary.insert("firstWrite", isoLocalTime(series.messages().front().writtenAtMs));
-        summary.insert("lastEvent", isoLocalTime(series.lastEventAtMs()));
+        summary.insert("firstScheduled",
+                       isoLocalTime(series.messages().front().scheduledAt.wallMs));
+        summary.insert("lastEvent", isoLocalTime(series.lastEventWallMs()));
     }
     return QJsonDocument(summary).toJson(QJsonDocument::Indented);
 }
@@ -144,20 +160,37 @@ QByteArray summaryJson(const SeriesStatistics &series)
 QString summaryText(const SeriesStatistics &series)
 {
     const SeriesStatistics::Counts counts = series.counts();
-    QString text = QStringLiteral("Messages: %1 sent, %2 completed, %3 refused, %4 still waiting\n")
+    QString text = QStringLiteral("Messages: %1 sent, %2 completed, %3 refused, %4 still waiting")
                        .arg(counts.sent)
                        .arg(counts.completed)
                        .arg(counts.refused)
                        .arg(counts.stillWaiting);
+    // What only a hard radio causes is named when it happened.
+    const struct
+    {
+        int count;
+        const char *what;
+    } troubles[] = {{counts.queued, "still queued"},
+                    {counts.noAnswer, "without an answer"},
+                    {counts.notSent, "not sent"},
+                    {counts.lateAnswers, "late answers"}};
+    for (const auto &trouble : troubles) {
+        if (trouble.count > 0)
+            text += QStringLiteral(", %1 %2").arg(trouble.count).arg(QLatin1String(trouble.what));
+    }
+    text += QLatin1Char('\n');
     for (auto it = counts.refusals.cbegin(); it != counts.refusals.cend(); ++it)
         text += QStringLiteral("Refused with %1: %2\n")
                     .arg(QString::fromLatin1(it.key()))
                     .arg(it.value());
-    text += QStringLiteral("Reports: %1 received, %2 consumed, %3 other statuses, %4 unmatched\n")
+    text += QStringLiteral("Reports: %1 received, %2 consumed, %3 other statuses, %4 unmatched")
                 .arg(counts.receivedReports)
                 .arg(counts.consumedReports)
                 .arg(counts.otherStatuses)
                 .arg(counts.unmatchedReports);
+    if (counts.missingReports > 0)
+        text += QStringLiteral(", %1 missing").arg(counts.missingReports);
+    text += QLatin1Char('\n');
     for (const SpanName &name : SpanNames) {
         const std::optional<SeriesStatistics::Figures> figures = series.figures(name.span);
         QString line = QStringLiteral("Time %1 (ms): ").arg(QLatin1String(name.text));

@@ -85,6 +85,11 @@ void SeriesRun::start()
     }
     m_session.setProfile(RadioProfile(index));
     m_session.Line = m_options.line;
+    if (m_options.answerTimeoutSeconds) {
+        const qint64 timeoutMs = qint64(*m_options.answerTimeoutSeconds) * 1000;
+        m_session.setAnswerTimeouts({timeoutMs, timeoutMs});
+    }
+    m_session.setReportTimeoutMs(qint64(m_options.reportTimeoutSeconds) * 1000);
     bool opened = false;
     try {
         opened = m_session.connectTo(m_options.port);
@@ -132,6 +137,9 @@ void SeriesRun::tick()
         return;
     case Step::Waiting:
         showProgress(false);
+        // The wait for late answers begins once the last message is written.
+        if (m_session.seriesStatistics().counts().queued > 0)
+            m_stepClock.start();
         if (seriesDone() || m_stepClock.elapsed() >= qint64(m_options.waitSeconds) * 1000)
             finish(exitStatusFor(m_options, m_session.seriesStatistics()));
         return;
@@ -150,7 +158,7 @@ void SeriesRun::startSeries()
 bool SeriesRun::seriesDone() const
 {
     const SeriesStatistics::Counts counts = m_session.seriesStatistics().counts();
-    return counts.sent == m_options.count && counts.stillWaiting == 0;
+    return counts.scheduled == m_options.count && counts.stillWaiting == 0;
 }
 
 int SeriesRun::exitStatusFor(const SeriesRunOptions &options, const SeriesStatistics &series)
@@ -171,9 +179,9 @@ void SeriesRun::showProgress(bool last)
     m_progressShown.start();
     const SeriesStatistics::Counts counts = m_session.seriesStatistics().counts();
     std::fprintf(m_err,
-                 "\r%d/%d sent, %d completed, %d refused, %d received and %d consumed reports, "
-                 "%d waiting  %s",
-                 counts.sent, m_options.count, counts.completed, counts.refused,
+                 "\r%d/%d sent, %d queued, %d completed, %d refused, %d received and %d consumed "
+                 "reports, %d waiting  %s",
+                 counts.sent, m_options.count, counts.queued, counts.completed, counts.refused,
                  counts.receivedReports, counts.consumedReports, counts.stillWaiting,
                  last ? "\n" : "");
     std::fflush(m_err);

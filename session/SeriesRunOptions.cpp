@@ -151,6 +151,12 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
         {"reports", "Reports to ask for: none, received, consumed or both (default none).",
          "which"},
         {"wait", "Seconds to wait for late answers after the last message (default 10).", "s"},
+        {"answer-timeout",
+         "Seconds the radio may take to answer any command (default: 10 for commands, 30 for "
+         "messages and reports).",
+         "s"},
+        {"report-timeout",
+         "Seconds a requested report may take before it counts as missing (default 60).", "s"},
         {"csv", "Write one row per message to this file.", "file"},
         {"json", "Write the summary as JSON to this file.", "file"},
     });
@@ -197,6 +203,10 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     options.count = value("count", 1, 999999999, options.count);
     options.delayMs = value("delay", 0, maxDelayMs, options.delayMs);
     options.waitSeconds = value("wait", 0, maxSeconds, options.waitSeconds);
+    if (parser.isSet("answer-timeout"))
+        options.answerTimeoutSeconds = value("answer-timeout", 1, maxSeconds, 0);
+    options.reportTimeoutSeconds =
+        value("report-timeout", 1, maxSeconds, options.reportTimeoutSeconds);
     if (parser.isSet("text"))
         options.text = parser.value("text");
     // One character is one octet on the line.

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <optional>
 
 // What `corvane --run` was asked to do.
 struct SeriesRunOptions
@@ -23,6 +24,11 @@ struct SeriesRunOptions
     bool receivedReports = false;
     bool consumedReports = false;
     int waitSeconds = 10;
+    // How long the radio may take to give its final result to any command;
+    // unset: each kind of command has its own time-out.
+    std::optional<int> answerTimeoutSeconds;
+    // How long a requested report may take before it counts as missing.
+    int reportTimeoutSeconds = 60;
     QString csvFile;
     QString jsonFile;
 };

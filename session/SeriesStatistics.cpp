@@ -8,9 +8,9 @@ namespace {
 const QByteArray ReceivedStatus = QByteArrayLiteral("00");
 const QByteArray ConsumedStatus = QByteArrayLiteral("02");
 
-bool missing(const SeriesMessage::Report &report)
+bool awaited(const SeriesMessage::Report &report)
 {
-    return report.requested && !report.atMs;
+    return report.requested && !report.at && !report.missing;
 }
 
 // The value at a nearest rank: the smallest that at least `percent` of the
@@ -25,123 +25,139 @@ qint64 nearestRank(const std::vector<qint64> &sorted, int percent)
 
 bool SeriesMessage::waitsForReports() const
 {
-    return answer != Answer::Refused && (missing(receivedReport) || missing(consumedReport));
+    const bool reachedTheNetwork =
+        answer == Answer::Waiting || answer == Answer::Completed || answer == Answer::NoAnswer;
+    return reachedTheNetwork && (awaited(receivedReport) || awaited(consumedReport));
 }
 
 bool SeriesMessage::isWaiting() const
 {
-    return answer == Answer::Waiting || waitsForReports();
+    return answer == Answer::Queued || answer == Answer::Waiting || waitsForReports();
 }
 
 void SeriesStatistics::start()
 {
-    m_answersOwedElsewhere += int(m_messages.size() - m_nextToAnswer);
-    m_writesOwedElsewhere += int(m_messages.size() - m_nextToFinishWrite);
+    ++m_series;
     m_messages.clear();
-    m_nextToAnswer = 0;
-    m_nextToFinishWrite = 0;
     for (std::deque<std::size_t> &waiting : m_waitingForReport)
         waiting.clear();
+    m_reportExpiry.clear();
     m_unmatchedReports = 0;
-    m_lastEventAtMs = 0;
+    m_lateAnswers = 0;
+    m_lastEventWallMs = 0;
     ++m_version;
 }
 
-void SeriesStatistics::linkRestarted()
-{
-    m_answersOwedElsewhere = 0;
-    m_nextToAnswer = m_messages.size();
-    m_writesOwedElsewhere = 0;
-    m_nextToFinishWrite = m_messages.size();
-    ++m_version;
-}
-
-void SeriesStatistics::messageWritten(quint8 reference, const QByteArray &destination,
-                                      quint8 reportFlags, qint64 atMs)
+SeriesStatistics::Ticket SeriesStatistics::messageScheduled(quint8 reference,
+                                                            const QByteArray &destination,
+                                                            quint8 reportFlags, Moment at)
 {
     SeriesMessage message;
     message.index = int(m_messages.size()) + 1;
     message.reference = reference;
     message.destination = destination;
-    message.writtenAtMs = atMs;
+    message.scheduledAt = at;
     message.receivedReport.requested = (reportFlags & ReceivedReportFlag) != 0;
     message.consumedReport.requested = (reportFlags & ConsumedReportFlag) != 0;
-    if (message.waitsForReports())
-        m_waitingForReport[reference].push_back(m_messages.size());
     m_messages.push_back(message);
-    touch(atMs);
+    touch(at);
+    return {m_series, message.index};
 }
 
-void SeriesStatistics::writeFinished(qint64 atMs)
+SeriesMessage *SeriesStatistics::find(Ticket ticket)
 {
-    if (m_writesOwedElsewhere > 0) {
-        --m_writesOwedElsewhere;
-        return;
-    }
-    if (m_nextToFinishWrite >= m_messages.size())
-        return;
-    SeriesMessage &message = m_messages[m_nextToFinishWrite++];
-    qint64 finished = atMs;
-    for (const std::optional<qint64> &answer :
-         {message.answeredAtMs, message.receivedReport.atMs, message.consumedReport.atMs}) {
-        if (answer)
-            finished = std::min(finished, *answer);
-    }
-    message.writtenAtMs = finished;
-    touch(atMs);
+    if (ticket.series != m_series || ticket.index < 1 || ticket.index > int(m_messages.size()))
+        return nullptr;
+    return &m_messages[std::size_t(ticket.index - 1)];
 }
 
-void SeriesStatistics::completed(qint64 atMs)
+void SeriesStatistics::messageWritten(Ticket ticket, Moment at)
 {
-    answered(SeriesMessage::Answer::Completed, QByteArray(), atMs);
+    SeriesMessage *message = find(ticket);
+    if (!message || message->answer != SeriesMessage::Answer::Queued)
+        return;
+    message->writtenAt = at;
+    message->answer = SeriesMessage::Answer::Waiting;
+    if (message->waitsForReports()) {
+        const std::size_t index = std::size_t(ticket.index - 1);
+        m_waitingForReport[message->reference].push_back(index);
+        m_reportExpiry.push_back(index);
+    }
+    touch(at);
 }
 
-void SeriesStatistics::refused(const QByteArray &refusal, qint64 atMs)
+void SeriesStatistics::messageNotSent(Ticket ticket)
 {
-    answered(SeriesMessage::Answer::Refused, refusal, atMs);
+    SeriesMessage *message = find(ticket);
+    if (!message || message->answer != SeriesMessage::Answer::Queued)
+        return;
+    message->answer = SeriesMessage::Answer::NotSent;
+    ++m_version;
 }
 
-void SeriesStatistics::answered(SeriesMessage::Answer answer, const QByteArray &refusal,
-                                qint64 atMs)
+void SeriesStatistics::completed(Ticket ticket, Moment at)
 {
-    if (m_answersOwedElsewhere > 0) {
-        --m_answersOwedElsewhere;
+    answered(ticket, SeriesMessage::Answer::Completed, QByteArray(), at);
+}
+
+void SeriesStatistics::refused(Ticket ticket, const QByteArray &refusal, Moment at)
+{
+    answered(ticket, SeriesMessage::Answer::Refused, refusal, at);
+}
+
+void SeriesStatistics::noAnswer(Ticket ticket)
+{
+    answered(ticket, SeriesMessage::Answer::NoAnswer, QByteArray(), std::nullopt);
+}
+
+void SeriesStatistics::answered(Ticket ticket, SeriesMessage::Answer answer,
+                                const QByteArray &refusal, const std::optional<Moment> &at)
+{
+    SeriesMessage *message = find(ticket);
+    if (!message || message->answer != SeriesMessage::Answer::Waiting)
         return;
-    }
-    // An answer with no message waiting for one belongs to no series message.
-    if (m_nextToAnswer >= m_messages.size())
-        return;
-    SeriesMessage &message = m_messages[m_nextToAnswer];
-    message.answer = answer;
-    message.answeredAtMs = atMs;
-    message.refusal = refusal;
-    if (answer == SeriesMessage::Answer::Refused) {
-        // A refused message never reached the network: no report will come.
-        std::deque<std::size_t> &waiting = m_waitingForReport[message.reference];
-        waiting.erase(std::remove(waiting.begin(), waiting.end(), m_nextToAnswer), waiting.end());
-    }
-    ++m_nextToAnswer;
-    touch(atMs);
+    message->answer = answer;
+    message->answeredAt = at;
+    message->refusal = refusal;
+    // A refused message never reached the network: no report will come.
+    if (answer == SeriesMessage::Answer::Refused)
+        stopWaitingForReports(std::size_t(ticket.index - 1));
+    if (at)
+        touch(*at);
+    else
+        ++m_version;
+}
+
+void SeriesStatistics::stopWaitingForReports(std::size_t index)
+{
+    std::deque<std::size_t> &waiting = m_waitingForReport[m_messages[index].reference];
+    waiting.erase(std::remove(waiting.begin(), waiting.end(), index), waiting.end());
+}
+
+void SeriesStatistics::lateAnswer(Moment at)
+{
+    ++m_lateAnswers;
+    touch(at);
 }
 
 SeriesMessage::Report *SeriesStatistics::slotFor(SeriesMessage &message,
                                                  const QByteArray &status) const
 {
     if (status == ReceivedStatus)
-        return missing(message.receivedReport) ? &message.receivedReport : nullptr;
+        return awaited(message.receivedReport) ? &message.receivedReport : nullptr;
     if (status == ConsumedStatus)
-        return missing(message.consumedReport) ? &message.consumedReport : nullptr;
-    if (missing(message.receivedReport))
+        return awaited(message.consumedReport) ? &message.consumedReport : nullptr;
+    if (awaited(message.receivedReport))
         return &message.receivedReport;
-    if (missing(message.consumedReport))
+    if (awaited(message.consumedReport))
         return &message.consumedReport;
     return nullptr;
 }
 
 void SeriesStatistics::reportReceived(std::optional<quint8> reference, const QByteArray &status,
-                                      qint64 atMs)
+                                      Moment at)
 {
-    touch(atMs);
+    touch(at);
     if (reference) {
         std::deque<std::size_t> &waiting = m_waitingForReport[*reference];
         for (auto it = waiting.begin(); it != waiting.end(); ++it) {
@@ -149,7 +165,7 @@ void SeriesStatistics::reportReceived(std::optional<quint8> reference, const QBy
             SeriesMessage::Report *slot = slotFor(message, status);
             if (!slot)
                 continue;
-            slot->atMs = atMs;
+            slot->at = at;
             slot->status = status;
             if (!message.waitsForReports())
                 waiting.erase(it);
@@ -159,14 +175,44 @@ void SeriesStatistics::reportReceived(std::optional<quint8> reference, const QBy
     ++m_unmatchedReports;
 }
 
+void SeriesStatistics::expireReports(qint64 nowMonotonicMs, qint64 timeoutMs)
+{
+    while (!m_reportExpiry.empty()) {
+        const std::size_t index = m_reportExpiry.front();
+        SeriesMessage &message = m_messages[index];
+        if (message.waitsForReports()) {
+            if (message.writtenAt->monotonicMs + timeoutMs > nowMonotonicMs)
+                return;
+            for (SeriesMessage::Report *report : {&message.receivedReport, &message.consumedReport})
+                report->missing = awaited(*report);
+            stopWaitingForReports(index);
+            ++m_version;
+        }
+        m_reportExpiry.pop_front();
+    }
+}
+
+std::optional<qint64> SeriesStatistics::nextReportExpiryMs(qint64 timeoutMs) const
+{
+    for (const std::size_t index : m_reportExpiry) {
+        const SeriesMessage &message = m_messages[index];
+        if (message.waitsForReports())
+            return message.writtenAt->monotonicMs + timeoutMs;
+    }
+    return std::nullopt;
+}
+
 SeriesStatistics::Counts SeriesStatistics::counts() const
 {
     Counts counts;
-    counts.sent = int(m_messages.size());
+    counts.scheduled = int(m_messages.size());
     counts.unmatchedReports = m_unmatchedReports;
+    counts.lateAnswers = m_lateAnswers;
     const auto countReport = [&counts](const SeriesMessage::Report &report,
                                        const QByteArray &ownStatus, int &ownCount) {
-        if (!report.atMs)
+        if (report.missing)
+            ++counts.missingReports;
+        if (!report.at)
             return;
         if (report.status == ownStatus)
             ++ownCount;
@@ -174,12 +220,28 @@ SeriesStatistics::Counts SeriesStatistics::counts() const
             ++counts.otherStatuses;
     };
     for (const SeriesMessage &message : m_messages) {
-        if (message.answer == SeriesMessage::Answer::Completed)
+        switch (message.answer) {
+        case SeriesMessage::Answer::Queued:
+            ++counts.queued;
+            break;
+        case SeriesMessage::Answer::Completed:
             ++counts.completed;
-        if (message.answer == SeriesMessage::Answer::Refused) {
+            break;
+        case SeriesMessage::Answer::Refused:
             ++counts.refused;
             ++counts.refusals[message.refusal];
+            break;
+        case SeriesMessage::Answer::NoAnswer:
+            ++counts.noAnswer;
+            break;
+        case SeriesMessage::Answer::NotSent:
+            ++counts.notSent;
+            break;
+        case SeriesMessage::Answer::Waiting:
+            break;
         }
+        if (message.wasWritten())
+            ++counts.sent;
         countReport(message.receivedReport, ReceivedStatus, counts.receivedReports);
         countReport(message.consumedReport, ConsumedStatus, counts.consumedReports);
         if (message.isWaiting())
@@ -190,22 +252,22 @@ SeriesStatistics::Counts SeriesStatistics::counts() const
 
 std::optional<qint64> SeriesStatistics::spanMs(const SeriesMessage &message, Span span)
 {
-    std::optional<qint64> end;
+    std::optional<Moment> end;
     switch (span) {
     case Span::Completion:
         if (message.answer == SeriesMessage::Answer::Completed)
-            end = message.answeredAtMs;
+            end = message.answeredAt;
         break;
     case Span::ReceivedReport:
-        end = message.receivedReport.atMs;
+        end = message.receivedReport.at;
         break;
     case Span::ConsumedReport:
-        end = message.consumedReport.atMs;
+        end = message.consumedReport.at;
         break;
     }
-    if (!end)
+    if (!end || !message.writtenAt)
         return std::nullopt;
-    return *end - message.writtenAtMs;
+    return end->monotonicMs - message.writtenAt->monotonicMs;
 }
 
 std::optional<SeriesStatistics::Figures> SeriesStatistics::figures(Span span) const
@@ -228,8 +290,8 @@ std::optional<SeriesStatistics::Figures> SeriesStatistics::figures(Span span) co
     return figures;
 }
 
-void SeriesStatistics::touch(qint64 atMs)
+void SeriesStatistics::touch(const Moment &at)
 {
-    m_lastEventAtMs = std::max(m_lastEventAtMs, atMs);
+    m_lastEventWallMs = std::max(m_lastEventWallMs, at.wallMs);
     ++m_version;
 }

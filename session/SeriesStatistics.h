@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/Moment.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QtGlobal>
@@ -8,45 +10,63 @@
 #include <optional>
 #include <vector>
 
-// One message of a series and what became of it. Times are milliseconds
-// since the epoch: the write, and the read of the last byte of each answer.
+// One message of a series and what became of it.
 struct SeriesMessage
 {
-    enum class Answer { Waiting, Completed, Refused };
+    enum class Answer {
+        // Composed, waiting in the queue for its turn to be written.
+        Queued,
+        // Written; its final result has not come yet.
+        Waiting,
+        Completed,
+        Refused,
+        // Written, and the radio gave no final result within the time-out.
+        NoAnswer,
+        // Never written: the connection ended or the radio never got ready.
+        NotSent,
+    };
 
     struct Report
     {
         bool requested = false;
-        std::optional<qint64> atMs;
-        // The delivery status as two hex digits.
+        std::optional<Moment> at;
+        // The delivery status as two hex digits, or the name of a failure.
         QByteArray status;
+        // It did not come within the report time-out.
+        bool missing = false;
     };
 
-    int index = 0; // from 1, in writing order
+    int index = 0; // from 1, in composing order
     quint8 reference = 0;
     QByteArray destination;
-    qint64 writtenAtMs = 0;
-    Answer answer = Answer::Waiting;
-    std::optional<qint64> answeredAtMs;
+    // When the series asked for it to be sent.
+    Moment scheduledAt;
+    // When its write ended.
+    std::optional<Moment> writtenAt;
+    Answer answer = Answer::Queued;
+    std::optional<Moment> answeredAt;
     // How the radio refused it: "CME ERROR 35", "CMS ERROR 500" or "ERROR".
     QByteArray refusal;
     Report receivedReport;
     Report consumedReport;
 
+    bool wasWritten() const { return writtenAt.has_value(); }
     bool waitsForReports() const;
-    // Waiting for its completion or for a report it asked for.
+    // Waiting for its write, its final result or a report it asked for.
     bool isWaiting() const;
 };
 
-// Matches the radio's answers to the messages of one series:
-// - a completion or refusal belongs to the oldest message still waiting for
-//   one, as the radio answers in writing order;
-// - a report belongs to the oldest message still waiting for it that carries
-//   its reference: "00" fills the received report, "02" the consumed report,
-//   any other status the first requested report still missing;
-// - a report that no waiting message fits is unmatched.
-// References wrap at 256, so only messages still waiting take part in the
-// matching. Pure: no clock, no window; the controller reports each event.
+// What became of the messages of one series. The session tells it each
+// event of a message by the ticket it got when the message was composed,
+// so an answer always belongs to the message it answers:
+// - a report belongs to the oldest written message still waiting for it
+//   that carries its reference: "00" fills the received report, "02" the
+//   consumed report, any other status the first requested report missing;
+// - a report that no waiting message fits is unmatched;
+// - a report that has not come within the report time-out is missing, and
+//   its message leaves the matching, so references that wrap at 256 can
+//   never give it the report of a message 256 later.
+// Pure: no clock, no window.
 class SeriesStatistics
 {
 public:
@@ -63,38 +83,52 @@ public:
 
     struct Counts
     {
-        int sent = 0;
+        int scheduled = 0; // composed
+        int sent = 0;      // written
+        int queued = 0;    // composed, not written yet
         int completed = 0;
         int refused = 0;
         // Refusals by what the radio said, e.g. "CME ERROR 35" -> 2.
         QMap<QByteArray, int> refusals;
+        int noAnswer = 0;        // written, no final result within the time-out
+        int notSent = 0;         // never written
+        int lateAnswers = 0;     // final results after their command's time-out
         int receivedReports = 0; // status 00, matched
         int consumedReports = 0; // status 02, matched
         int otherStatuses = 0;   // any other status, matched
         int unmatchedReports = 0;
-        int stillWaiting = 0; // for a completion or a requested report
+        int missingReports = 0; // requested, not come within the report time-out
+        int stillWaiting = 0;   // for its write, its final result or a requested report
+    };
+
+    // Names one message of one series.
+    struct Ticket
+    {
+        quint64 series = 0;
+        int index = 0;
     };
 
     static constexpr quint8 ReceivedReportFlag = 0x04;
     static constexpr quint8 ConsumedReportFlag = 0x08;
 
-    // Begins a new series. Completions still owed to messages written before
-    // it are passed over, not given to the new messages.
+    // Begins a new series: tickets of the one before no longer count.
     void start();
-    // The link was opened again: answers to earlier writes will not come.
-    void linkRestarted();
 
-    // A message handed to the port at atMs; its write may finish later.
-    void messageWritten(quint8 reference, const QByteArray &destination, quint8 reportFlags,
-                        qint64 atMs);
-    // The oldest message whose write had not finished has now been written
-    // completely: its times count from here (or from its first answer, if
-    // that was read first).
-    void writeFinished(qint64 atMs);
-    void completed(qint64 atMs);
-    void refused(const QByteArray &refusal, qint64 atMs);
+    Ticket messageScheduled(quint8 reference, const QByteArray &destination, quint8 reportFlags,
+                            Moment at);
+    void messageWritten(Ticket ticket, Moment at);
+    void messageNotSent(Ticket ticket);
+    void completed(Ticket ticket, Moment at);
+    void refused(Ticket ticket, const QByteArray &refusal, Moment at);
+    void noAnswer(Ticket ticket);
+    void lateAnswer(Moment at);
     // reference: absent for a report too short to carry one.
-    void reportReceived(std::optional<quint8> reference, const QByteArray &status, qint64 atMs);
+    void reportReceived(std::optional<quint8> reference, const QByteArray &status, Moment at);
+    // Requested reports of messages written more than timeoutMs before
+    // nowMs are missing from now on.
+    void expireReports(qint64 nowMonotonicMs, qint64 timeoutMs);
+    // When the next report would go missing; nullopt when none is awaited.
+    std::optional<qint64> nextReportExpiryMs(qint64 timeoutMs) const;
 
     const std::vector<SeriesMessage> &messages() const { return m_messages; }
     Counts counts() const;
@@ -105,24 +139,25 @@ public:
 
     // Changes with every event, so a view redraws only when something happened.
     quint64 version() const { return m_version; }
-    // When the series began and when its latest event happened (0: never).
-    qint64 lastEventAtMs() const { return m_lastEventAtMs; }
+    // The wall time of the latest event (0: none yet).
+    qint64 lastEventWallMs() const { return m_lastEventWallMs; }
 
 private:
-    void answered(SeriesMessage::Answer answer, const QByteArray &refusal, qint64 atMs);
+    SeriesMessage *find(Ticket ticket);
+    void answered(Ticket ticket, SeriesMessage::Answer answer, const QByteArray &refusal,
+                  const std::optional<Moment> &at);
+    void stopWaitingForReports(std::size_t index);
     SeriesMessage::Report *slotFor(SeriesMessage &message, const QByteArray &status) const;
-    void touch(qint64 atMs);
+    void touch(const Moment &at);
 
+    quint64 m_series = 0;
     std::vector<SeriesMessage> m_messages;
-    // The next message to take a completion or refusal.
-    std::size_t m_nextToAnswer = 0;
-    int m_answersOwedElsewhere = 0;
-    // The next message whose write may still finish.
-    std::size_t m_nextToFinishWrite = 0;
-    int m_writesOwedElsewhere = 0;
-    // Per reference, the messages still waiting for a report, oldest first.
+    // Per reference, the written messages still waiting for a report, oldest first.
     std::array<std::deque<std::size_t>, 256> m_waitingForReport;
+    // Written messages still waiting for a report, in writing order, for expiry.
+    std::deque<std::size_t> m_reportExpiry;
     int m_unmatchedReports = 0;
+    int m_lateAnswers = 0;
     quint64 m_version = 0;
-    qint64 m_lastEventAtMs = 0;
+    qint64 m_lastEventWallMs = 0;
 };

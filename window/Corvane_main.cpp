@@ -115,11 +115,6 @@ void TForm1::followSession()
     connect(m_session, &RadioSession::registrationAnswered, this, &TForm1::EnableAfterRegistration);
     connect(m_session, &RadioSession::seriesRunningChanged, this,
             [this](bool running) { SendButton->setText(running ? stopCaption : sendCaption); });
-    connect(m_session, &RadioSession::reportRequestsCleared, this, [this] {
-        // The boxes show what goes out: no report is asked for until one is ticked again.
-        CheckBoxRec->setChecked(false);
-        CheckBoxCon->setChecked(false);
-    });
     connect(m_session, &RadioSession::userDataBitLimitChanged, this, &TForm1::updateMessageLimit);
     connect(m_session, &RadioSession::handlerFailed, this, &TApplication::ShowException);
 }

@@ -25,9 +25,13 @@ const char *const SpanCaptions[] = {"Completion", "Received report", "Consumed r
 // Short, so the legend fits a narrow panel.
 const char *const PlotNames[] = {"completion", "received", "consumed"};
 constexpr qreal MarkerSize = 5;
+// Two columns: the messages, then their reports. "Queued" are composed and
+// wait for the radio to take the command before them.
 const char *const CountCaptions[] = {
-    "Sent",           "Completed", "Refused",      "Received reports", "Consumed reports",
-    "Other statuses", "Unmatched", "Still waiting"};
+    "Sent",      "Queued",           "Completed",        "Refused",
+    "No answer", "Received reports", "Consumed reports", "Other statuses",
+    "Unmatched", "Still waiting"};
+constexpr int CountRows = 5;
 const char *const FigureCaptions[] = {"min", "median", "p95", "max"};
 
 QLabel *valueLabel(QWidget *parent)
@@ -95,8 +99,8 @@ SeriesPanel::SeriesPanel(const SeriesStatistics &series, QWidget *parent)
 void SeriesPanel::buildCounts(QGridLayout *grid)
 {
     for (std::size_t i = 0; i < m_counts.size(); ++i) {
-        const int row = int(i % 4);
-        const int pair = int(i / 4) * 2;
+        const int row = int(i % CountRows);
+        const int pair = int(i / CountRows) * 2;
         grid->addWidget(new QLabel(QString::fromLatin1(CountCaptions[i]), this), row, pair);
         m_counts[i] = valueLabel(this);
         grid->addWidget(m_counts[i], row, pair + 1);
@@ -167,8 +171,10 @@ void SeriesPanel::redraw()
 {
     const SeriesStatistics::Counts counts = m_series.counts();
     const int values[] = {counts.sent,
+                          counts.queued,
                           counts.completed,
                           counts.refused,
+                          counts.noAnswer,
                           counts.receivedReports,
                           counts.consumedReports,
                           counts.otherStatuses,

@@ -57,8 +57,9 @@ private:
     const SeriesStatistics &m_series;
     quint64 m_drawnVersion = 0;
     QTimer *m_refresh = nullptr;
-    // Sent, completed, refused, received, consumed, other, unmatched, waiting.
-    std::array<QLabel *, 8> m_counts{};
+    // Sent, queued, completed, refused, no answer; received, consumed,
+    // other, unmatched, waiting.
+    std::array<QLabel *, 10> m_counts{};
     QLabel *m_refusals = nullptr;
     // Per span (completion, received, consumed): min, median, p95, max.
     std::array<std::array<QLabel *, 4>, 3> m_times{};

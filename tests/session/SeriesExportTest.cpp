@@ -26,16 +26,34 @@ public:
 };
 const testing::Environment *const fixedZone = testing::AddGlobalTestEnvironment(new FixedZone);
 
-SeriesStatistics threeMessages()
+// The moment of a wall time; the monotonic clock starts elsewhere.
+Moment at(qint64 wallMs)
+{
+    return {wallMs - morningMs + 5000, wallMs};
+}
+
+// Four messages: completed with its report, refused, written without an
+// answer yet, and still queued (scheduled 10 ms before each write).
+SeriesStatistics fourMessages()
 {
     SeriesStatistics series;
     series.start();
-    series.messageWritten(254, "4321", SeriesStatistics::ReceivedReportFlag, morningMs);
-    series.messageWritten(255, "4321", SeriesStatistics::ReceivedReportFlag, morningMs + 100);
-    series.messageWritten(0, "99", 0, morningMs + 200);
-    series.completed(morningMs + 30);
-    series.refused("CME ERROR 35", morningMs + 130);
-    series.reportReceived(254, "00", morningMs + 1030);
+    const auto written = [&series](quint8 reference, const QByteArray &to, quint8 flags,
+                                   qint64 ms) {
+        const SeriesStatistics::Ticket ticket =
+            series.messageScheduled(reference, to, flags, at(ms - 10));
+        series.messageWritten(ticket, at(ms));
+        return ticket;
+    };
+    const SeriesStatistics::Ticket first =
+        written(254, "4321", SeriesStatistics::ReceivedReportFlag, morningMs);
+    const SeriesStatistics::Ticket second =
+        written(255, "4321", SeriesStatistics::ReceivedReportFlag, morningMs + 100);
+    written(0, "99", 0, morningMs + 200);
+    series.messageScheduled(1, "99", 0, at(morningMs + 290));
+    series.completed(first, at(morningMs + 30));
+    series.refused(second, "CME ERROR 35", at(morningMs + 130));
+    series.reportReceived(254, "00", at(morningMs + 1030));
     return series;
 }
 
@@ -54,33 +72,58 @@ TEST(SeriesExportTimeTest, LocalTimeWithMillisecondsAndOffset)
 
 TEST(SeriesExportCsvTest, OneRowPerMessageWithEveryOutcome)
 {
-    const QList<QByteArray> lines = SeriesExport::csv(threeMessages()).split('\n');
-    ASSERT_EQ(lines.size(), 5) << "header, three rows, nothing after the last line end";
+    const QList<QByteArray> lines = SeriesExport::csv(fourMessages()).split('\n');
+    ASSERT_EQ(lines.size(), 6) << "header, four rows, nothing after the last line end";
     EXPECT_EQ(lines.at(0), QByteArray("index,reference,destination,write_time,completion_time,"
                                       "completion_result,received_report_time,"
                                       "received_report_status,consumed_report_time,"
-                                      "consumed_report_status\r"));
+                                      "consumed_report_status,scheduled_time\r"));
     EXPECT_EQ(lines.at(1), QByteArray("1,254,4321,2026-12-08T12:35:07.042+05:30,"
                                       "2026-12-08T12:35:07.072+05:30,completed,"
-                                      "2026-12-08T12:35:08.072+05:30,00,,not requested\r"));
+                                      "2026-12-08T12:35:08.072+05:30,00,,not requested,"
+                                      "2026-12-08T12:35:07.032+05:30\r"));
     EXPECT_EQ(lines.at(2), QByteArray("2,255,4321,2026-12-08T12:35:07.142+05:30,"
                                       "2026-12-08T12:35:07.172+05:30,CME ERROR 35,,none,,"
-                                      "not requested\r"));
-    EXPECT_EQ(lines.at(3), QByteArray("3,0,99,2026-12-08T12:35:07.242+05:30,,no answer,,"
-                                      "not requested,,not requested\r"));
-    EXPECT_TRUE(lines.at(4).isEmpty());
+                                      "not requested,2026-12-08T12:35:07.132+05:30\r"));
+    EXPECT_EQ(lines.at(3), QByteArray("3,0,99,2026-12-08T12:35:07.242+05:30,,waiting,,"
+                                      "not requested,,not requested,"
+                                      "2026-12-08T12:35:07.232+05:30\r"));
+    EXPECT_EQ(lines.at(4), QByteArray("4,1,99,,,queued,,not requested,,not requested,"
+                                      "2026-12-08T12:35:07.332+05:30\r"));
+    EXPECT_TRUE(lines.at(5).isEmpty());
+}
+
+TEST(SeriesExportCsvTest, AnswersThatNeverCameAreNamed)
+{
+    SeriesStatistics series;
+    series.start();
+    const SeriesStatistics::Ticket silent =
+        series.messageScheduled(7, "4321", SeriesStatistics::ConsumedReportFlag, at(morningMs));
+    const SeriesStatistics::Ticket unwritten = series.messageScheduled(8, "4321", 0, at(morningMs));
+    series.messageWritten(silent, at(morningMs));
+    series.noAnswer(silent);
+    series.messageNotSent(unwritten);
+    series.expireReports(at(morningMs).monotonicMs + 60000, 60000);
+    const QList<QByteArray> lines = SeriesExport::csv(series).split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines.at(1).contains(",no answer,,not requested,,missing,")) << lines.at(1).data();
+    EXPECT_TRUE(lines.at(2).contains(",,,not sent,")) << lines.at(2).data();
+    EXPECT_TRUE(SeriesExport::summaryText(series).contains("1 without an answer, 1 not sent"));
+    EXPECT_TRUE(SeriesExport::summaryText(series).contains("0 unmatched, 1 missing\n"));
 }
 
 TEST(SeriesExportJsonTest, SummaryHoldsCountsAndTimes)
 {
     const QJsonObject summary =
-        QJsonDocument::fromJson(SeriesExport::summaryJson(threeMessages())).object();
+        QJsonDocument::fromJson(SeriesExport::summaryJson(fourMessages())).object();
     const QJsonObject messages = summary.value("messages").toObject();
+    EXPECT_EQ(messages.value("scheduled").toInt(), 4);
     EXPECT_EQ(messages.value("sent").toInt(), 3);
+    EXPECT_EQ(messages.value("queued").toInt(), 1);
     EXPECT_EQ(messages.value("completed").toInt(), 1);
     EXPECT_EQ(messages.value("refused").toInt(), 1);
     EXPECT_EQ(messages.value("refusals").toObject().value("CME ERROR 35").toInt(), 1);
-    EXPECT_EQ(messages.value("stillWaiting").toInt(), 1);
+    EXPECT_EQ(messages.value("stillWaiting").toInt(), 2);
     const QJsonObject reports = summary.value("reports").toObject();
     EXPECT_EQ(reports.value("received").toInt(), 1);
     EXPECT_EQ(reports.value("unmatched").toInt(), 0);
@@ -88,16 +131,17 @@ TEST(SeriesExportJsonTest, SummaryHoldsCountsAndTimes)
     EXPECT_EQ(times.value("writeToCompletion").toObject().value("median").toInt(), 30);
     EXPECT_EQ(times.value("writeToReceivedReport").toObject().value("max").toInt(), 1030);
     EXPECT_TRUE(times.value("writeToConsumedReport").isNull());
-    EXPECT_EQ(summary.value("firstWrite").toString(),
-              QStringLiteral("2026-12-08T12:35:07.042+05:30"));
+    EXPECT_EQ(summary.value("firstScheduled").toString(),
+              QStringLiteral("2026-12-08T12:35:07.032+05:30"));
     EXPECT_EQ(summary.value("lastEvent").toString(),
               QStringLiteral("2026-12-08T12:35:08.072+05:30"));
 }
 
 TEST(SeriesExportTextTest, SummaryLinesNameEveryFigure)
 {
-    const QString text = SeriesExport::summaryText(threeMessages());
-    EXPECT_TRUE(text.contains("Messages: 3 sent, 1 completed, 1 refused, 1 still waiting\n"))
+    const QString text = SeriesExport::summaryText(fourMessages());
+    EXPECT_TRUE(text.contains(
+        "Messages: 3 sent, 1 completed, 1 refused, 2 still waiting, 1 still queued\n"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("Refused with CME ERROR 35: 1\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("Reports: 1 received, 0 consumed, 0 other statuses, 0 unmatched\n"));

@@ -112,15 +112,21 @@ TEST(SeriesRunExitStatusTest, GoodOnlyWhenEveryMessageAndRequestedReportCame)
     options.receivedReports = true;
     SeriesStatistics series;
     series.start();
-    series.messageWritten(0, "1", SeriesStatistics::ReceivedReportFlag, 0);
+    const auto written = [&series](quint8 reference) {
+        const SeriesStatistics::Ticket ticket =
+            series.messageScheduled(reference, "1", SeriesStatistics::ReceivedReportFlag, {});
+        series.messageWritten(ticket, {});
+        return ticket;
+    };
+    const SeriesStatistics::Ticket first = written(0);
     EXPECT_EQ(SeriesRun::exitStatusFor(options, series), SeriesRun::ExitIncomplete);
-    series.messageWritten(1, "1", SeriesStatistics::ReceivedReportFlag, 0);
-    series.completed(1);
-    series.completed(2);
-    series.reportReceived(0, "00", 3);
+    const SeriesStatistics::Ticket second = written(1);
+    series.completed(first, {1, 1});
+    series.completed(second, {2, 2});
+    series.reportReceived(0, "00", {3, 3});
     EXPECT_EQ(SeriesRun::exitStatusFor(options, series), SeriesRun::ExitIncomplete);
     // A report with another status is not the received report asked for.
-    series.reportReceived(1, "41", 4);
+    series.reportReceived(1, "41", {4, 4});
     EXPECT_EQ(SeriesRun::exitStatusFor(options, series), SeriesRun::ExitIncomplete);
     options.receivedReports = false;
     EXPECT_EQ(SeriesRun::exitStatusFor(options, series), SeriesRun::ExitGood);

@@ -91,9 +91,11 @@ TEST_F(EtsiWindowTest, FirstMessageOfEachConnectionSelectsTheServiceFirst)
     ASSERT_NO_FATAL_FAILURE(registered());
     compose("4321", "Hi");
     form->SendButtonClick();
-    EXPECT_EQ(line->takeOutput(), selection + "AT+CMGS=4321,48\r\n820000014869\x1a");
+    // The message waits for the selection's own answer.
+    EXPECT_EQ(line->takeOutput(), selection);
     receive(ok);
     EXPECT_EQ(form->RadioState, rsSending) << "the selection's OK completes nothing";
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=4321,48\r\n820000014869\x1a"));
     receive("\r\n+CMGS: 0,4,0\r\n\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, rsRegistered);
     EXPECT_EQ(messageLines(": Send command completed successfully."), 1);
@@ -125,9 +127,10 @@ TEST_F(EtsiWindowTest, SelectionWaitsWithTheMessageWhileTheRadioIsNotReady)
 
     line->setCts(true);
     form->CTSTimer();
-    EXPECT_EQ(line->takeOutput(), selection + "AT+CMGS=4321,48\r\n820000014869\x1a");
+    EXPECT_EQ(line->takeOutput(), selection);
     EXPECT_EQ(form->messagesAwaitingAnswer(), 1);
     receive(ok);
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=4321,48\r\n820000014869\x1a"));
     receive("\r\n+CMGS: 0,4,0\r\n\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, rsRegistered);
     EXPECT_EQ(messageLines(": Send command completed successfully."), 1);
@@ -158,11 +161,12 @@ TEST_F(EtsiWindowTest, PeerFromAFullItsiIsShownAndAnsweredToThatIdentity)
         messageLines(QStringLiteral(": Message received from 262100012345678: ") + QChar(1) + "Hi"),
         1);
     // A report is Short Data too: the service is selected before it.
-    EXPECT_EQ(line->takeOutput(), selection + "AT+CMGS=262100012345678,32\r\n82100007\x1a");
+    EXPECT_EQ(line->takeOutput(), selection);
+    receive(ok);
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=262100012345678,32\r\n82100007\x1a"));
     EXPECT_FALSE(form->reportPauseActive());
     EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
 
-    receive(ok);
     receive("\r\n+CMGS: 0,4,7\r\n\r\nOK\r\n");
     receive("\r\n+CTSDSR: 12,262100012345678,0,1234,0,48\r\n82060801"
             "4869\r\n");
@@ -210,4 +214,27 @@ TEST_F(EtsiWindowTest, StoredProfileThatNamesNoneShowsTheDefault)
     form = std::make_unique<TForm1>(settingsDir.filePath("corvane.set"));
     EXPECT_EQ(form->RadioProfileComboBox->currentIndex(), int(RadioProfile::Cmt));
     EXPECT_EQ(form->radioProfile(), RadioProfile::Cmt);
+}
+
+TEST_F(EtsiWindowTest, RegistrationWaitsForItsOwnAnswer)
+{
+    ASSERT_NO_FATAL_FAILURE(connectEtsi());
+    receive(rangeAnswer);
+    // A peer's report request comes first: the selection and the report go out.
+    receive("\r\n+CTSDSR: 12,5678,0,1234,0,48\r\n820601014869\r\n");
+    EXPECT_EQ(line->takeOutput(), selection);
+    form->ProtocolIdentifierEdit->setText("130");
+    form->RegisterButtonClick();
+    // The selection's OK belongs to the selection, not to the registration.
+    receive(ok);
+    EXPECT_EQ(form->RadioState, rsRegistering);
+    EXPECT_EQ(messageLines(": Registration successful."), 0);
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,32\r\n82100001\x1a"));
+    receive("\r\n+CMGS: 0,4,1\r\n\r\nOK\r\n");
+    EXPECT_EQ(form->RadioState, rsRegistering);
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CTSP=1,3,130\r"));
+    receive("\r\n+CME ERROR: 4\r\n");
+    EXPECT_EQ(messageLines(": Registration refused by the radio: +CME ERROR: 4"), 1);
+    EXPECT_EQ(messageLines(": Registration successful."), 0);
+    EXPECT_FALSE(form->SendButton->isEnabled());
 }

@@ -244,8 +244,8 @@ TEST_F(PortWindowTest, ConnectToWhatIsNotADeviceFailsWithOneBoxAndNeverReusesThe
 
 TEST_F(PortWindowTest, FailedOpenOfTheDeviceItselfStopsThePollOfTheEarlierConnection)
 {
-    connectProbed();
-    form->DisconnectButtonClick();
+    // Still probing: Connect may be pressed again.
+    form->ConnectButtonClick();
     ASSERT_TRUE(form->DataTimer->Enabled());
     line->failNext(serial::TestLine::Op::Open, EBUSY);
     form->ConnectButton->click();
@@ -415,6 +415,9 @@ TEST_F(PortWindowTest, ReconnectInTheStandardProfileStartsItsDialectAfresh)
     form->DestISSI_Edit->setText("4321");
     form->Message_Edit->setEditText("Hi");
     form->SendButton->click();
+    ASSERT_TRUE(radio->waitFor("AT+CTSDS=12,0,0,0,1\r"));
+    // The message waits for the selection's answer.
+    radio->send("\r\nOK\r\n");
     ASSERT_TRUE(radio->waitFor("AT+CTSDS=12,0,0,0,1\rAT+CMGS=4321,48\r\n"));
 
     radio->hangUp();
@@ -433,6 +436,8 @@ TEST_F(PortWindowTest, ReconnectInTheStandardProfileStartsItsDialectAfresh)
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->RadioState == rsRegistered; }, waitMs));
     EXPECT_EQ(form->UserDataBitLimit(), 1184);
     form->SendButton->click();
+    ASSERT_TRUE(radio->waitFor("AT+CTSDS=12,0,0,0,1\r"));
+    radio->send("\r\nOK\r\n");
     EXPECT_TRUE(radio->waitFor("AT+CTSDS=12,0,0,0,1\rAT+CMGS=4321,48\r\n"));
     EXPECT_EQ(boxes.size(), 1);
     form->ComPort->Close();

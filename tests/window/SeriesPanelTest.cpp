@@ -31,9 +31,12 @@ protected:
     void completeMessages(int count, const std::function<qint64(int)> &ms)
     {
         for (int index = 1; index <= count; ++index) {
-            series.messageWritten(quint8(index - 1), "4321", SeriesStatistics::ReceivedReportFlag,
-                                  100 * index);
-            series.completed(100 * index + ms(index));
+            const Moment written{100 * index, 100 * index};
+            const SeriesStatistics::Ticket ticket = series.messageScheduled(
+                quint8(index - 1), "4321", SeriesStatistics::ReceivedReportFlag, written);
+            series.messageWritten(ticket, written);
+            const qint64 answeredMs = 100 * index + ms(index);
+            series.completed(ticket, {answeredMs, answeredMs});
         }
     }
 
@@ -45,9 +48,9 @@ TEST_F(SeriesPanelTest, ShownPanelFollowsTheStatisticsOnItsTimer)
 {
     panel.show();
     completeMessages(3, [](int index) { return 10 * index; });
-    series.reportReceived(1, "00", 300);
+    series.reportReceived(1, "00", {300, 300});
     QTRY_COMPARE_WITH_TIMEOUT(panel.plottedPoints(), 4, 5000);
-    EXPECT_TRUE(panel.countsText().contains("Sent 3, Completed 3"))
+    EXPECT_TRUE(panel.countsText().contains("Sent 3, Queued 0, Completed 3"))
         << panel.countsText().toStdString();
     EXPECT_TRUE(panel.countsText().contains("Received reports 1"))
         << panel.countsText().toStdString();

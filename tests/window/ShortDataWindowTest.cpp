@@ -50,6 +50,14 @@ protected:
         return writes;
     }
 
+    // The radio completes every message and report written so far.
+    void completeWritten()
+    {
+        const int written = int(line->takeOutput().count("AT+CMGS="));
+        for (int i = 0; i < written; ++i)
+            receive(completion);
+    }
+
     QElapsedTimer clock;
     QMutex writesMutex;
     QList<QPair<qint64, QByteArray>> writes;
@@ -57,7 +65,7 @@ protected:
 
 } // namespace
 
-TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSending)
+TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndOnlyItsAcceptanceEnablesSending)
 {
     connectProbed();
     form->ProtocolIdentifierEdit->setText("130");
@@ -69,11 +77,18 @@ TEST_F(ShortDataWindowTest, RegisterWritesTheCommandAndTheExactAnswerEnablesSend
     EXPECT_TRUE(
         form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).contains(" pc: AT+CMGS=0,1,0,8"));
 
+    // The answer to the registration command is the one that counts: a
+    // refusal is shown as one, and a later "OK" answers nothing.
     receive("\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    EXPECT_TRUE(
+        lines(form->MessagesPad_Memo).last().endsWith(": Registration refused by the radio: OK"));
     receive("\r\nOK\r\n");
     EXPECT_EQ(form->RadioState, 2);
     EXPECT_FALSE(form->SendButton->isEnabled());
+    EXPECT_TRUE(form->RegisterButton->isEnabled());
 
+    form->RegisterButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\r82\x1a"));
     receive(completion);
     EXPECT_EQ(form->RadioState, 3);
     EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Registration successful."));
@@ -128,6 +143,7 @@ TEST_F(ShortDataWindowTest, ReferenceWrapsAndEveryRepetitionCarriesTheNextOne)
     form->SendButtonClick();
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,24\rC800FF\x1a"));
     EXPECT_EQ(form->MessageReference, 0);
+    receive(completion);
     form->SendButtonClick();
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=9,1,0,24\rC80000\x1a"));
 }
@@ -165,6 +181,7 @@ TEST_F(ShortDataWindowTest, NumberFieldsOutOfTheirBoundsGoOutAsTheirBoundedValue
     form->SendButtonClick();
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1,1,0,40\r0000004869\x1a"));
     EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1: Hi"));
+    receive(completion);
 
     compose("16777216", "Hi");
     form->ProtocolIdentifierEdit->setText("300");
@@ -178,27 +195,31 @@ TEST_F(ShortDataWindowTest, NumberFieldsOutOfTheirBoundsGoOutAsTheirBoundedValue
     EXPECT_EQ(form->DelayTimer->Interval(), 0);
 }
 
-TEST_F(ShortDataWindowTest, ConnectClearsTheReportFlagsAndUnticksBothBoxes)
+TEST_F(ShortDataWindowTest, ConnectKeepsTheReportChoiceAndRestartsTheReference)
 {
     registered("200");
     form->CheckBoxRec->click();
     form->CheckBoxCon->click();
     EXPECT_EQ(form->ReportRequestFlags, 0x0C);
+    compose("5", "");
+    form->SendButtonClick();
+    completeWritten();
     form->DisconnectButtonClick();
     form->ConnectButtonClick();
-    EXPECT_FALSE(form->CheckBoxRec->isChecked());
-    EXPECT_FALSE(form->CheckBoxCon->isChecked());
-    EXPECT_EQ(form->ReportRequestFlags, 0);
+    // The boxes and the reports they ask for stay as the user left them.
+    EXPECT_TRUE(form->CheckBoxRec->isChecked());
+    EXPECT_TRUE(form->CheckBoxCon->isChecked());
+    EXPECT_EQ(form->ReportRequestFlags, 0x0C);
+    EXPECT_EQ(form->MessageReference, 0);
     line->takeOutput();
     receive("\r\nOK\r\n");
     form->RegisterButtonClick();
     receive(completion);
     line->takeOutput();
-    compose("5", "");
     form->SendButtonClick();
-    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5,1,0,24\rC80000\x1a"));
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5,1,0,24\rC80C00\x1a"));
     form->CheckBoxCon->click();
-    EXPECT_EQ(form->ReportRequestFlags, 0x08);
+    EXPECT_EQ(form->ReportRequestFlags, 0x04);
 }
 
 TEST_F(ShortDataWindowTest, SeriesSendsEveryRepetitionOnItsIntervalThenShowsSend)
@@ -210,7 +231,14 @@ TEST_F(ShortDataWindowTest, SeriesSendsEveryRepetitionOnItsIntervalThenShowsSend
     recordWrites();
     form->SendButtonClick();
     EXPECT_EQ(form->SendButton->text(), "Stop");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 6000));
+    // The radio answers each message at once.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            completeWritten();
+            return recordedWrites().size() == 3;
+        },
+        6000));
+    EXPECT_EQ(form->SendButton->text(), "Send");
     const auto sent = recordedWrites();
     ASSERT_EQ(sent.size(), 3);
     EXPECT_LT(sent.at(0).first, 500);
@@ -232,13 +260,16 @@ TEST_F(ShortDataWindowTest, StopEndsTheSeriesAtOnceAndTheNextClickStartsAFullOne
     compose("1", "x");
     form->RepititionsEdit->setText("5");
     form->DelayEdit->setText("100");
+    const auto composed = [this] {
+        return lines(form->MessagesPad_Memo).filter(": Trying to send to 1: x").size();
+    };
     form->SendButtonClick();
     form->DelayTimerTimer();
     EXPECT_EQ(form->RepeatsLeft, 3);
     form->SendButtonClick(); // "Stop"
     EXPECT_EQ(form->SendButton->text(), "Send");
     EXPECT_FALSE(form->DelayTimer->Enabled());
-    line->takeOutput();
+    EXPECT_EQ(composed(), 2);
 
     form->SendButtonClick();
     EXPECT_EQ(form->RepeatsLeft, 4);
@@ -246,21 +277,24 @@ TEST_F(ShortDataWindowTest, StopEndsTheSeriesAtOnceAndTheNextClickStartsAFullOne
     for (int i = 0; i < 4; ++i)
         form->DelayTimerTimer();
     EXPECT_EQ(form->SendButton->text(), "Send");
-    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 5);
+    EXPECT_EQ(composed(), 7);
+    EXPECT_EQ(form->seriesStatistics().counts().scheduled, 5);
 }
 
-TEST_F(ShortDataWindowTest, DisconnectDuringASeriesLetsItFinish)
+TEST_F(ShortDataWindowTest, DisconnectStopsTheSeriesAndWritesNothingMore)
 {
     registered("200");
     compose("1", "x");
     form->RepititionsEdit->setText("3");
     form->DelayEdit->setText("50");
     form->SendButtonClick();
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 1);
     form->DisconnectButtonClick();
     EXPECT_FALSE(form->SendButton->isEnabled());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 3000));
-    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 3);
-    EXPECT_FALSE(form->SendButton->isEnabled());
+    EXPECT_EQ(form->SendButton->text(), "Send");
+    EXPECT_FALSE(form->DelayTimer->Enabled());
+    EXPECT_FALSE(line->isOpen());
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter(": Trying to send to 1: x").size(), 1);
 }
 
 TEST_F(ShortDataWindowTest, DelayZeroSendsOnlyTheFirstAndKeepsStop)
@@ -301,8 +335,9 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
     const QStringList messages = lines(form->MessagesPad_Memo);
     EXPECT_TRUE(
         messages.last().endsWith(QString(": Message received from 1234: ") + QChar(1) + "Hi"));
-    // The window stays live through the pause between the two reports.
+    // The second report waits its spacing; the window stays live meanwhile.
     EXPECT_TRUE(form->reportPauseActive());
+    receive(completion);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recordedWrites().size() == 2; }, 10000));
     const auto sent = recordedWrites();
     EXPECT_EQ(sent.at(0).second, QByteArray("AT+CMGS=1234,1,0,32\r82100001\x1a"));
@@ -393,18 +428,28 @@ TEST_F(ShortDataWindowTest, CharactersOutsideLatin1AreNamedBesideTheFieldAndSent
     EXPECT_TRUE(form->Latin1WarningLabel->text().isEmpty());
 }
 
-// Answers that arrive back to back, each a response of its own, in one read.
-TEST_F(ShortDataWindowTest, EveryCompletionOfASeriesIsShownWhenTheyArriveTogether)
+// Answers that arrive back to back, each a response of its own, in one
+// read: an answer read before its command was written cannot be its answer.
+TEST_F(ShortDataWindowTest, CompletionsReadBeforeTheirMessageWasWrittenAnswerNothing)
 {
     registered("200");
     compose("1234567", "x");
     for (int i = 0; i < 3; ++i)
         form->SendButtonClick();
     EXPECT_EQ(form->messagesAwaitingAnswer(), 3);
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 1) << "one command in flight";
     receive(completion + "\r\n+CMT: 1234567,0,32\r\nC8100001\r\n" + completion + completion);
-    const QStringList messages = lines(form->MessagesPad_Memo);
-    EXPECT_EQ(messages.filter(": Send command completed successfully.").size(), 3);
+    QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_EQ(messages.filter(": Send command completed successfully.").size(), 1);
     EXPECT_EQ(messages.filter(": Report received with error code: 00").size(), 1);
+    EXPECT_EQ(form->messagesAwaitingAnswer(), 2);
+    // Each later message is written after the answer before it, and takes its own.
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 1);
+    receive(completion);
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 1);
+    receive(completion);
+    messages = lines(form->MessagesPad_Memo);
+    EXPECT_EQ(messages.filter(": Send command completed successfully.").size(), 3);
     EXPECT_EQ(form->messagesAwaitingAnswer(), 0);
     EXPECT_EQ(form->RadioState, 3);
 }
@@ -506,25 +551,78 @@ TEST_F(ShortDataWindowTest, IndicationWithAForgedCallerWritesNothing)
     EXPECT_TRUE(form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).contains("AT+EVIL"));
 }
 
-TEST_F(ShortDataWindowTest, PauseBetweenReportsHoldsTheSeriesAndTheResponsesNotTheWindow)
+TEST_F(ShortDataWindowTest, PauseBetweenReportsHoldsOnlyTheSecondReport)
 {
     registered("200");
     compose("4321", "x");
     form->RepititionsEdit->setText("3");
     form->DelayEdit->setText("10");
+    recordWrites();
     form->SendButtonClick();
     receive("\r\n+CMT: 5678,0,48\r\n820E01014869\r\n");
-    ASSERT_TRUE(form->reportPauseActive());
-    const QString before = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
-    // Both wait: the series tick and a completion that arrives meanwhile.
-    form->DelayTimerTimer();
+    // The series message is in flight; its completion comes, then the
+    // first report is written and answered.
     receive(completion);
-    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), before);
-    EXPECT_TRUE(form->CommandLogger_Memo->lines().join(QLatin1Char('\n')).endsWith("OK"))
-        << "logged on arrival";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportPauseActive(); }, 10000));
     EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 1);
-    // The series goes on where it stopped and still sends exactly three.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->SendButton->text() == "Send"; }, 10000));
-    EXPECT_EQ(lines(form->MessagesPad_Memo).filter(": Trying to send to 4321: x").size(), 3);
+    receive(completion);
+    ASSERT_TRUE(form->reportPauseActive());
+    // Meanwhile the series goes on and its answers are shown at once.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            completeWritten();
+            return form->SendButton->text() == "Send" && form->messagesAwaitingAnswer() == 0;
+        },
+        10000));
+    EXPECT_TRUE(form->reportPauseActive()) << "the series did not wait for the pause";
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter("completed successfully").size(), 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportPauseActive(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return line->output().contains("AT+CMGS=5678,1,0,32\r82100201\x1a"); }, 10000));
+    // The second report came two seconds after the first.
+    qint64 firstReportMs = -1;
+    qint64 secondReportMs = -1;
+    for (const auto &write : recordedWrites()) {
+        if (write.second.contains("\r82100001"))
+            firstReportMs = write.first;
+        if (write.second.contains("\r82100201"))
+            secondReportMs = write.first;
+    }
+    ASSERT_GE(firstReportMs, 0);
+    ASSERT_GE(secondReportMs, 0);
+    EXPECT_GE(secondReportMs - firstReportMs, 1990);
+}
+
+TEST_F(ShortDataWindowTest, RefusedRegistrationDuringTheReportPauseShowsTheRefusal)
+{
+    registered("200");
+    receive("\r\n+CMT: 5678,0,48\r\n820E01014869\r\n");
+    receive(completion); // the first report's answer
+    ASSERT_TRUE(form->reportPauseActive());
+    line->takeOutput();
+    form->ProtocolIdentifierEdit->setText("131");
+    form->RegisterButtonClick();
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\r83\x1a")) << "not held by the pause";
+    receive("\r\n+CME ERROR: 3\r\n");
+    const QStringList messages = lines(form->MessagesPad_Memo);
+    EXPECT_TRUE(messages.last().endsWith(": Registration refused by the radio: +CME ERROR: 3"));
+    EXPECT_TRUE(messages.filter(": Registration successful.").size() == 1) << "only the first";
+}
+
+TEST_F(ShortDataWindowTest, RefusedRegistrationBeforeAReportsAnswerShowsTheRefusal)
+{
+    registered("200");
+    receive("\r\n+CMT: 5678,0,48\r\n820601014869\r\n");
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,1,0,32\r82100001\x1a"));
+    form->ProtocolIdentifierEdit->setText("131");
+    form->RegisterButtonClick();
+    EXPECT_TRUE(line->output().isEmpty()) << "the registration waits for the report's answer";
+    // The report's answer belongs to the report, not to the registration.
+    receive(completion);
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=0,1,0,8\r83\x1a"));
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter(": Registration successful.").size(), 1);
+    receive("\r\nERROR\r\n");
+    EXPECT_TRUE(lines(form->MessagesPad_Memo)
+                    .last()
+                    .endsWith(": Registration refused by the radio: ERROR"));
+    EXPECT_EQ(lines(form->MessagesPad_Memo).filter(": Registration successful.").size(), 1);
 }
