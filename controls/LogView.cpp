@@ -1,5 +1,6 @@
 #include "controls/LogView.h"
 
+#include "controls/BackgroundRelease.h"
 #include "controls/Beep.h"
 
 #include <QAction>
@@ -24,7 +25,7 @@ constexpr int Margin = 4;
 // A search looks through this much of the log between two looks at the
 // clock, and yields to the event loop after a slice of this many
 // milliseconds.
-constexpr qsizetype FindStepOctets = 256 * 1024;
+constexpr qsizetype FindStepOctets = 64 * 1024;
 constexpr qint64 FindSliceMs = 10;
 
 bool isControl(unsigned char c)
@@ -89,6 +90,7 @@ void LogView::setLines(const QStringList &lines)
     scheduleLayout();
     m_search.reset();
     m_findTimer.stop();
+    releaseInBackground(m_lines.snapshot());
     m_lines.removeAll();
     for (const QString &text : lines)
         m_lines.append(text.toLatin1());
@@ -107,6 +109,7 @@ void LogView::clear()
 void LogView::setLimits(int maxLines, qint64 maxBytes)
 {
     scheduleLayout();
+    releaseInBackground(m_lines.snapshot());
     m_lines.setLimits(maxLines, maxBytes);
 }
 

@@ -25,7 +25,8 @@ class QMenu;
 // it, its first row is a note saying how many: the note is not a line of
 // the log. It is not counted by lineCount(), not in lines() nor in a
 // snapshot, cannot be selected (Select All starts at the first line) and so
-// is never copied; a click on it is a click at the start of the first line.
+// is never copied; a click on it is a click at the start of the first line,
+// a double click on it selects nothing.
 class LogView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -44,18 +45,22 @@ public:
     QStringList lines() const;
     // Replaces every line; no lines leave the single empty line.
     void setLines(const QStringList &lines);
-    // Back to a single empty line, the memory of the lines given back.
+    // Back to a single empty line. The memory of the lines goes back to the
+    // system on a worker thread, so the window thread does not wait for it.
     void clear();
 
     // At most `maxLines` lines and `maxBytes` octets of them stay in view
-    // (LogLines::setLimits); applies at once.
+    // (LogLines::setLimits); applies at once, what leaves being freed as
+    // by clear().
     void setLimits(int maxLines, qint64 maxBytes);
     int maxLines() const { return m_lines.maxLines(); }
     qint64 maxBytes() const { return m_lines.maxBytes(); }
     // Lines that have left the view since it was last cleared.
     qint64 droppedLineCount() const { return m_lines.droppedCount(); }
     // What the note says: `format` with %1 for the number of lines that
-    // have left, its digits grouped by commas ("12,345").
+    // have left, its digits grouped by commas. By default
+    // "%1 earlier lines are in the log file": "12,345 earlier lines are in
+    // the log file".
     void setDroppedNoteFormat(const QString &format);
     // The note as shown; empty while no line has left.
     QString droppedNote() const;
