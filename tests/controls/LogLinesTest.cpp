@@ -1,15 +1,8 @@
 #include "controls/LogLines.h"
 
+#include "tests/controls/NumberedLines.h"
+
 #include <gtest/gtest.h>
-
-namespace {
-
-QByteArray numbered(int i)
-{
-    return "line " + QByteArray::number(i) + " of the log";
-}
-
-} // namespace
 
 TEST(LogLinesTest, StartsWithOneEmptyLineAndKeepsEveryAppendInOrder)
 {
@@ -18,8 +11,7 @@ TEST(LogLinesTest, StartsWithOneEmptyLineAndKeepsEveryAppendInOrder)
     ASSERT_EQ(lines.count(), 1);
     EXPECT_TRUE(lines.line(0).isEmpty());
     // Enough to fill several blocks.
-    for (int i = 1; i <= 200000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 1, 200000);
     ASSERT_EQ(lines.count(), 200001);
     EXPECT_EQ(lines.droppedCount(), 0);
     for (int i = 1; i <= 200000; ++i)
@@ -90,8 +82,7 @@ TEST(LogLinesTest, KeepsTheDefaultNumberOfLinesAndOctets)
     LogLines lines;
     EXPECT_EQ(lines.maxLines(), 100000);
     EXPECT_EQ(lines.maxBytes(), 32 << 20);
-    for (int i = 1; i <= 100500; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 1, 100500);
     EXPECT_EQ(lines.count(), 100000);
     EXPECT_EQ(lines.droppedCount(), 501);
     EXPECT_EQ(lines.line(0), numbered(501));
@@ -101,8 +92,7 @@ TEST(LogLinesTest, LinesLeaveTheFrontBeyondTheLineLimit)
 {
     LogLines lines;
     lines.setLimits(1000, qint64(1) << 30);
-    for (int i = 1; i <= 300000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 1, 300000);
     ASSERT_EQ(lines.count(), 1000);
     // The empty first line and the numbered ones before the last thousand.
     EXPECT_EQ(lines.droppedCount(), 300001 - 1000);
@@ -147,8 +137,7 @@ TEST(LogLinesTest, TheLastLineStaysEvenWhenLongerThanTheOctetLimit)
 TEST(LogLinesTest, LowerLimitsApplyAtOnce)
 {
     LogLines lines;
-    for (int i = 1; i <= 5000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 1, 5000);
     lines.setLimits(10, qint64(1) << 20);
     ASSERT_EQ(lines.count(), 10);
     EXPECT_EQ(lines.line(0), numbered(4991));
@@ -178,8 +167,7 @@ TEST(LogLinesTest, ClearGivesTheMemoryBack)
 {
     LogLines lines;
     lines.setLimits(1000000, qint64(1) << 30);
-    for (int i = 0; i < 1000000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 0, 999999);
     ASSERT_GT(lines.bytesHeld(), std::size_t(20) << 20);
     lines.clear();
     EXPECT_LT(lines.bytesHeld(), std::size_t(1024));
@@ -189,8 +177,7 @@ TEST(LogLinesTest, RunsHoldTheLinesOfOneBlock)
 {
     LogLines lines;
     lines.setLimits(1000000, qint64(1) << 30);
-    for (int i = 1; i <= 100000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 1, 100000);
     int covered = 0;
     while (covered < lines.count()) {
         const LogLines::Run run = lines.run(covered, lines.count());

@@ -1,4 +1,5 @@
 #include "controls/LogSearch.h"
+#include "tests/controls/NumberedLines.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -6,11 +7,6 @@
 namespace {
 
 using Position = LogLines::Position;
-
-QByteArray numbered(int i)
-{
-    return "line " + QByteArray::number(i) + " of the log";
-}
 
 // Where a whole search from `from` ends: the occurrence, or nothing.
 std::optional<Position> find(const LogLines &lines, QByteArrayView needle, Position from)
@@ -28,8 +24,7 @@ TEST(LogSearchTest, IgnoresCaseStaysWithinALineAndWrapsToTheTop)
     LogLines lines;
     lines.setLimits(1000000, qint64(1) << 30);
     lines.append("alpha CAF\xC9");
-    for (int i = 0; i < 100000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 0, 99999);
     lines.append("ab");
     lines.append("cd needle");
     EXPECT_EQ(find(lines, "NEEDLE", {0, 0}), (Position{100003, 3}));
@@ -56,8 +51,7 @@ TEST(LogSearchTest, TinyStepsFindWhatAWholeSearchFinds)
 {
     LogLines lines;
     lines.setLimits(1000000, qint64(1) << 30);
-    for (int i = 0; i < 5000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 0, 4999);
     // A block of its own.
     lines.append(QByteArray((1 << 20) + 100, 'x') + "needle");
     lines.append("a needle that lies across a step");
@@ -79,17 +73,14 @@ TEST(LogSearchTest, GoesOnWhileLinesLeaveTheFront)
 {
     LogLines lines;
     lines.setLimits(1000, qint64(1) << 30);
-    for (int i = 0; i < 999; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 0, 998);
     // Starts at line 500 and has looked a little way on when the lines up
     // to there have left; it goes on from the first line kept.
     LogSearch search(lines, "needle", {500, 0});
     ASSERT_EQ(search.step(lines, 100), LogSearch::State::Searching);
-    for (int i = 0; i < 700; ++i)
-        lines.append(numbered(1000 + i));
+    appendNumbered(lines, 1000, 1699);
     lines.append("the needle");
-    for (int i = 0; i < 10; ++i)
-        lines.append(numbered(2000 + i));
+    appendNumbered(lines, 2000, 2009);
     ASSERT_EQ(search.run(lines), LogSearch::State::Found);
     EXPECT_EQ(search.found(lines), (Position{989, 4}));
     EXPECT_EQ(lines.line(search.found(lines).line), QByteArrayView("the needle"));
@@ -100,13 +91,11 @@ TEST(LogSearchTest, EndsWhenTheLinesItWouldWrapToHaveLeft)
     LogLines lines;
     lines.setLimits(100, qint64(1) << 30);
     lines.append("the needle");
-    for (int i = 0; i < 50; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 0, 49);
     // From past the needle: it would be found after wrapping, but it has
     // left by then.
     LogSearch search(lines, "needle", {10, 0});
     ASSERT_EQ(search.step(lines, 10), LogSearch::State::Searching);
-    for (int i = 0; i < 100; ++i)
-        lines.append(numbered(100 + i));
+    appendNumbered(lines, 100, 199);
     EXPECT_EQ(search.run(lines), LogSearch::State::Absent);
 }

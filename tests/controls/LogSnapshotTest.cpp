@@ -1,15 +1,12 @@
 #include "controls/LogLines.h"
 
+#include "tests/controls/NumberedLines.h"
 #include <atomic>
+
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace {
-
-QByteArray numbered(int i)
-{
-    return "line " + QByteArray::number(i) + " of the log";
-}
 
 // The octets a save of the lines wrote before snapshots: every line and
 // CR LF after it, in one buffer.
@@ -94,8 +91,7 @@ TEST(LogSnapshotTest, ALineLongerThanAPieceComesAlone)
 TEST(LogSnapshotTest, StopsAtThePieceRefused)
 {
     LogLines lines;
-    for (int i = 0; i < 50000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 0, 49999);
     int offered = 0;
     EXPECT_FALSE(lines.snapshot().write([&](QByteArrayView) { return ++offered < 3; }));
     EXPECT_EQ(offered, 3);
@@ -105,14 +101,12 @@ TEST(LogSnapshotTest, StaysAsTakenWhileTheLogAppendsAndLetsLinesGo)
 {
     LogLines lines;
     lines.setLimits(50000, qint64(1) << 30);
-    for (int i = 1; i <= 60000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 1, 60000);
     const QByteArray expected = savedBytes(lines);
     const LogSnapshot snapshot = lines.snapshot();
     // Every line of the snapshot leaves the log, the block being filled
     // when it was taken included.
-    for (int i = 60001; i <= 200000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 60001, 200000);
     lines.setLimits(10, 1000);
     ASSERT_EQ(lines.line(0), numbered(199991));
     EXPECT_EQ(firstDifference(written(snapshot).bytes, expected), -1);
@@ -124,8 +118,7 @@ TEST(LogSnapshotTest, IsWrittenOnAnotherThreadWhileTheLogGoesOn)
 {
     LogLines lines;
     lines.setLimits(100000, qint64(1) << 30);
-    for (int i = 1; i <= 150000; ++i)
-        lines.append(numbered(i));
+    appendNumbered(lines, 1, 150000);
     const QByteArray expected = savedBytes(lines);
     const LogSnapshot snapshot = lines.snapshot();
 
