@@ -8,11 +8,11 @@
 //  - saving a full pane: streaming a snapshot to a file against building one
 //    buffer of the whole pane first (the old save), peak memory and time.
 // A full pane holds [lines] lines, no limit applying. Exits with 1 when a
-// goal is not met: a pane at its limits within its octet limit and 8 MiB,
-// Clear and every turn of Find within 50 ms, Clear giving back all but
-// 1 MiB of the heap, a streamed save within 10 MiB of extra memory.
+// goal is not met: the resident memory of a pane at its limits within its
+// octet limit and 8 MiB, Clear and every turn of Find within 50 ms, Clear
+// giving back all but 1 MiB of the heap and 8 MiB of resident memory, a
+// streamed save within 10 MiB of extra memory.
 //     bench_log_pane [lines]   (default 1000000)
-#include "controls/BackgroundRelease.h"
 #include "controls/LogSearch.h"
 #include "controls/LogView.h"
 
@@ -68,6 +68,7 @@ void settle()
 struct Append
 {
     double heapBeforeMiB = 0;
+    double residentBeforeMiB = 0;
     double seconds = 0;
     double heapMiB = 0;
     double residentMiB = 0;
@@ -96,6 +97,7 @@ Append append(LogView &pane, int lines)
     pane.repaint();
     Append figures;
     figures.heapBeforeMiB = heapBefore;
+    figures.residentBeforeMiB = residentBefore;
     figures.seconds = double(clock.nsecsElapsed()) / 1e9;
     figures.heapMiB = heapInUseMiB() - heapBefore;
     figures.residentMiB = statusMiB("VmRSS") - residentBefore;
@@ -144,6 +146,30 @@ Find find(LogView &pane, LogLines &sameLines)
     LogSearch whole(sameLines, "nowhere in the pane", LogLines::Position{});
     whole.run(sameLines);
     figures.inOneGoMs = double(oneGo.nsecsElapsed()) / 1e6;
+    return figures;
+}
+
+struct Clear
+{
+    double longestTurnMs = 0;
+    int turns = 0;
+};
+
+// Clears the pane and runs the event loop until it has freed the lines.
+Clear clear(LogView &pane)
+{
+    Clear figures;
+    QElapsedTimer turn;
+    turn.start();
+    pane.clear();
+    for (;;) {
+        figures.longestTurnMs = std::max(figures.longestTurnMs, double(turn.nsecsElapsed()) / 1e6);
+        ++figures.turns;
+        if (pane.bytesHeld() < 64 * 1024)
+            break;
+        turn.restart();
+        QCoreApplication::processEvents();
+    }
     return figures;
 }
 
@@ -245,13 +271,7 @@ int main(int argc, char **argv)
     malloc_trim(0);
     const double heapFull = heapInUseMiB();
     const double residentFull = statusMiB("VmRSS");
-    QElapsedTimer clearing;
-    clearing.start();
-    full.clear();
-    settle();
-    const double clearMs = double(clearing.nsecsElapsed()) / 1e6;
-    // The lines are freed on a worker thread.
-    waitForBackgroundRelease();
+    const Clear clearing = clear(full);
     const double heapCleared = heapInUseMiB();
     const double residentCleared = statusMiB("VmRSS");
     malloc_trim(0);
@@ -286,19 +306,23 @@ int main(int argc, char **argv)
     std::printf("  time (s)                     %12.2f   %12.2f\n", streamed.seconds,
                 oneBuffer.seconds);
 
-    std::printf("Clear of %d lines                  took %.1f ms\n", unbounded.linesKept, clearMs);
+    std::printf("Clear of %d lines                  window thread held %.1f ms at most, %d turns\n",
+                unbounded.linesKept, clearing.longestTurnMs, clearing.turns);
     std::printf("  heap (MiB)                   %7.1f full   %7.1f cleared   %7.1f before\n",
                 heapFull, heapCleared, unbounded.heapBeforeMiB);
-    std::printf("  resident (MiB)               %7.1f full   %7.1f cleared   %7.1f trimmed\n",
-                residentFull, residentCleared, residentTrimmed);
+    std::printf("  resident (MiB)               %7.1f full   %7.1f cleared   %7.1f before   "
+                "%7.1f after malloc_trim\n",
+                residentFull, residentCleared, unbounded.residentBeforeMiB, residentTrimmed);
 
-    const bool boundMet = bounded.heapMiB <= double(maxBytes) / MiB + 8;
+    const bool boundMet = bounded.residentMiB <= double(maxBytes) / MiB + 8;
     const bool findMet = search.longestTurnMs <= 50;
-    const bool clearMet = clearMs <= 50 && heapCleared <= unbounded.heapBeforeMiB + 1;
+    const bool clearMet = clearing.longestTurnMs <= 50 &&
+                          heapCleared <= unbounded.heapBeforeMiB + 1 &&
+                          residentCleared <= unbounded.residentBeforeMiB + 8;
     const bool saveMet = streamed.written && oneBuffer.written && sameFile &&
                          streamed.peakHeapMiB <= 10 && streamed.peakResidentMiB <= 10;
     const auto verdict = [](bool met) { return met ? "met" : "NOT MET"; };
-    std::printf("goals: heap at the limits %s, Find turns %s, Clear %s, streamed save %s\n",
+    std::printf("goals: memory at the limits %s, Find turns %s, Clear %s, streamed save %s\n",
                 verdict(boundMet), verdict(findMet), verdict(clearMet), verdict(saveMet));
     return boundMet && findMet && clearMet && saveMet ? 0 : 1;
 }

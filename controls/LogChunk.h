@@ -1,17 +1,23 @@
 #pragma once
 
-#include <QByteArray>
+#include "controls/LogBlock.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QtGlobal>
+#include <cstddef>
+#include <memory>
 
 // A block of log lines: their octets back to back and where each starts.
-// Both are shared implicitly, so a copy costs two reference counts and stays
-// unchanged while the original goes on growing: that is what lets a
-// snapshot of a log be taken cheaply and read on another thread.
+// A copy shares both and stays unchanged while the original goes on
+// growing: the original writes only past the octets the copy knows, and the
+// list of starts is copied on its first change. That is what lets a snapshot
+// of a log be taken cheaply and read on another thread.
 struct LogChunk
 {
-    QByteArray text;
+    std::shared_ptr<char> block;
+    qsizetype capacity = 0;
+    qsizetype size = 0;
     QList<quint32> starts;
     // Number of the first line, counted from the first line appended since
     // the log was last emptied.
@@ -19,9 +25,16 @@ struct LogChunk
     int longest = 0;
 
     int count() const { return static_cast<int>(starts.size()); }
-    qsizetype end(int index) const { return index + 1 < count() ? starts[index + 1] : text.size(); }
+    QByteArrayView text() const { return QByteArrayView(block.get(), size); }
+    qsizetype end(int index) const { return index + 1 < count() ? starts[index + 1] : size; }
     QByteArrayView line(int index) const
     {
-        return QByteArrayView(text.constData() + starts[index], end(index) - starts[index]);
+        return QByteArrayView(block.get() + starts[index], end(index) - starts[index]);
+    }
+    // Memory taken: only the octets written take pages of the block.
+    std::size_t bytesHeld() const
+    {
+        return sizeof(LogChunk) + std::size_t(size) +
+               std::size_t(starts.capacity()) * sizeof(quint32);
     }
 };

@@ -1,6 +1,9 @@
 #include "controls/LogLines.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -8,8 +11,6 @@ namespace {
 // A block takes lines while it stays within this size; a longer line gets a
 // block of its own, so no line ever spans two blocks.
 constexpr qsizetype ChunkSize = 1 << 20;
-// A block grows by doubling from this size, so a short log holds little.
-constexpr qsizetype FirstReserve = 4096;
 
 } // namespace
 
@@ -37,48 +38,48 @@ QByteArrayView LogLines::line(int index) const
     return m_chunks[at.chunk].line(at.index);
 }
 
-void LogLines::setLimits(int maxLines, qint64 maxBytes)
+std::vector<LogChunk> LogLines::setLimits(int maxLines, qint64 maxBytes)
 {
     m_maxLines = std::max(1, maxLines);
     m_maxBytes = std::max<qint64>(1, maxBytes);
-    trimToLimits();
+    std::vector<LogChunk> letGo;
+    trimToLimits(&letGo);
+    return letGo;
 }
 
 LogChunk &LogLines::chunkFor(qsizetype length)
 {
-    if (m_chunks.empty() ||
-        (m_chunks.back().count() > 0 && m_chunks.back().text.size() + length > ChunkSize)) {
+    if (m_chunks.empty() || m_chunks.back().size + length > m_chunks.back().capacity) {
         LogChunk fresh;
+        fresh.capacity = std::max(ChunkSize, length);
+        fresh.block = mapLogBlock(std::size_t(fresh.capacity));
         fresh.firstNumber = m_dropped + m_count;
         m_chunks.push_back(std::move(fresh));
     }
-    QByteArray &text = m_chunks.back().text;
-    const qsizetype needed = text.size() + length;
-    if (needed > text.capacity())
-        text.reserve(std::min(std::max({2 * text.capacity(), needed, FirstReserve}),
-                              std::max(ChunkSize, needed)));
     return m_chunks.back();
 }
 
 void LogLines::append(QByteArrayView text)
 {
     LogChunk &chunk = chunkFor(text.size());
-    chunk.starts.append(quint32(chunk.text.size()));
-    chunk.text.append(text);
+    chunk.starts.append(quint32(chunk.size));
+    if (!text.isEmpty())
+        std::memcpy(chunk.block.get() + chunk.size, text.data(), std::size_t(text.size()));
+    chunk.size += text.size();
     chunk.longest = std::max(chunk.longest, int(text.size()));
     m_longest = std::max(m_longest, chunk.longest);
     ++m_count;
     m_bytes += text.size();
-    trimToLimits();
+    trimToLimits(nullptr);
 }
 
-void LogLines::trimToLimits()
+void LogLines::trimToLimits(std::vector<LogChunk> *letGo)
 {
     while (m_count > 1 && (m_count > m_maxLines || m_bytes > m_maxBytes))
-        dropFirst();
+        dropFirst(letGo);
 }
 
-void LogLines::dropFirst()
+void LogLines::dropFirst(std::vector<LogChunk> *letGo)
 {
     LogChunk &front = m_chunks.front();
     m_bytes -= front.end(m_skip) - front.starts[m_skip];
@@ -88,6 +89,8 @@ void LogLines::dropFirst()
     if (m_skip < front.count())
         return;
     const int longest = front.longest;
+    if (letGo)
+        letGo->push_back(std::move(front));
     m_chunks.pop_front();
     m_skip = 0;
     if (longest == m_longest) {
@@ -103,14 +106,17 @@ void LogLines::clear()
     append(QByteArrayView());
 }
 
-void LogLines::removeAll()
+std::vector<LogChunk> LogLines::takeAll()
 {
+    std::vector<LogChunk> letGo(std::make_move_iterator(m_chunks.begin()),
+                                std::make_move_iterator(m_chunks.end()));
     std::deque<LogChunk>().swap(m_chunks);
     m_skip = 0;
     m_count = 0;
     m_bytes = 0;
     m_dropped = 0;
     m_longest = 0;
+    return letGo;
 }
 
 QByteArray LogLines::text(Position from, Position to) const
@@ -145,7 +151,6 @@ std::size_t LogLines::bytesHeld() const
 {
     std::size_t bytes = 0;
     for (const LogChunk &chunk : m_chunks)
-        bytes += sizeof(LogChunk) + std::size_t(chunk.text.capacity()) +
-                 std::size_t(chunk.starts.capacity()) * sizeof(quint32);
+        bytes += chunk.bytesHeld();
     return bytes;
 }

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <cstddef>
 #include <deque>
+#include <vector>
 
 // The last lines of a log, kept compactly: the octets of every line (Latin-1,
 // one octet per character) packed into blocks of about a megabyte, and per
@@ -59,16 +60,20 @@ public:
     qint64 textBytes() const { return m_bytes; }
 
     // At most `maxLines` lines and `maxBytes` octets of them are kept; the
-    // last line stays even when it alone is longer. Applies at once.
-    void setLimits(int maxLines, qint64 maxBytes);
+    // last line stays even when it alone is longer. Applies at once, and
+    // returns the blocks let go, for the caller to free when it suits (a
+    // result ignored frees them at once).
+    std::vector<LogChunk> setLimits(int maxLines, qint64 maxBytes);
     int maxLines() const { return m_maxLines; }
     qint64 maxBytes() const { return m_maxBytes; }
 
     void append(QByteArrayView line);
-    // Back to a single empty line, every block let go.
+    // Back to a single empty line, every block freed.
     void clear();
     // No line at all, until the next append.
-    void removeAll();
+    void removeAll() { takeAll(); }
+    // As removeAll, returning the blocks as setLimits does.
+    std::vector<LogChunk> takeAll();
 
     // The text from `from` to `to` (exclusive), lines joined by "\n".
     QByteArray text(Position from, Position to) const;
@@ -90,8 +95,9 @@ private:
 
     Location locate(int index) const;
     LogChunk &chunkFor(qsizetype length);
-    void trimToLimits();
-    void dropFirst();
+    // Blocks that leave go to `letGo`, or are freed when it is null.
+    void trimToLimits(std::vector<LogChunk> *letGo);
+    void dropFirst(std::vector<LogChunk> *letGo);
 
     std::deque<LogChunk> m_chunks;
     // Lines of the front block that have already left.

@@ -80,8 +80,7 @@ void LogSearch::searchRun(LogLines::Run run, qsizetype octets)
     const qsizetype begin =
         firstStart + std::min<qsizetype>(m_column, chunk.end(run.index) - firstStart);
     const qsizetype stop = std::min(runEnd, begin + std::max<qsizetype>(octets, 1));
-    fold(QByteArrayView(chunk.text)
-             .sliced(begin, std::min(runEnd, stop + m_needle.size() - 1) - begin),
+    fold(chunk.text().sliced(begin, std::min(runEnd, stop + m_needle.size() - 1) - begin),
          m_haystack);
 
     const quint32 *starts = chunk.starts.constData();

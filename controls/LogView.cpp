@@ -1,6 +1,5 @@
 #include "controls/LogView.h"
 
-#include "controls/BackgroundRelease.h"
 #include "controls/Beep.h"
 
 #include <QAction>
@@ -18,6 +17,8 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
+#include <iterator>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,8 @@ constexpr int Margin = 4;
 // milliseconds.
 constexpr qsizetype FindStepOctets = 64 * 1024;
 constexpr qint64 FindSliceMs = 10;
+// Blocks let go are freed for at most this long per turn of the event loop.
+constexpr qint64 ReleaseSliceNs = 4'000'000;
 
 bool isControl(unsigned char c)
 {
@@ -64,6 +67,9 @@ LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
     m_findTimer.setSingleShot(true);
     m_findTimer.setInterval(0);
     connect(&m_findTimer, &QTimer::timeout, this, &LogView::continueFind);
+    m_releaseTimer.setSingleShot(true);
+    m_releaseTimer.setInterval(0);
+    connect(&m_releaseTimer, &QTimer::timeout, this, &LogView::releaseSome);
 
     updateMetrics();
 }
@@ -90,8 +96,7 @@ void LogView::setLines(const QStringList &lines)
     scheduleLayout();
     m_search.reset();
     m_findTimer.stop();
-    releaseInBackground(m_lines.snapshot());
-    m_lines.removeAll();
+    letGo(m_lines.takeAll());
     for (const QString &text : lines)
         m_lines.append(text.toLatin1());
     if (lines.isEmpty())
@@ -109,8 +114,35 @@ void LogView::clear()
 void LogView::setLimits(int maxLines, qint64 maxBytes)
 {
     scheduleLayout();
-    releaseInBackground(m_lines.snapshot());
-    m_lines.setLimits(maxLines, maxBytes);
+    letGo(m_lines.setLimits(maxLines, maxBytes));
+}
+
+void LogView::letGo(std::vector<LogChunk> chunks)
+{
+    m_letGo.insert(m_letGo.end(), std::make_move_iterator(chunks.begin()),
+                   std::make_move_iterator(chunks.end()));
+    if (!m_letGo.empty())
+        m_releaseTimer.start();
+}
+
+void LogView::releaseSome()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_letGo.empty() && slice.nsecsElapsed() < ReleaseSliceNs)
+        m_letGo.pop_front();
+    if (m_letGo.empty())
+        std::deque<LogChunk>().swap(m_letGo);
+    else
+        m_releaseTimer.start();
+}
+
+std::size_t LogView::bytesHeld() const
+{
+    std::size_t bytes = m_lines.bytesHeld();
+    for (const LogChunk &chunk : m_letGo)
+        bytes += chunk.bytesHeld();
+    return bytes;
 }
 
 void LogView::setDroppedNoteFormat(const QString &format)

@@ -8,7 +8,9 @@
 #include <QByteArrayView>
 #include <QStringList>
 #include <QTimer>
+#include <deque>
 #include <optional>
+#include <vector>
 
 class QLineEdit;
 class QMenu;
@@ -45,13 +47,15 @@ public:
     QStringList lines() const;
     // Replaces every line; no lines leave the single empty line.
     void setLines(const QStringList &lines);
-    // Back to a single empty line. The memory of the lines goes back to the
-    // system on a worker thread, so the window thread does not wait for it.
+    // Back to a single empty line. The memory of the lines is given back in
+    // the next turns of the event loop, a few milliseconds' worth in each:
+    // freeing hundreds of megabytes at once would hold the window thread
+    // for tens of milliseconds.
     void clear();
 
     // At most `maxLines` lines and `maxBytes` octets of them stay in view
     // (LogLines::setLimits); applies at once, what leaves being freed as
-    // by clear().
+    // after clear().
     void setLimits(int maxLines, qint64 maxBytes);
     int maxLines() const { return m_lines.maxLines(); }
     qint64 maxBytes() const { return m_lines.maxBytes(); }
@@ -96,8 +100,9 @@ public:
     QLineEdit *findField() const { return m_findField; }
     void showFindField();
 
-    // Octets held for the lines, for measuring.
-    std::size_t bytesHeld() const { return m_lines.bytesHeld(); }
+    // Octets held for the lines, those let go but not yet freed included,
+    // for measuring.
+    std::size_t bytesHeld() const;
 
 signals:
     void findFinished(bool found);
@@ -131,6 +136,8 @@ private:
     int rowCount() const { return lineCount() + noteRows(); }
     int rowAt(const QPoint &point) const;
     void chooseLineLimit(int lines);
+    void letGo(std::vector<LogChunk> chunks);
+    void releaseSome();
     void continueFind();
     void layoutPending();
     void scheduleLayout();
@@ -158,6 +165,9 @@ private:
     QString m_noteFormat = QStringLiteral("%1 earlier lines are in the log file");
     std::optional<LogSearch> m_search;
     QTimer m_findTimer;
+    // Blocks the lines have left, to be freed.
+    std::deque<LogChunk> m_letGo;
+    QTimer m_releaseTimer;
     int m_lineHeight = 1;
     int m_charWidth = 1;
     int m_ascent = 0;

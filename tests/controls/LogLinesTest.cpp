@@ -173,6 +173,28 @@ TEST(LogLinesTest, ClearGivesTheMemoryBack)
     EXPECT_LT(lines.bytesHeld(), std::size_t(1024));
 }
 
+TEST(LogLinesTest, TheBlocksLetGoAreHandedToTheCaller)
+{
+    LogLines lines;
+    lines.setLimits(1000000, qint64(1) << 30);
+    appendNumbered(lines, 1, 300000);
+    const std::size_t before = lines.bytesHeld();
+    const std::vector<LogChunk> trimmed = lines.setLimits(10, qint64(1) << 30);
+    ASSERT_GT(trimmed.size(), 3u);
+    std::size_t handed = 0;
+    for (const LogChunk &chunk : trimmed)
+        handed += chunk.bytesHeld();
+    EXPECT_EQ(lines.bytesHeld() + handed, before) << "every block kept or handed over";
+    EXPECT_EQ(trimmed.front().line(1), numbered(1));
+    EXPECT_EQ(lines.line(9), numbered(300000));
+
+    const std::vector<LogChunk> rest = lines.takeAll();
+    ASSERT_FALSE(rest.empty());
+    EXPECT_EQ(rest.back().line(rest.back().count() - 1), numbered(300000));
+    EXPECT_EQ(lines.count(), 0);
+    EXPECT_EQ(lines.bytesHeld(), 0u);
+}
+
 TEST(LogLinesTest, RunsHoldTheLinesOfOneBlock)
 {
     LogLines lines;
