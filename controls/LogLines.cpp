@@ -1,34 +1,16 @@
 #include "controls/LogLines.h"
 
-#include <QChar>
 #include <algorithm>
-#include <array>
+#include <cstring>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 namespace {
 
-// Lines are packed into chunks of this size; a longer line gets a chunk of
-// its own, so no line ever spans two chunks.
-constexpr int ChunkSize = 1 << 20;
-
-const std::array<char, 256> &caseFolding()
-{
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> folded{};
-        for (int c = 0; c < 256; ++c)
-            folded[c] = static_cast<char>(QChar::toLower(static_cast<char32_t>(c)));
-        return folded;
-    }();
-    return table;
-}
-
-QByteArray folded(QByteArrayView text)
-{
-    const std::array<char, 256> &table = caseFolding();
-    QByteArray result(text.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        result[i] = table[static_cast<unsigned char>(text[i])];
-    return result;
-}
+// A block takes lines while it stays within this size; a longer line gets a
+// block of its own, so no line ever spans two blocks.
+constexpr qsizetype ChunkSize = 1 << 20;
 
 } // namespace
 
@@ -37,29 +19,85 @@ LogLines::LogLines()
     clear();
 }
 
+LogLines::Location LogLines::locate(int index) const
+{
+    const qint64 number = m_dropped + index;
+    // Mostly the last lines are asked for.
+    if (number >= m_chunks.back().firstNumber)
+        return {m_chunks.size() - 1, int(number - m_chunks.back().firstNumber)};
+    const auto holder = std::upper_bound(
+        m_chunks.begin(), m_chunks.end(), number,
+        [](qint64 wanted, const LogChunk &chunk) { return wanted < chunk.firstNumber; });
+    const std::size_t chunk = std::size_t(holder - m_chunks.begin()) - 1;
+    return {chunk, int(number - m_chunks[chunk].firstNumber)};
+}
+
 QByteArrayView LogLines::line(int index) const
 {
-    const Start start = m_lines[static_cast<std::size_t>(index)];
-    const QByteArray &chunk = m_chunks[start.chunk];
-    const bool nextInSameChunk = static_cast<std::size_t>(index) + 1 < m_lines.size() &&
-                                 m_lines[static_cast<std::size_t>(index) + 1].chunk == start.chunk;
-    const qsizetype end =
-        nextInSameChunk ? m_lines[static_cast<std::size_t>(index) + 1].offset : chunk.size();
-    return QByteArrayView(chunk.constData() + start.offset, end - start.offset);
+    const Location at = locate(index);
+    return m_chunks[at.chunk].line(at.index);
+}
+
+std::vector<LogChunk> LogLines::setLimits(int maxLines, qint64 maxBytes)
+{
+    m_maxLines = std::max(1, maxLines);
+    m_maxBytes = std::max<qint64>(1, maxBytes);
+    std::vector<LogChunk> letGo;
+    trimToLimits(&letGo);
+    return letGo;
+}
+
+LogChunk &LogLines::chunkFor(qsizetype length)
+{
+    if (m_chunks.empty() || m_chunks.back().size + length > m_chunks.back().capacity) {
+        LogChunk fresh;
+        fresh.capacity = std::max(ChunkSize, length);
+        fresh.block = mapLogBlock(std::size_t(fresh.capacity));
+        fresh.firstNumber = m_dropped + m_count;
+        m_chunks.push_back(std::move(fresh));
+    }
+    return m_chunks.back();
 }
 
 void LogLines::append(QByteArrayView text)
 {
-    QByteArray *chunk = &m_chunks.back();
-    if (chunk->size() + text.size() > chunk->capacity()) {
-        m_chunks.emplace_back();
-        chunk = &m_chunks.back();
-        chunk->reserve(std::max<qsizetype>(ChunkSize, text.size()));
+    LogChunk &chunk = chunkFor(text.size());
+    chunk.starts.append(quint32(chunk.size));
+    if (!text.isEmpty())
+        std::memcpy(chunk.block.get() + chunk.size, text.data(), std::size_t(text.size()));
+    chunk.size += text.size();
+    chunk.longest = std::max(chunk.longest, int(text.size()));
+    m_longest = std::max(m_longest, chunk.longest);
+    ++m_count;
+    m_bytes += text.size();
+    trimToLimits(nullptr);
+}
+
+void LogLines::trimToLimits(std::vector<LogChunk> *letGo)
+{
+    while (m_count > 1 && (m_count > m_maxLines || m_bytes > m_maxBytes))
+        dropFirst(letGo);
+}
+
+void LogLines::dropFirst(std::vector<LogChunk> *letGo)
+{
+    LogChunk &front = m_chunks.front();
+    m_bytes -= front.end(m_skip) - front.starts[m_skip];
+    ++m_skip;
+    --m_count;
+    ++m_dropped;
+    if (m_skip < front.count())
+        return;
+    const int longest = front.longest;
+    if (letGo)
+        letGo->push_back(std::move(front));
+    m_chunks.pop_front();
+    m_skip = 0;
+    if (longest == m_longest) {
+        m_longest = 0;
+        for (const LogChunk &chunk : m_chunks)
+            m_longest = std::max(m_longest, chunk.longest);
     }
-    m_lines.push_back({static_cast<std::uint32_t>(m_chunks.size() - 1),
-                       static_cast<std::uint32_t>(chunk->size())});
-    chunk->append(text);
-    m_longest = std::max(m_longest, static_cast<int>(text.size()));
 }
 
 void LogLines::clear()
@@ -68,13 +106,17 @@ void LogLines::clear()
     append(QByteArrayView());
 }
 
-void LogLines::removeAll()
+std::vector<LogChunk> LogLines::takeAll()
 {
-    m_chunks.clear();
-    m_chunks.emplace_back();
-    m_chunks.back().reserve(ChunkSize);
-    std::vector<Start>().swap(m_lines);
+    std::vector<LogChunk> letGo(std::make_move_iterator(m_chunks.begin()),
+                                std::make_move_iterator(m_chunks.end()));
+    std::deque<LogChunk>().swap(m_chunks);
+    m_skip = 0;
+    m_count = 0;
+    m_bytes = 0;
+    m_dropped = 0;
     m_longest = 0;
+    return letGo;
 }
 
 QByteArray LogLines::text(Position from, Position to) const
@@ -93,55 +135,22 @@ QByteArray LogLines::text(Position from, Position to) const
     return result;
 }
 
-bool LogLines::find(const QByteArray &needle, Position from, Position &found) const
+LogLines::Run LogLines::run(int first, int end) const
 {
-    if (needle.isEmpty())
-        return false;
-    const QByteArray foldedNeedle = folded(needle);
-    return findForward(foldedNeedle, from, found) ||
-           findForward(foldedNeedle, Position{0, 0}, found);
+    const Location at = locate(first);
+    const LogChunk &chunk = m_chunks[at.chunk];
+    return {&chunk, at.index, std::min(end - first, chunk.count() - at.index)};
 }
 
-bool LogLines::findForward(const QByteArray &foldedNeedle, Position from, Position &found) const
+LogSnapshot LogLines::snapshot() const
 {
-    if (from.line >= count())
-        return false;
-    // Searched a chunk at a time; a match that runs over the end of its line
-    // into the next is no match.
-    std::size_t lineIndex = static_cast<std::size_t>(from.line);
-    const Start first = m_lines[lineIndex];
-    qsizetype offset = first.offset + std::min<qsizetype>(from.column, length(from.line));
-    for (std::size_t chunkIndex = first.chunk; chunkIndex < m_chunks.size(); ++chunkIndex) {
-        const QByteArray haystack = folded(m_chunks[chunkIndex]);
-        for (;;) {
-            const qsizetype at = haystack.indexOf(foldedNeedle, offset);
-            if (at < 0)
-                break;
-            // The line that holds the match start.
-            const auto holder = std::upper_bound(
-                m_lines.begin() + static_cast<std::ptrdiff_t>(lineIndex), m_lines.end(),
-                Start{static_cast<std::uint32_t>(chunkIndex), static_cast<std::uint32_t>(at)},
-                [](const Start &a, const Start &b) {
-                    return a.chunk < b.chunk || (a.chunk == b.chunk && a.offset < b.offset);
-                });
-            lineIndex = static_cast<std::size_t>(holder - m_lines.begin()) - 1;
-            const int lineNumber = static_cast<int>(lineIndex);
-            const qsizetype column = at - m_lines[lineIndex].offset;
-            if (column + foldedNeedle.size() <= length(lineNumber)) {
-                found = {lineNumber, static_cast<int>(column)};
-                return true;
-            }
-            offset = at + 1;
-        }
-        offset = 0;
-    }
-    return false;
+    return LogSnapshot(std::vector<LogChunk>(m_chunks.begin(), m_chunks.end()), m_skip, m_count);
 }
 
 std::size_t LogLines::bytesHeld() const
 {
-    std::size_t bytes = m_lines.capacity() * sizeof(Start);
-    for (const QByteArray &chunk : m_chunks)
-        bytes += static_cast<std::size_t>(chunk.capacity());
+    std::size_t bytes = 0;
+    for (const LogChunk &chunk : m_chunks)
+        bytes += chunk.bytesHeld();
     return bytes;
 }

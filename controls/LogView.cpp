@@ -3,9 +3,11 @@
 #include "controls/Beep.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -15,14 +17,31 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
+#include <iterator>
+#include <utility>
 
 namespace {
 
 constexpr int Margin = 4;
+// A search looks through this much of the log between two looks at the
+// clock, and yields to the event loop after a slice of this many
+// milliseconds.
+constexpr qsizetype FindStepOctets = 64 * 1024;
+constexpr qint64 FindSliceMs = 10;
+// Blocks let go are freed for at most this long per turn of the event loop.
+constexpr qint64 ReleaseSliceNs = 4'000'000;
 
 bool isControl(unsigned char c)
 {
     return c < 0x20 || c == 0x7F;
+}
+
+QString groupedDigits(qint64 number)
+{
+    QString digits = QString::number(number);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return digits;
 }
 
 } // namespace
@@ -45,6 +64,12 @@ LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
         if (!m_findField->hasFocus())
             m_findField->hide();
     });
+    m_findTimer.setSingleShot(true);
+    m_findTimer.setInterval(0);
+    connect(&m_findTimer, &QTimer::timeout, this, &LogView::continueFind);
+    m_releaseTimer.setSingleShot(true);
+    m_releaseTimer.setInterval(0);
+    connect(&m_releaseTimer, &QTimer::timeout, this, &LogView::releaseSome);
 
     updateMetrics();
 }
@@ -69,17 +94,79 @@ QStringList LogView::lines() const
 void LogView::setLines(const QStringList &lines)
 {
     scheduleLayout();
-    m_lines.removeAll();
+    m_search.reset();
+    m_findTimer.stop();
+    letGo(m_lines.takeAll());
     for (const QString &text : lines)
         m_lines.append(text.toLatin1());
     if (lines.isEmpty())
         m_lines.append(QByteArrayView());
-    m_anchor = m_cursor = Position{};
+    m_anchor = m_cursor = Mark{};
+    m_laidOutDropped = 0;
+    m_laidOutNoteRows = 0;
 }
 
 void LogView::clear()
 {
     setLines({});
+}
+
+void LogView::setLimits(int maxLines, qint64 maxBytes)
+{
+    scheduleLayout();
+    letGo(m_lines.setLimits(maxLines, maxBytes));
+}
+
+void LogView::letGo(std::vector<LogChunk> chunks)
+{
+    m_letGo.insert(m_letGo.end(), std::make_move_iterator(chunks.begin()),
+                   std::make_move_iterator(chunks.end()));
+    if (!m_letGo.empty())
+        m_releaseTimer.start();
+}
+
+void LogView::releaseSome()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_letGo.empty() && slice.nsecsElapsed() < ReleaseSliceNs)
+        m_letGo.pop_front();
+    if (m_letGo.empty())
+        std::deque<LogChunk>().swap(m_letGo);
+    else
+        m_releaseTimer.start();
+}
+
+std::size_t LogView::bytesHeld() const
+{
+    std::size_t bytes = m_lines.bytesHeld();
+    for (const LogChunk &chunk : m_letGo)
+        bytes += chunk.bytesHeld();
+    return bytes;
+}
+
+void LogView::setDroppedNoteFormat(const QString &format)
+{
+    m_noteFormat = format;
+    viewport()->update();
+}
+
+QString LogView::droppedNote() const
+{
+    const qint64 dropped = m_lines.droppedCount();
+    return dropped > 0 ? m_noteFormat.arg(groupedDigits(dropped)) : QString();
+}
+
+LogView::Mark LogView::mark(Position at) const
+{
+    return {m_lines.droppedCount() + at.line, at.column};
+}
+
+// A mark on a line that has left stands for the start of the first line.
+LogView::Position LogView::position(Mark at) const
+{
+    const qint64 line = at.line - m_lines.droppedCount();
+    return line < 0 ? Position{} : Position{int(line), at.column};
 }
 
 // Lines appended in one turn of the event loop are laid out once, after it.
@@ -89,16 +176,32 @@ void LogView::scheduleLayout()
         return;
     m_layoutScheduled = true;
     m_followAfterLayout = isFollowing();
-    QMetaObject::invokeMethod(this, &LogView::layoutAppended, Qt::QueuedConnection);
+    // Not layoutAppended itself: something may have laid out in between.
+    QMetaObject::invokeMethod(this, &LogView::layoutPending, Qt::QueuedConnection);
 }
 
 void LogView::layoutAppended()
 {
     m_layoutScheduled = false;
+    // The rows shown stay on the same lines while lines leave the front.
+    const qint64 shifted = qint64(verticalScrollBar()->value()) -
+                           (m_lines.droppedCount() - m_laidOutDropped) +
+                           (noteRows() - m_laidOutNoteRows);
+    m_laidOutDropped = m_lines.droppedCount();
+    m_laidOutNoteRows = noteRows();
     updateScrollBars();
-    if (m_followAfterLayout)
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    QScrollBar *vertical = verticalScrollBar();
+    vertical->setValue(m_followAfterLayout ? vertical->maximum()
+                                           : int(std::clamp<qint64>(shifted, 0, INT_MAX)));
     viewport()->update();
+}
+
+// Lays out at once what was appended in this turn, for what needs rows and
+// lines to agree now.
+void LogView::layoutPending()
+{
+    if (m_layoutScheduled)
+        layoutAppended();
 }
 
 // --- selection, copy, find
@@ -115,8 +218,8 @@ void LogView::select(Position from, Position to)
         p.column = std::clamp(p.column, 0, m_lines.length(p.line));
         return p;
     };
-    m_anchor = bounded(from);
-    m_cursor = bounded(to);
+    m_anchor = mark(bounded(from));
+    m_cursor = mark(bounded(to));
     viewport()->update();
 }
 
@@ -131,29 +234,47 @@ void LogView::copy() const
         QGuiApplication::clipboard()->setText(selectedText());
 }
 
-bool LogView::find(const QString &text)
+void LogView::find(const QString &text)
 {
+    layoutPending();
     const Position from = hasSelection() ? selectionEnd() : Position{firstVisibleLine(), 0};
-    Position found;
-    if (text.isEmpty() || !m_lines.find(text.toLatin1(), from, found)) {
-        systemBeep();
-        return false;
+    m_search.emplace(m_lines, text.toLatin1(), from);
+    m_findTimer.stop();
+    continueFind();
+}
+
+void LogView::continueFind()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (m_search->step(m_lines, FindStepOctets) == LogSearch::State::Searching) {
+        if (slice.elapsed() >= FindSliceMs) {
+            m_findTimer.start();
+            return;
+        }
     }
-    const Position end{found.line, found.column + static_cast<int>(text.size())};
-    select(found, end);
-    ensureVisible(found, end);
-    return true;
+    const bool found = m_search->state() == LogSearch::State::Found;
+    if (found) {
+        const Position at = m_search->found(m_lines);
+        const Position end{at.line, at.column + m_search->needleLength()};
+        select(at, end);
+        ensureVisible(at, end);
+    } else {
+        systemBeep();
+    }
+    m_search.reset();
+    emit findFinished(found);
 }
 
 void LogView::ensureVisible(Position from, Position to)
 {
     // Layout first, so the scroll bars know every line.
-    if (m_layoutScheduled)
-        layoutAppended();
+    layoutPending();
     QScrollBar *vertical = verticalScrollBar();
     const int visible = visibleLineCount();
-    if (from.line < vertical->value() || from.line >= vertical->value() + visible)
-        vertical->setValue(from.line - visible / 2);
+    const int row = from.line + noteRows();
+    if (row < vertical->value() || row >= vertical->value() + visible)
+        vertical->setValue(row - visible / 2);
     QScrollBar *horizontal = horizontalScrollBar();
     const int left = from.column * m_charWidth;
     const int right = to.column * m_charWidth + 2 * Margin;
@@ -173,7 +294,7 @@ bool LogView::isFollowing() const
 
 int LogView::firstVisibleLine() const
 {
-    return verticalScrollBar()->value();
+    return std::clamp(verticalScrollBar()->value() - noteRows(), 0, lineCount() - 1);
 }
 
 int LogView::visibleLineCount() const
@@ -198,7 +319,7 @@ void LogView::updateScrollBars()
 {
     QScrollBar *vertical = verticalScrollBar();
     const int visible = visibleLineCount();
-    vertical->setRange(0, std::max(0, lineCount() - visible));
+    vertical->setRange(0, std::max(0, rowCount() - visible));
     vertical->setPageStep(visible);
     vertical->setSingleStep(1);
 
@@ -231,8 +352,8 @@ void LogView::paintEvent(QPaintEvent *)
     const int scrolledX = horizontalScrollBar()->value();
     const int firstColumn = std::max(0, (scrolledX - Margin) / m_charWidth);
     const int columns = viewport()->width() / m_charWidth + 2;
-    const int first = firstVisibleLine();
-    const int last = std::min(lineCount() - 1, first + visibleLineCount());
+    const int firstRow = verticalScrollBar()->value();
+    const int lastRow = std::min(rowCount() - 1, firstRow + visibleLineCount());
     const Position selFrom = selectionStart();
     const Position selTo = selectionEnd();
     const auto xOf = [&](qint64 column) {
@@ -240,8 +361,14 @@ void LogView::paintEvent(QPaintEvent *)
                                       viewport()->width() + m_charWidth));
     };
 
-    for (int i = first; i <= last; ++i) {
-        const int top = (i - first) * m_lineHeight;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int top = (row - firstRow) * m_lineHeight;
+        if (row < noteRows()) {
+            painter.setPen(colours.color(QPalette::PlaceholderText));
+            painter.drawText(Margin - scrolledX, top + m_ascent, droppedNote());
+            continue;
+        }
+        const int i = row - noteRows();
         const QByteArrayView whole = line(i);
         QString shown;
         if (firstColumn < whole.size())
@@ -306,10 +433,18 @@ void LogView::keyPressEvent(QKeyEvent *event)
     }
 }
 
+int LogView::rowAt(const QPoint &point) const
+{
+    return std::clamp(verticalScrollBar()->value() + point.y() / m_lineHeight, 0, rowCount() - 1);
+}
+
 LogView::Position LogView::positionAt(const QPoint &point) const
 {
+    const int row = rowAt(point);
+    if (row < noteRows())
+        return Position{};
     Position p;
-    p.line = std::clamp(firstVisibleLine() + point.y() / m_lineHeight, 0, lineCount() - 1);
+    p.line = row - noteRows();
     const qint64 x = qint64(point.x()) + horizontalScrollBar()->value() - Margin;
     p.column =
         int(std::clamp<qint64>((x + m_charWidth / 2) / m_charWidth, 0, m_lines.length(p.line)));
@@ -322,7 +457,8 @@ void LogView::mousePressEvent(QMouseEvent *event)
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const Position at = positionAt(event->position().toPoint());
+    layoutPending();
+    const Mark at = mark(positionAt(event->position().toPoint()));
     m_cursor = at;
     if (!(event->modifiers() & Qt::ShiftModifier))
         m_anchor = at;
@@ -336,11 +472,13 @@ void LogView::mouseMoveEvent(QMouseEvent *event)
         return;
     const QPoint point = event->position().toPoint();
     // Dragging past the edge scrolls on.
+    QScrollBar *vertical = verticalScrollBar();
     if (point.y() < 0)
-        verticalScrollBar()->setValue(firstVisibleLine() - 1);
+        vertical->setValue(vertical->value() - 1);
     else if (point.y() > viewport()->height())
-        verticalScrollBar()->setValue(firstVisibleLine() + 1);
-    m_cursor = positionAt(point);
+        vertical->setValue(vertical->value() + 1);
+    layoutPending();
+    m_cursor = mark(positionAt(point));
     viewport()->update();
 }
 
@@ -358,7 +496,8 @@ void LogView::mouseReleaseEvent(QMouseEvent *event)
 // A double click selects the whole line under the mouse.
 void LogView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
+    layoutPending();
+    if (event->button() != Qt::LeftButton || rowAt(event->position().toPoint()) < noteRows())
         return;
     const int at = positionAt(event->position().toPoint()).line;
     select({at, 0}, {at, m_lines.length(at)});
@@ -373,10 +512,25 @@ QMenu *LogView::createContextMenu()
     menu->addAction(QStringLiteral("Select &All"), this, &LogView::selectAll)
         ->setShortcut(QKeySequence::SelectAll);
     menu->addAction(QStringLiteral("C&lear"), this, &LogView::clear);
+    QMenu *kept = menu->addMenu(QStringLiteral("Lines &kept in view"));
+    auto *choices = new QActionGroup(kept);
+    for (const int lines : LineLimitChoices) {
+        QAction *choice =
+            kept->addAction(groupedDigits(lines), this, [this, lines] { chooseLineLimit(lines); });
+        choice->setCheckable(true);
+        choice->setChecked(lines == maxLines());
+        choices->addAction(choice);
+    }
     menu->addSeparator();
     menu->addAction(QStringLiteral("&Find..."), this, &LogView::showFindField)
         ->setShortcut(QKeySequence::Find);
     return menu;
+}
+
+void LogView::chooseLineLimit(int lines)
+{
+    setLimits(lines, qint64(lines) * LogLines::DefaultMaxBytes / LogLines::DefaultMaxLines);
+    emit limitsChosen(maxLines(), maxBytes());
 }
 
 void LogView::contextMenuEvent(QContextMenuEvent *event)
