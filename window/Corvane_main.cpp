@@ -1,6 +1,7 @@
 #include "window/Corvane_main.h"
 
 #include "controls/Getdata.h"
+#include "files/FileError.h"
 #include "formstate/FormState.h"
 #include "formstate/OnlyOne.h"
 #include "pei/MessageTextLimit.h"
@@ -9,6 +10,7 @@
 #include "session/Timer.h"
 #include "window/ActivityLog.h"
 #include "window/Application.h"
+#include "window/NotSavedBox.h"
 #include "window/PortSelector.h"
 #include "window/SaveDialog.h"
 
@@ -241,12 +243,21 @@ void TForm1::EnableAfterRegistration()
 
 void TForm1::Button1Click()
 {
-    if (sd->Execute(this))
-        savePaneToFile(MessagesPad_Memo, sd->FileName());
+    savePane(MessagesPad_Memo);
 }
 
 void TForm1::Button2Click()
 {
-    if (sd->Execute(this))
-        savePaneToFile(CommandLogger_Memo, sd->FileName());
+    savePane(CommandLogger_Memo);
+}
+
+void TForm1::savePane(const LogView *pane)
+{
+    if (!sd->Execute(this))
+        return;
+    try {
+        savePaneToFile(pane, sd->FileName());
+    } catch (const files::FileError &error) {
+        showNotSavedBox(this, error);
+    }
 }

@@ -185,4 +185,6 @@ private:
     void afterHandler();
     void showModemLines();
     void notePortOpened(const QString &path);
+    // Asks for a file and writes the pane there; a failure shows in a box.
+    void savePane(const LogView *pane);
 };
