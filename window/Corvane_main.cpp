@@ -10,6 +10,7 @@
 #include "session/Timer.h"
 #include "window/ActivityLog.h"
 #include "window/Application.h"
+#include "window/ModalBox.h"
 #include "window/NotSavedBox.h"
 #include "window/PortSelector.h"
 #include "window/SaveDialog.h"
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,11 +62,11 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent)
 
 TForm1::~TForm1()
 {
-    // Saved while the controls still exist.
-    try {
-        FormEnh1->FormDestroying();
-    } catch (const std::exception &e) {
-        TApplication::ShowException(QString::fromLatin1(e.what()));
+    // Saved while the controls still exist, unless closing saved them. No box
+    // here: the event loop may be gone already.
+    if (!m_settingsSaved) {
+        for (const QString &failure : saveSettings())
+            qWarning("%s", qPrintable(failure));
     }
     // Closing the port lets the event thread deliver what it holds; what
     // the session says then must not reach the controls being destroyed.
@@ -126,10 +128,42 @@ void TForm1::followSession()
     connect(m_session, &RadioSession::handlerFailed, this, &TApplication::ShowException);
 }
 
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // What changes from now on is for the next close to save.
+    m_settingsSaved = false;
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     FormEnh1->FormClosing(false);
+    // Saved while the window still runs, so that a failure is told once, in
+    // one box, rather than from the destructor.
+    const QStringList failures = saveSettings();
+    if (!failures.isEmpty())
+        showModalBox(this, {QCoreApplication::applicationName(),
+                            failures.join(QLatin1Char('\n')),
+                            ModalBoxRequest::Icon::Warning,
+                            {QStringLiteral("OK")},
+                            {}});
+}
+
+QStringList TForm1::saveSettings()
+{
+    QStringList failures;
+    if (m_portSettingsUnsaved) {
+        if (const QString failure = savePortSettings(); !failure.isEmpty())
+            failures += failure;
+    }
+    FormEnh1->FormDestroying();
+    // Both go to the same file: the same failure is told once.
+    if (const QString failure = FormEnh1->SaveFailure();
+        !failure.isEmpty() && !failures.contains(failure))
+        failures += failure;
+    m_settingsSaved = true;
+    return failures;
 }
 
 QString TForm1::TimeStamp() const

@@ -1,9 +1,12 @@
 #include "WindowHarness.h"
 
 #include "controls/Getdata.h"
+#include "files/FileError.h"
 #include "serial/Comms.h"
 #include "session/ReconnectWatch.h"
 #include "session/Timer.h"
+#include "tests/files/SmallTmpfs.h"
+#include "tests/formstate/TestFiles.h"
 #include "window/LineStatusStrip.h"
 
 #include <QCheckBox>
@@ -99,6 +102,12 @@ protected:
     {
         form.reset();
         form = std::make_unique<TForm1>(settingsPath());
+    }
+    // What the window says of settings that could not be saved on a full disk.
+    static QString notSavedOnAFullDisk(const QString &path)
+    {
+        return "The settings were not saved: Unable to write to " + path + ": " +
+               files::systemReason(ENOSPC) + ". The settings file is as it was.";
     }
     bool messageShown(const QString &text) const
     {
@@ -281,6 +290,58 @@ TEST_F(PortWindowTest, LineSettingsAreStoredAndAppliedAtConnect)
     restart();
     EXPECT_EQ(form->Line, chosen);
     EXPECT_EQ(form->LineLabel->text(), "38400 8E1, RTS/CTS");
+}
+
+TEST_F(PortWindowTest, TypedPathThatCannotBeSavedAtConnectIsSaidAndSavedAgainAtClose)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = disk.filePath("corvane.set");
+    form = std::make_unique<TForm1>(path);
+    form->show();
+    ASSERT_GT(disk.fill("filler"), 0);
+    PtyRadioEnd radio;
+    connectToPty(radio, radio.path());
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_TRUE(
+        messageShown(": " + notSavedOnAFullDisk(path) + " Saving is tried again at close."));
+
+    // The disk has room again by the time the window closes.
+    ASSERT_TRUE(QFile::remove(disk.filePath("filler")));
+    form->close();
+    EXPECT_TRUE(boxes.isEmpty()) << qPrintable(boxes.first().text);
+    EXPECT_TRUE(
+        fileContent(path).contains("[ComPort]\nTypedPath=" + radio.path().toLatin1() + "\n"))
+        << fileContent(path).constData();
+    form->ComPort->Close();
+}
+
+TEST_F(PortWindowTest, LineSettingsThatCannotBeSavedAreSaidAndOnceMoreInOneBoxAtClose)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = disk.filePath("corvane.set");
+    form = std::make_unique<TForm1>(path);
+    form->show();
+    ASSERT_GT(disk.fill("filler"), 0);
+    LineSettings chosen;
+    chosen.baudRate = br38400;
+    LineDialog::setHandler(
+        [&](const LineSettings &) { return std::optional<LineSettings>(chosen); });
+    form->LineButton->click();
+    EXPECT_TRUE(boxes.isEmpty()) << qPrintable(boxes.first().text);
+    EXPECT_TRUE(
+        messageShown(": " + notSavedOnAFullDisk(path) + " Saving is tried again at close."));
+    EXPECT_EQ(form->Line, chosen) << "used at the next Connect all the same";
+
+    form->close();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text, notSavedOnAFullDisk(path));
+    form.reset();
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST_F(PortWindowTest, LampsShowTheModemLinesFromLineEventsAndTheOutputsAsSet)
