@@ -182,6 +182,7 @@ private:
     void setUpPortHandling();
     QString settingsPath() const;
     void showOpenError(const QString &path, int error);
+    void showPortLost(const QString &message);
     void resetSessionControls();
     void afterHandler();
     void showModemLines();
@@ -196,6 +197,8 @@ private:
     // Asks for a file and writes the pane there; a failure shows in a box.
     void savePane(const LogView *pane);
 
+    // The box of a lost connection is open.
+    bool m_lossBoxOpen = false;
     // Closing saved the settings, and the window has not been shown since.
     bool m_settingsSaved = false;
     // A save of the port's settings failed; they are saved again at close.

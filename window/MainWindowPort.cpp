@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace {
@@ -146,7 +147,18 @@ void TForm1::setUpPortHandling()
             [this](const QString &identifier) { ProtocolIdentifierEdit->setText(identifier); });
     connect(radio, &RadioSession::readyTimeout, this,
             [this](const QString &text) { showAbortBox(this, text); });
-    connect(radio, &RadioSession::portLost, this, &TApplication::ShowException);
+    connect(radio, &RadioSession::portLost, this, &TForm1::showPortLost);
+}
+
+void TForm1::showPortLost(const QString &message)
+{
+    // One box at a time: a loss while the box of an earlier one is still open
+    // (the radio came back and went again meanwhile) is only in the message
+    // window, where the session writes every loss.
+    if (m_lossBoxOpen)
+        return;
+    const QScopedValueRollback<bool> open(m_lossBoxOpen, true);
+    TApplication::ShowException(message);
 }
 
 void TForm1::notePortOpened(const QString &path)

@@ -455,6 +455,58 @@ TEST_F(PortWindowTest, ReconnectFollowsTheLinkToTheNewDeviceProbesAndRegistersAg
     form->ComPort->Close();
 }
 
+// A radio program stopped again and again behind a reconnecting window: the
+// user has not yet closed the box of the first loss when the next one comes.
+TEST_F(PortWindowTest, ALossWhileTheBoxOfAnEarlierOneIsOpenStacksNoOtherBox)
+{
+    form->ReconnectCheckBox->setChecked(true);
+    auto radio = std::make_unique<PtyRadioEnd>();
+    const QString link = settingsDir.filePath("radio");
+    ASSERT_TRUE(QFile::link(radio->path(), link));
+    connectToPty(*radio, link);
+    const auto comeBackAndGo = [&] {
+        radio = std::make_unique<PtyRadioEnd>();
+        ASSERT_TRUE(QFile::remove(link));
+        ASSERT_TRUE(QFile::link(radio->path(), link));
+        ASSERT_TRUE(radio->waitFor("AT\r"));
+        radio->send("\r\nOK\r\n");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->RadioState == rsReady; }, waitMs));
+        radio->hangUp();
+    };
+    const auto losses = [&] {
+        return form->MessagesPad_Memo->lines().filter(": Radio connection lost (").size();
+    };
+
+    int open = 0;
+    int deepest = 0;
+    // The box of the first loss stays open, as a real one runs the event loop
+    // until the user closes it, while the radio comes back and goes again.
+    setModalBoxHandler([&](const ModalBoxRequest &request) {
+        boxes.append(request);
+        deepest = std::max(deepest, ++open);
+        if (boxes.size() == 1) {
+            comeBackAndGo();
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return losses() == 2 && form->Reconnect->isWaiting(); }, waitMs));
+        }
+        --open;
+        return 0;
+    });
+    radio->hangUp();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.isEmpty() && open == 0; }, waitMs));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text, "Unable to read com status: 5");
+    EXPECT_EQ(losses(), 2);
+
+    // Closed meanwhile, the box comes again for the next loss.
+    comeBackAndGo();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }, waitMs));
+    EXPECT_EQ(losses(), 3);
+    EXPECT_EQ(deepest, 1);
+    form->ComPort->Close();
+}
+
 // The standard dialect's session state belongs to the port session: a
 // reopened radio is asked its limit and has its service selected again.
 TEST_F(PortWindowTest, ReconnectInTheStandardProfileStartsItsDialectAfresh)
