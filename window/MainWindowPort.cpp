@@ -240,7 +240,7 @@ void TForm1::LineButtonClick()
 void TForm1::showOpenError(const QString &path, int error)
 {
     const serial::OpenFailure failure = serial::diagnoseOpenFailure(path, error);
-    showAbortBox(this, PortMessages::openFailureText(),
+    showAbortBox(this, PortMessages::openFailureText(path, failure),
                  PortMessages::openFailureDetail(path, failure));
 }
 

@@ -329,7 +329,7 @@ TEST_F(MainWindowTest, CtsDownForFiftyTicksGivesOneTimeoutBox)
 
 TEST_F(MainWindowTest, OpenFailureShowsTheBoxAndChangesNothingElse)
 {
-    line->failNext(serial::TestLine::Op::Open, ENOENT);
+    line->failNext(serial::TestLine::Op::Open, EBUSY);
     form->MessageReference = 7;
     form->ReportRequestFlags = 0x0C;
     form->CheckBoxRec->setChecked(true);

@@ -5,6 +5,7 @@
 #include "serial/Comms.h"
 #include "session/ReconnectWatch.h"
 #include "session/Timer.h"
+#include "tests/files/OtherUser.h"
 #include "tests/files/SmallTmpfs.h"
 #include "tests/formstate/TestFiles.h"
 #include "window/LineStatusStrip.h"
@@ -16,7 +17,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -227,20 +231,25 @@ TEST_F(PortWindowTest, ConnectToWhatIsNotADeviceFailsWithOneBoxAndNeverReusesThe
     form->DisconnectButtonClick();
     const QString file = settingsDir.filePath("not-a-device");
     QFile(file).open(QIODevice::WriteOnly);
+    const QString notPresent = "Check that the radio is plugged in and switched on, then choose "
+                               "its port from the list.";
     const struct
     {
         QString text;
+        QString boxText;
         QString detail;
-    } cases[] = {{"/dev/ttyUSB7", "/dev/ttyUSB7: The device is not present."},
-                 {file, file + ": Inappropriate ioctl for device."},
-                 {"Select COM port", "Select COM port: The device is not present."}};
+    } cases[] = {
+        {"/dev/ttyUSB7", "Cannot open /dev/ttyUSB7: the device is not present.", notPresent},
+        {file, "Cannot open " + file + ": it is not a serial device.",
+         "Choose the radio's port from the list, or type the path of a serial device such as "
+         "/dev/ttyUSB0."},
+        {"Select COM port", "Cannot open Select COM port: the device is not present.", notPresent}};
     for (const auto &c : cases) {
         boxes.clear();
         form->ComPortComboBox->setEditText(c.text);
         form->ConnectButton->click();
         ASSERT_EQ(boxes.size(), 1) << c.text.toStdString();
-        EXPECT_EQ(boxes.first().text, "An Error Has Occurred whilst opening the Serial Port\r\n"
-                                      "Another application may be utilising that COM port !!!!!'");
+        EXPECT_EQ(boxes.first().text, c.boxText);
         EXPECT_EQ(boxes.first().detail, c.detail);
         EXPECT_FALSE(form->ComPort->Connected());
         EXPECT_EQ(line->openCount(), 1);
@@ -251,6 +260,42 @@ TEST_F(PortWindowTest, ConnectToWhatIsNotADeviceFailsWithOneBoxAndNeverReusesThe
     }
 }
 
+TEST_F(PortWindowTest, RefusedDeviceSaysWhoMayOpenItAndAdvisesOnlyAGroupThatLetsTheUserIn)
+{
+    ASSERT_TRUE(setMode(settingsDir.path(), 0755));
+    // Nodes of the null device, which needs no hardware: one for root alone,
+    // one for the group "dialout".
+    const QString rootOnly = settingsDir.filePath("ttyRootOnly");
+    const QString grouped = settingsDir.filePath("ttyGrouped");
+    const auto makeNode = [](const QString &path, gid_t group, mode_t mode) {
+        const QByteArray native = QFile::encodeName(path);
+        return ::mknod(native.constData(), S_IFCHR, makedev(1, 3)) == 0 &&
+               ::chown(native.constData(), 0, group) == 0 && ::chmod(native.constData(), mode) == 0;
+    };
+    if (!makeNode(rootOnly, 0, 0))
+        GTEST_SKIP() << "device nodes cannot be made here";
+    const group *dialout = ::getgrnam("dialout");
+    if (!dialout || dialout->gr_gid == 0 || !makeNode(grouped, dialout->gr_gid, 0660))
+        GTEST_SKIP() << "no node can be given to a group \"dialout\" here";
+    const OtherUser user;
+    if (!OtherUser::permissionsApply())
+        GTEST_SKIP() << "file permissions cannot be made to apply here";
+
+    form->ComPortComboBox->setEditText(rootOnly);
+    form->ConnectButton->click();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.last().text, "Cannot open " + rootOnly + ": permission denied.");
+    EXPECT_EQ(boxes.last().detail, "Only root may open " + rootOnly + ".");
+
+    form->ComPortComboBox->setEditText(grouped);
+    form->ConnectButton->click();
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes.last().text, "Cannot open " + grouped + ": permission denied.");
+    EXPECT_EQ(boxes.last().detail,
+              "The device belongs to the group \"dialout\"; add yourself to it with\n\n"
+              "    sudo usermod -aG dialout \"$USER\"\n\nthen log out and in again.");
+}
+
 TEST_F(PortWindowTest, FailedOpenOfTheDeviceItselfStopsThePollOfTheEarlierConnection)
 {
     connectProbed();
@@ -259,6 +304,8 @@ TEST_F(PortWindowTest, FailedOpenOfTheDeviceItselfStopsThePollOfTheEarlierConnec
     line->failNext(serial::TestLine::Op::Open, EBUSY);
     form->ConnectButton->click();
     ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text, "An Error Has Occurred whilst opening the Serial Port\r\n"
+                                  "Another application may be utilising that COM port !!!!!'");
     EXPECT_EQ(boxes.first().detail, "TESTLINE is in use by another program.");
     EXPECT_FALSE(form->DataTimer->Enabled());
     EXPECT_FALSE(form->ComPort->Connected());
