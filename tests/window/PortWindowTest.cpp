@@ -107,6 +107,14 @@ protected:
         form.reset();
         form = std::make_unique<TForm1>(settingsPath());
     }
+    // A new window, shown, that keeps its settings on the disk; the file's path.
+    QString showWithSettingsOn(const SmallTmpfs &disk)
+    {
+        const QString path = disk.filePath("corvane.set");
+        form = std::make_unique<TForm1>(path);
+        form->show();
+        return path;
+    }
     // What the window says of settings that could not be saved on a full disk.
     static QString notSavedOnAFullDisk(const QString &path)
     {
@@ -344,9 +352,7 @@ TEST_F(PortWindowTest, TypedPathThatCannotBeSavedAtConnectIsSaidAndSavedAgainAtC
     const SmallTmpfs disk;
     if (!disk.skipReason().isEmpty())
         GTEST_SKIP() << qPrintable(disk.skipReason());
-    const QString path = disk.filePath("corvane.set");
-    form = std::make_unique<TForm1>(path);
-    form->show();
+    const QString path = showWithSettingsOn(disk);
     ASSERT_GT(disk.fill("filler"), 0);
     PtyRadioEnd radio;
     connectToPty(radio, radio.path());
@@ -369,9 +375,7 @@ TEST_F(PortWindowTest, LineSettingsThatCannotBeSavedAreSaidAndOnceMoreInOneBoxAt
     const SmallTmpfs disk;
     if (!disk.skipReason().isEmpty())
         GTEST_SKIP() << qPrintable(disk.skipReason());
-    const QString path = disk.filePath("corvane.set");
-    form = std::make_unique<TForm1>(path);
-    form->show();
+    const QString path = showWithSettingsOn(disk);
     ASSERT_GT(disk.fill("filler"), 0);
     LineSettings chosen;
     chosen.baudRate = br38400;
