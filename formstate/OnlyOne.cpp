@@ -59,8 +59,6 @@ void TFormEnh::FormDestroying()
             formstate::saveFormState(form, file);
         file.save();
     } catch (const EFormState &error) {
-        m_saveFailure = QStringLiteral("The settings were not saved: %1. The settings file is "
-                                       "as it was.")
-                            .arg(QString::fromLatin1(error.what()));
+        m_saveFailure = error.notSavedText();
     }
 }

@@ -21,7 +21,9 @@ class QWidget;
 //     FormDestroying(). This cannot be left to a destroyed() signal or to this
 //     component's own destructor: a widget deletes its children in its
 //     destructor, before those run, and the values must be read while the
-//     controls still exist.
+//     controls still exist. A form that shows SaveFailure() calls it from its
+//     closeEvent() instead, where a box can still be shown, and again from
+//     its destructor only when it was shown again after that.
 // With Enabled false the calls do nothing, and the form's handlers still run
 // since they are the form's own code.
 //

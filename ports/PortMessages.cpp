@@ -1,5 +1,10 @@
 #include "ports/PortMessages.h"
 
+#include <QStringList>
+
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace PortMessages {
 
 namespace {
@@ -10,6 +15,61 @@ QByteArray line(const QString &text)
     return text.toLatin1();
 }
 
+using Reason = serial::OpenFailure::Reason;
+
+// A file or a folder where a serial device was expected.
+bool isNotSerial(const serial::OpenFailure &failure)
+{
+    return failure.reason == Reason::Other && (failure.error == ENOTTY || failure.error == EISDIR);
+}
+
+bool allowsReadWrite(int mode, int readBit, int writeBit)
+{
+    return (mode & readBit) != 0 && (mode & writeBit) != 0;
+}
+
+// "a", "a and b", "a, b and c".
+QString listed(const QStringList &parts)
+{
+    if (parts.size() < 2)
+        return parts.join(QString());
+    return parts.mid(0, parts.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           parts.last();
+}
+
+// The superuser's group, which nobody should join to reach a device.
+bool isSuperuserGroup(const DeviceAccess &access)
+{
+    return access.groupId == 0 || access.group == QLatin1String("root");
+}
+
+// The group to join when joining it lets the user in, otherwise who may open
+// the device.
+QString refusalDetail(const QString &path, const DeviceAccess &access)
+{
+    if (!access.known)
+        return {};
+    const bool ownerMay = allowsReadWrite(access.mode, S_IRUSR, S_IWUSR);
+    const bool groupMay = allowsReadWrite(access.mode, S_IRGRP, S_IWGRP);
+    if (allowsReadWrite(access.mode, S_IROTH, S_IWOTH))
+        return QStringLiteral("Its permissions let everyone open %1; the system refused all the "
+                              "same (a security policy, or a file system mounted without "
+                              "devices).")
+            .arg(path);
+    if (groupMay && !isSuperuserGroup(access))
+        return QStringLiteral("The device belongs to the group \"%1\"; add yourself to it with\n\n"
+                              "    sudo usermod -aG %1 \"$USER\"\n\n"
+                              "then log out and in again.")
+            .arg(access.group);
+    QStringList who;
+    if (ownerMay && access.ownerId != 0)
+        who << QStringLiteral("the user %1").arg(access.owner);
+    who << QStringLiteral("root");
+    if (groupMay)
+        who << QStringLiteral("the members of the group \"%1\"").arg(access.group);
+    return QStringLiteral("Only %1 may open %2.").arg(listed(who), path);
+}
+
 } // namespace
 
 QString openFailureText()
@@ -18,16 +78,36 @@ QString openFailureText()
                           "Another application may be utilising that COM port !!!!!'");
 }
 
+QString openFailureText(const QString &path, const serial::OpenFailure &failure)
+{
+    switch (failure.reason) {
+    case Reason::Missing:
+        return QStringLiteral("Cannot open %1: the device is not present.").arg(path);
+    case Reason::PermissionDenied:
+        return QStringLiteral("Cannot open %1: permission denied.").arg(path);
+    case Reason::InUse:
+        break;
+    case Reason::Other:
+        if (isNotSerial(failure))
+            return QStringLiteral("Cannot open %1: it is not a serial device.").arg(path);
+        break;
+    }
+    return openFailureText();
+}
+
 QString openFailureDetail(const QString &path, const serial::OpenFailure &failure)
 {
-    using Reason = serial::OpenFailure::Reason;
+    return openFailureDetail(path, failure,
+                             failure.reason == Reason::PermissionDenied ? deviceAccessOf(path)
+                                                                        : DeviceAccess());
+}
+
+QString openFailureDetail(const QString &path, const serial::OpenFailure &failure,
+                          const DeviceAccess &access)
+{
     switch (failure.reason) {
     case Reason::PermissionDenied:
-        return QStringLiteral("%1: permission denied. The device belongs to the group \"%2\"; "
-                              "add yourself to it with\n\n"
-                              "    sudo usermod -aG %2 \"$USER\"\n\n"
-                              "then log out and in again.")
-            .arg(path, failure.group);
+        return refusalDetail(path, access);
     case Reason::InUse:
         if (failure.holderPid != 0)
             return QStringLiteral("%1 is in use by %2 (pid %3).")
@@ -35,10 +115,14 @@ QString openFailureDetail(const QString &path, const serial::OpenFailure &failur
                 .arg(failure.holderPid);
         return QStringLiteral("%1 is in use by another program.").arg(path);
     case Reason::Missing:
-        return QStringLiteral("%1: The device is not present.").arg(path);
+        return QStringLiteral("Check that the radio is plugged in and switched on, then choose "
+                              "its port from the list.");
     case Reason::Other:
         break;
     }
+    if (isNotSerial(failure))
+        return QStringLiteral("Choose the radio's port from the list, or type the path of a "
+                              "serial device such as /dev/ttyUSB0.");
     return QStringLiteral("%1: %2.").arg(path, failure.systemMessage);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ports/DeviceAccess.h"
 #include "serial/OpenFailure.h"
 
 #include <QByteArray>
@@ -10,11 +11,21 @@
 // back the radio. Message window lines start with ": " behind the timestamp.
 namespace PortMessages {
 
-// The text of the box that says the port could not be opened.
+// The text of the box that says the port could not be opened, for a port in
+// use by another program or when the reason is not known.
 QString openFailureText();
-// Names the path and the reason; for a refused device the command that
-// lets the user in.
+// The text of the box that says the port at `path` could not be opened: the
+// reason first (not present, permission denied, not a serial device), or
+// openFailureText() for a busy port and an unknown reason.
+QString openFailureText(const QString &path, const serial::OpenFailure &failure);
+// What to do about it, or who holds the port. For a refused device the node
+// is looked at: the group to join when joining it lets the user in,
+// otherwise who may open it.
 QString openFailureDetail(const QString &path, const serial::OpenFailure &failure);
+// The same with the refused device's access as given; nothing for a refused
+// device whose access is not known.
+QString openFailureDetail(const QString &path, const serial::OpenFailure &failure,
+                          const DeviceAccess &access);
 
 QByteArray connectionLost(const QString &path, const QString &reason);
 QByteArray waitingForDevice(const QString &path);

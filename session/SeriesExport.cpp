@@ -1,13 +1,13 @@
 #include "session/SeriesExport.h"
 
+#include "files/AtomicFile.h"
+
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <stdexcept>
 
 namespace SeriesExport {
 
@@ -210,13 +210,7 @@ QString summaryText(const SeriesStatistics &series)
 
 void writeFile(const QString &fileName, const QByteArray &contents)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(contents) != contents.size() || !file.flush())
-        throw std::runtime_error(QStringLiteral("Cannot write %1: %2")
-                                     .arg(fileName, file.errorString())
-                                     .toLocal8Bit()
-                                     .toStdString());
+    files::writeWhole(fileName, contents);
 }
 
 QString summaryFileFor(const QString &csvFileName)

@@ -20,8 +20,9 @@ QByteArray summaryJson(const SeriesStatistics &series);
 // The counts and times as a few lines of text, each ending with "\n".
 QString summaryText(const SeriesStatistics &series);
 
-// Writes the file, replacing it. Throws std::runtime_error with the reason
-// when it cannot be written.
+// Writes the file, replacing it whole. Throws files::FileError, with the
+// system's reason, when it cannot be written; an earlier file of that name
+// then stays as it was.
 void writeFile(const QString &fileName, const QByteArray &contents);
 // The file beside a CSV file that takes its summary: "run.csv" -> "run.json".
 QString summaryFileFor(const QString &csvFileName);

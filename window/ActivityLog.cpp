@@ -1,9 +1,7 @@
 #include "window/ActivityLog.h"
 
 #include "controls/LogView.h"
-
-#include <QSaveFile>
-#include <stdexcept>
+#include "files/AtomicFile.h"
 
 namespace {
 
@@ -46,22 +44,12 @@ QStringList paneParagraphs(const LogView *pane)
 
 void savePaneToFile(const LogView *pane, const QString &fileName)
 {
-    // The octets as held, without a detour through text.
-    QByteArray bytes;
+    // The octets as held, without a detour through text; a failed save
+    // leaves an earlier file of that name as it was.
+    files::AtomicFile file(fileName);
     for (int i = 0; i < pane->lineCount(); ++i) {
-        bytes.append(pane->line(i));
-        bytes.append("\r\n");
+        file.write(pane->line(i));
+        file.write("\r\n");
     }
-    // Written beside the target and renamed over it, so a failed save never
-    // destroys an earlier file of that name.
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
-                                     .arg(fileName, file.errorString())
-                                     .toStdString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw std::runtime_error(QStringLiteral("Cannot write file \"%1\". %2")
-                                     .arg(fileName, file.errorString())
-                                     .toStdString());
+    file.commit();
 }

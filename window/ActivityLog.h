@@ -17,7 +17,8 @@ QStringList entryLines(const QByteArray &entry);
 // A pane's lines as its saved file holds them.
 QStringList paneParagraphs(const LogView *pane);
 
-// Writes a pane to a file, replacing it: every line ended by CR LF, in
-// Latin-1. Throws std::runtime_error when the
-// file cannot be created or written; the pane is never touched.
+// Writes a pane to a file, replacing it whole: every line ended by CR LF, in
+// Latin-1. Throws files::FileError, with the system's reason, when the file
+// cannot be written; an earlier file of that name and the pane stay as they
+// were.
 void savePaneToFile(const LogView *pane, const QString &fileName);

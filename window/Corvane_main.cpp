@@ -1,6 +1,7 @@
 #include "window/Corvane_main.h"
 
 #include "controls/Getdata.h"
+#include "files/FileError.h"
 #include "formstate/FormState.h"
 #include "formstate/OnlyOne.h"
 #include "pei/MessageTextLimit.h"
@@ -9,12 +10,15 @@
 #include "session/Timer.h"
 #include "window/ActivityLog.h"
 #include "window/Application.h"
+#include "window/ModalBox.h"
+#include "window/NotSavedBox.h"
 #include "window/PortSelector.h"
 #include "window/SaveDialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,11 +62,11 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent)
 
 TForm1::~TForm1()
 {
-    // Saved while the controls still exist.
-    try {
-        FormEnh1->FormDestroying();
-    } catch (const std::exception &e) {
-        TApplication::ShowException(QString::fromLatin1(e.what()));
+    // Saved while the controls still exist, unless closing saved them. No box
+    // here: the event loop may be gone already.
+    if (!m_settingsSaved) {
+        for (const QString &failure : saveSettings())
+            qWarning("%s", qPrintable(failure));
     }
     // Closing the port lets the event thread deliver what it holds; what
     // the session says then must not reach the controls being destroyed.
@@ -119,10 +123,42 @@ void TForm1::followSession()
     connect(m_session, &RadioSession::handlerFailed, this, &TApplication::ShowException);
 }
 
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // What changes from now on is for the next close to save.
+    m_settingsSaved = false;
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     FormEnh1->FormClosing(false);
+    // Saved while the window still runs, so that a failure is told once, in
+    // one box, rather than from the destructor.
+    const QStringList failures = saveSettings();
+    if (!failures.isEmpty())
+        showModalBox(this, {QCoreApplication::applicationName(),
+                            failures.join(QLatin1Char('\n')),
+                            ModalBoxRequest::Icon::Warning,
+                            {QStringLiteral("OK")},
+                            {}});
+}
+
+QStringList TForm1::saveSettings()
+{
+    QStringList failures;
+    if (m_portSettingsUnsaved) {
+        if (const QString failure = savePortSettings(); !failure.isEmpty())
+            failures += failure;
+    }
+    FormEnh1->FormDestroying();
+    // Both go to the same file: the same failure is told once.
+    if (const QString failure = FormEnh1->SaveFailure();
+        !failure.isEmpty() && !failures.contains(failure))
+        failures += failure;
+    m_settingsSaved = true;
+    return failures;
 }
 
 QString TForm1::TimeStamp() const
@@ -236,12 +272,21 @@ void TForm1::EnableAfterRegistration()
 
 void TForm1::Button1Click()
 {
-    if (sd->Execute(this))
-        savePaneToFile(MessagesPad_Memo, sd->FileName());
+    savePane(MessagesPad_Memo);
 }
 
 void TForm1::Button2Click()
 {
-    if (sd->Execute(this))
-        savePaneToFile(CommandLogger_Memo, sd->FileName());
+    savePane(CommandLogger_Memo);
+}
+
+void TForm1::savePane(const LogView *pane)
+{
+    if (!sd->Execute(this))
+        return;
+    try {
+        savePaneToFile(pane, sd->FileName());
+    } catch (const files::FileError &error) {
+        showNotSavedBox(this, error);
+    }
 }

@@ -166,6 +166,7 @@ public:
     const PeiDialect &dialect() const { return m_session->dialect(); }
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -181,8 +182,25 @@ private:
     void setUpPortHandling();
     QString settingsPath() const;
     void showOpenError(const QString &path, int error);
+    void showPortLost(const QString &message);
     void resetSessionControls();
     void afterHandler();
     void showModemLines();
     void notePortOpened(const QString &path);
+    // Saves the settings file; the sentences of what could not be saved.
+    QStringList saveSettings();
+    // Writes the typed path and the line settings to the settings file; the
+    // sentence that says why they were not saved, or empty when they were.
+    QString savePortSettings();
+    // The same, with a failure told in the message window.
+    void storePortSettings();
+    // Asks for a file and writes the pane there; a failure shows in a box.
+    void savePane(const LogView *pane);
+
+    // The box of a lost connection is open.
+    bool m_lossBoxOpen = false;
+    // Closing saved the settings, and the window has not been shown since.
+    bool m_settingsSaved = false;
+    // A save of the port's settings failed; they are saved again at close.
+    bool m_portSettingsUnsaved = false;
 };

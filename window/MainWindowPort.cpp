@@ -4,6 +4,7 @@
 #include "window/Corvane_main.h"
 
 #include "controls/Getdata.h"
+#include "formstate/FormStateError.h"
 #include "formstate/OnlyOne.h"
 #include "formstate/ProfileFile.h"
 #include "formstate/SettingsLocation.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace {
@@ -145,17 +147,50 @@ void TForm1::setUpPortHandling()
             [this](const QString &identifier) { ProtocolIdentifierEdit->setText(identifier); });
     connect(radio, &RadioSession::readyTimeout, this,
             [this](const QString &text) { showAbortBox(this, text); });
-    connect(radio, &RadioSession::portLost, this, &TApplication::ShowException);
+    connect(radio, &RadioSession::portLost, this, &TForm1::showPortLost);
+}
+
+void TForm1::showPortLost(const QString &message)
+{
+    // One box at a time: a loss while the box of an earlier one is still open
+    // (the radio came back and went again meanwhile) is only in the message
+    // window, where the session writes every loss.
+    if (m_lossBoxOpen)
+        return;
+    const QScopedValueRollback<bool> open(m_lossBoxOpen, true);
+    TApplication::ShowException(message);
 }
 
 void TForm1::notePortOpened(const QString &path)
 {
-    if (!PortList->noteConnected(path))
-        return;
-    formstate::ProfileFile settings(settingsPath());
-    settings.writeString(QString::fromLatin1(PortSettingsSection), typedPathKey,
-                         QFile::encodeName(path));
-    settings.save();
+    if (PortList->noteConnected(path))
+        storePortSettings();
+}
+
+QString TForm1::savePortSettings()
+{
+    try {
+        formstate::ProfileFile settings(settingsPath());
+        if (!PortList->typedPath().isEmpty())
+            settings.writeString(QString::fromLatin1(PortSettingsSection), typedPathKey,
+                                 QFile::encodeName(PortList->typedPath()));
+        saveLineSettings(settings, Line);
+        settings.save();
+    } catch (const EFormState &error) {
+        m_portSettingsUnsaved = true;
+        return error.notSavedText();
+    }
+    m_portSettingsUnsaved = false;
+    return {};
+}
+
+void TForm1::storePortSettings()
+{
+    // Told in the message window, not in a box: the dialogue with the radio
+    // goes on meanwhile, and closing tells it again if it still fails.
+    if (const QString failure = savePortSettings(); !failure.isEmpty())
+        AddMessage(": " +
+                   (failure + QStringLiteral(" Saving is tried again at close.")).toLatin1());
 }
 
 void TForm1::showModemLines()
@@ -199,15 +234,13 @@ void TForm1::LineButtonClick()
         return;
     Line = *chosen;
     LineLabel->setText(lineSummary(Line));
-    formstate::ProfileFile settings(settingsPath());
-    saveLineSettings(settings, Line);
-    settings.save();
+    storePortSettings();
 }
 
 void TForm1::showOpenError(const QString &path, int error)
 {
     const serial::OpenFailure failure = serial::diagnoseOpenFailure(path, error);
-    showAbortBox(this, PortMessages::openFailureText(),
+    showAbortBox(this, PortMessages::openFailureText(path, failure),
                  PortMessages::openFailureDetail(path, failure));
 }
 

@@ -1,5 +1,7 @@
 #include "window/SaveDialog.h"
 
+#include "formstate/SettingsLocation.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -20,7 +22,7 @@ QString TSaveDialog::startPath() const
 {
     if (!FileName().isEmpty())
         return FileName();
-    return InitialDir();
+    return formstate::dialogFolder(InitialDir());
 }
 
 bool TSaveDialog::Execute(QWidget *parent)

@@ -32,7 +32,10 @@ public:
     using Handler = std::function<QString(const TSaveDialog &)>;
     static void setHandler(Handler handler);
 
-    // The folder the dialog opens in: the last file's folder, else InitialDir.
+    // Where the dialog opens: the last file chosen, else InitialDir, but never
+    // an empty folder or the folder of a program that takes no files there
+    // (an installed one): the documents folder (or home) then, as
+    // formstate::dialogFolder() tells.
     QString startPath() const;
 
 private:

@@ -1,7 +1,9 @@
 #include "window/SeriesPanel.h"
 
+#include "files/FileError.h"
 #include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
+#include "window/NotSavedBox.h"
 #include "window/SaveDialog.h"
 
 #include <QChart>
@@ -260,8 +262,13 @@ int SeriesPanel::plottedPoints() const
 
 void SeriesPanel::saveSeries()
 {
-    if (SeriesDialog->Execute(this))
+    if (!SeriesDialog->Execute(this))
+        return;
+    try {
         saveSeriesTo(SeriesDialog->FileName());
+    } catch (const files::FileError &error) {
+        showNotSavedBox(this, error);
+    }
 }
 
 void SeriesPanel::saveSeriesTo(const QString &csvFileName) const

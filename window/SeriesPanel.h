@@ -37,9 +37,11 @@ public:
 
     // Redraws now if the statistics changed since the last redraw.
     void refresh();
-    // Asks for a file name and writes the CSV there, the summary beside it.
+    // Asks for a file name and writes the CSV there, the summary beside it;
+    // a file that cannot be written shows in a box.
     void saveSeries();
-    // Writes the series to a CSV file and its JSON summary beside it.
+    // Writes the series to a CSV file and its JSON summary beside it. Throws
+    // files::FileError; the summary is not written when the CSV file fails.
     void saveSeriesTo(const QString &csvFileName) const;
 
     // What the panel shows, for a look without reading its labels.

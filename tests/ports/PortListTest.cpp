@@ -23,7 +23,8 @@ QStringList texts(const QList<PortEntry> &entries)
 TEST(PortListTest, EntryShowsThePathAndWhatTheSystemKnows)
 {
     EXPECT_EQ(portEntryText(usbPort()), "/dev/ttyUSB0 (FT232R USB UART, FTDI, A50285BI)");
-    EXPECT_EQ(portEntryText({"/dev/ttyACM0", "", "Motorola", "", ""}), "/dev/ttyACM0 (Motorola)");
+    EXPECT_EQ(portEntryText({"/dev/ttyACM0", "", "Kestrel Radioworks", "", ""}),
+              "/dev/ttyACM0 (Kestrel Radioworks)");
     // Blank parts and repeats say nothing.
     EXPECT_EQ(portEntryText({"/dev/ttyACM1", "Radio", " Radio ", " ", ""}), "/dev/ttyACM1 (Radio)");
     EXPECT_EQ(portEntryText({"/dev/ttyS4", "", "", "", ""}), "/dev/ttyS4");

@@ -1,5 +1,9 @@
 #include "session/SeriesExport.h"
 
+#include "files/FileError.h"
+#include "tests/files/SmallTmpfs.h"
+#include "tests/formstate/TestFiles.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -162,7 +166,33 @@ TEST(SeriesExportFileTest, WritesFilesAndNamesTheSummaryBesideTheCsv)
     EXPECT_EQ(SeriesExport::summaryFileFor(csvFile), dir.filePath("run.json"));
     EXPECT_EQ(SeriesExport::summaryFileFor(dir.filePath("run.txt")), dir.filePath("run.txt.json"));
     EXPECT_THROW(SeriesExport::writeFile(dir.filePath("missing/folder/run.csv"), "x"),
-                 std::runtime_error);
+                 files::FileError);
+}
+
+TEST(SeriesExportFileTest, FileOntoAFullDiskGivesTheReasonAndKeepsTheEarlierOne)
+{
+    // Room for the two earlier files and the filler.
+    const SmallTmpfs disk("16k");
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    for (const QString name : {"run.csv", "run.json"}) {
+        const QString path = disk.filePath(name);
+        SeriesExport::writeFile(path, "earlier\r\n");
+        ASSERT_EQ(fileContent(path), QByteArray("earlier\r\n"));
+    }
+    ASSERT_GT(disk.fill("filler"), 0);
+    const QByteArray later = SeriesExport::csv(threeMessages());
+    for (const QString name : {"run.csv", "run.json"}) {
+        const QString path = disk.filePath(name);
+        try {
+            SeriesExport::writeFile(path, later);
+            ADD_FAILURE() << "writing onto a full disk reported success";
+        } catch (const files::FileError &error) {
+            EXPECT_EQ(error.message(),
+                      "Cannot write file \"" + path + "\": " + files::systemReason(ENOSPC));
+        }
+        EXPECT_EQ(fileContent(path), QByteArray("earlier\r\n")) << qPrintable(name);
+    }
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "window/ActivityLog.h"
 
 #include "controls/LogView.h"
+#include "files/FileError.h"
+#include "tests/files/SmallTmpfs.h"
+#include "tests/formstate/TestFiles.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
@@ -73,8 +76,39 @@ TEST(LogPaneTest, UnwritableFileRaisesAndLeavesThePaneAlone)
     LogView pane;
     appendLogEntry(&pane, "entry");
     QTemporaryDir dir;
-    EXPECT_THROW(savePaneToFile(&pane, dir.filePath("missing/folder/log.txt")), std::runtime_error);
+    const QString path = dir.filePath("missing/folder/log.txt");
+    try {
+        savePaneToFile(&pane, path);
+        ADD_FAILURE() << "a file in a missing folder was saved";
+    } catch (const files::FileError &error) {
+        EXPECT_EQ(error.message(),
+                  "Cannot write file \"" + path + "\": " + files::systemReason(ENOENT));
+    }
     EXPECT_EQ(paneParagraphs(&pane), QStringList({"", "entry"}));
+}
+
+TEST(LogPaneTest, SaveOntoAFullDiskGivesTheReasonAndKeepsTheEarlierFile)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = disk.filePath("log.txt");
+    LogView earlier;
+    appendLogEntry(&earlier, "earlier");
+    savePaneToFile(&earlier, path);
+    ASSERT_EQ(fileContent(path), QByteArray("\r\nearlier\r\n"));
+
+    LogView pane;
+    appendLogEntry(&pane, "later");
+    ASSERT_GT(disk.fill("filler"), 0);
+    try {
+        savePaneToFile(&pane, path);
+        ADD_FAILURE() << "the save onto a full disk reported success";
+    } catch (const files::FileError &error) {
+        EXPECT_EQ(error.message(),
+                  "Cannot write file \"" + path + "\": " + files::systemReason(ENOSPC));
+    }
+    EXPECT_EQ(fileContent(path), QByteArray("\r\nearlier\r\n"));
 }
 
 namespace {

@@ -1,8 +1,11 @@
 #include "WindowHarness.h"
 
 #include "controls/Getdata.h"
+#include "files/FileError.h"
 #include "serial/Comms.h"
 #include "session/Timer.h"
+#include "tests/files/SmallTmpfs.h"
+#include "tests/formstate/TestFiles.h"
 #include "window/ActivityLog.h"
 
 #include <QCheckBox>
@@ -326,7 +329,7 @@ TEST_F(MainWindowTest, CtsDownForFiftyTicksGivesOneTimeoutBox)
 
 TEST_F(MainWindowTest, OpenFailureShowsTheBoxAndKeepsTheReportChoice)
 {
-    line->failNext(serial::TestLine::Op::Open, ENOENT);
+    line->failNext(serial::TestLine::Op::Open, EBUSY);
     form->MessageReference = 7;
     form->ReportRequestFlags = 0x0C;
     form->CheckBoxRec->setChecked(true);
@@ -476,6 +479,27 @@ TEST_F(MainWindowTest, SavedPanesHoldTheirExactLines)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), bytes); // cancelled: nothing written
     EXPECT_EQ(asked, 1);
+}
+
+TEST_F(MainWindowTest, PaneSavedOntoAFullDiskSaysWhyInOneBoxAndKeepsTheEarlierFile)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    connectProbed();
+    const QString path = disk.filePath("log.txt");
+    writeFileContent(path, "earlier\r\n");
+    ASSERT_GT(disk.fill("filler"), 0);
+    TSaveDialog::setHandler([&](const TSaveDialog &) { return path; });
+    for (QPushButton *button : {form->Button1, form->Button2}) {
+        boxes.clear();
+        button->click();
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_EQ(boxes.first().text,
+                  "Cannot write file \"" + path + "\": " + files::systemReason(ENOSPC));
+        EXPECT_EQ(boxes.first().detail, "A file of that name that was there before is as it was.");
+        EXPECT_EQ(fileContent(path), QByteArray("earlier\r\n"));
+    }
 }
 
 TEST_F(MainWindowTest, VanishedPortGivesOneBoxAndStopsPolling)

@@ -1,9 +1,13 @@
 #include "WindowHarness.h"
 
 #include "controls/Getdata.h"
+#include "files/FileError.h"
 #include "serial/Comms.h"
 #include "session/ReconnectWatch.h"
 #include "session/Timer.h"
+#include "tests/files/OtherUser.h"
+#include "tests/files/SmallTmpfs.h"
+#include "tests/formstate/TestFiles.h"
 #include "window/LineStatusStrip.h"
 
 #include <QCheckBox>
@@ -13,7 +17,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -99,6 +106,20 @@ protected:
     {
         form.reset();
         form = std::make_unique<TForm1>(settingsPath());
+    }
+    // A new window, shown, that keeps its settings on the disk; the file's path.
+    QString showWithSettingsOn(const SmallTmpfs &disk)
+    {
+        const QString path = disk.filePath("corvane.set");
+        form = std::make_unique<TForm1>(path);
+        form->show();
+        return path;
+    }
+    // What the window says of settings that could not be saved on a full disk.
+    static QString notSavedOnAFullDisk(const QString &path)
+    {
+        return "The settings were not saved: Unable to write to " + path + ": " +
+               files::systemReason(ENOSPC) + ". The settings file is as it was.";
     }
     bool messageShown(const QString &text) const
     {
@@ -218,20 +239,25 @@ TEST_F(PortWindowTest, ConnectToWhatIsNotADeviceFailsWithOneBoxAndNeverReusesThe
     form->DisconnectButtonClick();
     const QString file = settingsDir.filePath("not-a-device");
     QFile(file).open(QIODevice::WriteOnly);
+    const QString notPresent = "Check that the radio is plugged in and switched on, then choose "
+                               "its port from the list.";
     const struct
     {
         QString text;
+        QString boxText;
         QString detail;
-    } cases[] = {{"/dev/ttyUSB7", "/dev/ttyUSB7: The device is not present."},
-                 {file, file + ": Inappropriate ioctl for device."},
-                 {"Select COM port", "Select COM port: The device is not present."}};
+    } cases[] = {
+        {"/dev/ttyUSB7", "Cannot open /dev/ttyUSB7: the device is not present.", notPresent},
+        {file, "Cannot open " + file + ": it is not a serial device.",
+         "Choose the radio's port from the list, or type the path of a serial device such as "
+         "/dev/ttyUSB0."},
+        {"Select COM port", "Cannot open Select COM port: the device is not present.", notPresent}};
     for (const auto &c : cases) {
         boxes.clear();
         form->ComPortComboBox->setEditText(c.text);
         form->ConnectButton->click();
         ASSERT_EQ(boxes.size(), 1) << c.text.toStdString();
-        EXPECT_EQ(boxes.first().text, "An Error Has Occurred whilst opening the Serial Port\r\n"
-                                      "Another application may be utilising that COM port !!!!!'");
+        EXPECT_EQ(boxes.first().text, c.boxText);
         EXPECT_EQ(boxes.first().detail, c.detail);
         EXPECT_FALSE(form->ComPort->Connected());
         EXPECT_EQ(line->openCount(), 1);
@@ -242,6 +268,42 @@ TEST_F(PortWindowTest, ConnectToWhatIsNotADeviceFailsWithOneBoxAndNeverReusesThe
     }
 }
 
+TEST_F(PortWindowTest, RefusedDeviceSaysWhoMayOpenItAndAdvisesOnlyAGroupThatLetsTheUserIn)
+{
+    ASSERT_TRUE(setMode(settingsDir.path(), 0755));
+    // Nodes of the null device, which needs no hardware: one for root alone,
+    // one for the group "dialout".
+    const QString rootOnly = settingsDir.filePath("ttyRootOnly");
+    const QString grouped = settingsDir.filePath("ttyGrouped");
+    const auto makeNode = [](const QString &path, gid_t group, mode_t mode) {
+        const QByteArray native = QFile::encodeName(path);
+        return ::mknod(native.constData(), S_IFCHR, makedev(1, 3)) == 0 &&
+               ::chown(native.constData(), 0, group) == 0 && ::chmod(native.constData(), mode) == 0;
+    };
+    if (!makeNode(rootOnly, 0, 0))
+        GTEST_SKIP() << "device nodes cannot be made here";
+    const group *dialout = ::getgrnam("dialout");
+    if (!dialout || dialout->gr_gid == 0 || !makeNode(grouped, dialout->gr_gid, 0660))
+        GTEST_SKIP() << "no node can be given to a group \"dialout\" here";
+    const OtherUser user;
+    if (!OtherUser::permissionsApply())
+        GTEST_SKIP() << "file permissions cannot be made to apply here";
+
+    form->ComPortComboBox->setEditText(rootOnly);
+    form->ConnectButton->click();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.last().text, "Cannot open " + rootOnly + ": permission denied.");
+    EXPECT_EQ(boxes.last().detail, "Only root may open " + rootOnly + ".");
+
+    form->ComPortComboBox->setEditText(grouped);
+    form->ConnectButton->click();
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes.last().text, "Cannot open " + grouped + ": permission denied.");
+    EXPECT_EQ(boxes.last().detail,
+              "The device belongs to the group \"dialout\"; add yourself to it with\n\n"
+              "    sudo usermod -aG dialout \"$USER\"\n\nthen log out and in again.");
+}
+
 TEST_F(PortWindowTest, FailedOpenOfTheDeviceItselfStopsThePollOfTheEarlierConnection)
 {
     // Still probing: Connect may be pressed again.
@@ -250,6 +312,8 @@ TEST_F(PortWindowTest, FailedOpenOfTheDeviceItselfStopsThePollOfTheEarlierConnec
     line->failNext(serial::TestLine::Op::Open, EBUSY);
     form->ConnectButton->click();
     ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text, "An Error Has Occurred whilst opening the Serial Port\r\n"
+                                  "Another application may be utilising that COM port !!!!!'");
     EXPECT_EQ(boxes.first().detail, "TESTLINE is in use by another program.");
     EXPECT_FALSE(form->DataTimer->Enabled());
     EXPECT_FALSE(form->ComPort->Connected());
@@ -281,6 +345,54 @@ TEST_F(PortWindowTest, LineSettingsAreStoredAndAppliedAtConnect)
     restart();
     EXPECT_EQ(form->Line, chosen);
     EXPECT_EQ(form->LineLabel->text(), "38400 8E1, RTS/CTS");
+}
+
+TEST_F(PortWindowTest, TypedPathThatCannotBeSavedAtConnectIsSaidAndSavedAgainAtClose)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = showWithSettingsOn(disk);
+    ASSERT_GT(disk.fill("filler"), 0);
+    PtyRadioEnd radio;
+    connectToPty(radio, radio.path());
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_TRUE(
+        messageShown(": " + notSavedOnAFullDisk(path) + " Saving is tried again at close."));
+
+    // The disk has room again by the time the window closes.
+    ASSERT_TRUE(QFile::remove(disk.filePath("filler")));
+    form->close();
+    EXPECT_TRUE(boxes.isEmpty()) << qPrintable(boxes.first().text);
+    EXPECT_TRUE(
+        fileContent(path).contains("[ComPort]\nTypedPath=" + radio.path().toLatin1() + "\n"))
+        << fileContent(path).constData();
+    form->ComPort->Close();
+}
+
+TEST_F(PortWindowTest, LineSettingsThatCannotBeSavedAreSaidAndOnceMoreInOneBoxAtClose)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = showWithSettingsOn(disk);
+    ASSERT_GT(disk.fill("filler"), 0);
+    LineSettings chosen;
+    chosen.baudRate = br38400;
+    LineDialog::setHandler(
+        [&](const LineSettings &) { return std::optional<LineSettings>(chosen); });
+    form->LineButton->click();
+    EXPECT_TRUE(boxes.isEmpty()) << qPrintable(boxes.first().text);
+    EXPECT_TRUE(
+        messageShown(": " + notSavedOnAFullDisk(path) + " Saving is tried again at close."));
+    EXPECT_EQ(form->Line, chosen) << "used at the next Connect all the same";
+
+    form->close();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text, notSavedOnAFullDisk(path));
+    form.reset();
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST_F(PortWindowTest, LampsShowTheModemLinesFromLineEventsAndTheOutputsAsSet)
@@ -391,6 +503,58 @@ TEST_F(PortWindowTest, ReconnectFollowsTheLinkToTheNewDeviceProbesAndRegistersAg
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->RadioState == rsRegistered; }, waitMs));
     EXPECT_TRUE(form->SendButton->isEnabled());
     EXPECT_EQ(boxes.size(), 1);
+    form->ComPort->Close();
+}
+
+// A radio program stopped again and again behind a reconnecting window: the
+// user has not yet closed the box of the first loss when the next one comes.
+TEST_F(PortWindowTest, ALossWhileTheBoxOfAnEarlierOneIsOpenStacksNoOtherBox)
+{
+    form->ReconnectCheckBox->setChecked(true);
+    auto radio = std::make_unique<PtyRadioEnd>();
+    const QString link = settingsDir.filePath("radio");
+    ASSERT_TRUE(QFile::link(radio->path(), link));
+    connectToPty(*radio, link);
+    const auto comeBackAndGo = [&] {
+        radio = std::make_unique<PtyRadioEnd>();
+        ASSERT_TRUE(QFile::remove(link));
+        ASSERT_TRUE(QFile::link(radio->path(), link));
+        ASSERT_TRUE(radio->waitFor("AT\r"));
+        radio->send("\r\nOK\r\n");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->RadioState == rsReady; }, waitMs));
+        radio->hangUp();
+    };
+    const auto losses = [&] {
+        return form->MessagesPad_Memo->lines().filter(": Radio connection lost (").size();
+    };
+
+    int open = 0;
+    int deepest = 0;
+    // The box of the first loss stays open, as a real one runs the event loop
+    // until the user closes it, while the radio comes back and goes again.
+    setModalBoxHandler([&](const ModalBoxRequest &request) {
+        boxes.append(request);
+        deepest = std::max(deepest, ++open);
+        if (boxes.size() == 1) {
+            comeBackAndGo();
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return losses() == 2 && form->Reconnect->isWaiting(); }, waitMs));
+        }
+        --open;
+        return 0;
+    });
+    radio->hangUp();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.isEmpty() && open == 0; }, waitMs));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text, "Unable to read com status: 5");
+    EXPECT_EQ(losses(), 2);
+
+    // Closed meanwhile, the box comes again for the next loss.
+    comeBackAndGo();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }, waitMs));
+    EXPECT_EQ(losses(), 3);
+    EXPECT_EQ(deepest, 1);
     form->ComPort->Close();
 }
 

@@ -1,5 +1,9 @@
 #include "window/SeriesPanel.h"
+#include "files/FileError.h"
 #include "session/SeriesStatistics.h"
+#include "tests/files/SmallTmpfs.h"
+#include "tests/formstate/TestFiles.h"
+#include "window/ModalBox.h"
 #include "window/SaveDialog.h"
 
 #include <QChartView>
@@ -102,6 +106,33 @@ TEST_F(SeriesPanelTest, SaveSeriesWritesTheCsvAndTheSummaryBesideIt)
     panel.SaveSeriesButton->click();
     TSaveDialog::setHandler({});
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(SeriesPanelTest, SeriesSavedOntoAFullDiskSaysWhyInOneBoxAndKeepsTheEarlierFiles)
+{
+    const SmallTmpfs disk("16k");
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    completeMessages(2, [](int) { return 7; });
+    const QString csvPath = disk.filePath("series.csv");
+    const QString jsonPath = disk.filePath("series.json");
+    writeFileContent(csvPath, "earlier csv\r\n");
+    writeFileContent(jsonPath, "{}");
+    ASSERT_GT(disk.fill("filler"), 0);
+    QList<ModalBoxRequest> boxes;
+    setModalBoxHandler([&](const ModalBoxRequest &request) {
+        boxes.append(request);
+        return 0;
+    });
+    TSaveDialog::setHandler([&](const TSaveDialog &) { return csvPath; });
+    panel.SaveSeriesButton->click();
+    TSaveDialog::setHandler({});
+    setModalBoxHandler({});
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text,
+              "Cannot write file \"" + csvPath + "\": " + files::systemReason(ENOSPC));
+    EXPECT_EQ(fileContent(csvPath), QByteArray("earlier csv\r\n"));
+    EXPECT_EQ(fileContent(jsonPath), QByteArray("{}"));
 }
 
 } // namespace

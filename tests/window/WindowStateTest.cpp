@@ -1,6 +1,9 @@
 #include "WindowHarness.h"
 
 #include "controls/Getdata.h"
+#include "files/FileError.h"
+#include "tests/files/OtherUser.h"
+#include "tests/files/SmallTmpfs.h"
 #include "window/ActivityLog.h"
 
 #include <QCheckBox>
@@ -172,4 +175,71 @@ TEST_F(WindowStateTest, ASettingsFileThatIsNotReadIsSaidAtStartAndNeverWritten)
     EXPECT_TRUE(lastLine(form->MessagesPad_Memo).contains(fifo + " is not a regular file"));
     form.reset();
     EXPECT_FALSE(QFileInfo(fifo).isFile());
+}
+
+TEST_F(WindowStateTest, ASettingsFileThatCannotBeReadIsSaidAtStartAndNeverWritten)
+{
+    form.reset();
+    ASSERT_TRUE(setMode(settingsDir.path(), 0755));
+    const QByteArray stored = "[TForm1]\nDestISSI_Edit=77\n";
+    writeFileContent(settingsPath(), stored);
+    ASSERT_TRUE(setMode(settingsPath(), 0));
+    {
+        const OtherUser user;
+        if (!OtherUser::permissionsApply())
+            GTEST_SKIP() << "file permissions cannot be made to apply here";
+        restart();
+        EXPECT_EQ(form->DestISSI_Edit->text(), "1") << "defaults are used";
+        EXPECT_TRUE(form->MessagesPad_Memo->lines().join('\n').contains(
+            ": The settings file " + settingsPath() + " cannot be read (" +
+            files::systemReason(EACCES) +
+            "): the stored settings are not used, and it will not be written."))
+            << qPrintable(form->MessagesPad_Memo->lines().join('\n'));
+        form->show();
+        form->DestISSI_Edit->setText("5");
+        form->close();
+        form.reset();
+    }
+    EXPECT_TRUE(boxes.isEmpty()) << qPrintable(boxes.first().text);
+    EXPECT_EQ(settingsText(), stored);
+}
+
+TEST_F(WindowStateTest, SettingsThatCannotBeSavedAreSaidInOneBoxAtCloseAndTheFileIsKept)
+{
+    const SmallTmpfs disk;
+    if (!disk.skipReason().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.skipReason());
+    const QString path = disk.filePath("corvane.set");
+    form = std::make_unique<TForm1>(path);
+    form.reset();
+    const QByteArray saved = fileContent(path);
+    ASSERT_TRUE(saved.contains("\nDestISSI_Edit=1\n")) << saved.constData();
+
+    form = std::make_unique<TForm1>(path);
+    form->show();
+    form->DestISSI_Edit->setText("4321");
+    ASSERT_GT(disk.fill("filler"), 0);
+    form->close();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first().text, "The settings were not saved: Unable to write to " + path + ": " +
+                                      files::systemReason(ENOSPC) +
+                                      ". The settings file is as it was.");
+    EXPECT_EQ(boxes.first().icon, ModalBoxRequest::Icon::Warning);
+    form.reset();
+    EXPECT_EQ(boxes.size(), 1) << "nothing more when the window goes";
+    EXPECT_EQ(fileContent(path), saved);
+}
+
+TEST_F(WindowStateTest, AWindowDestroyedWithoutClosingStillSavesAndAClosedOneSavesOnce)
+{
+    form->show();
+    form->DestISSI_Edit->setText("4321");
+    form->close();
+    EXPECT_TRUE(settingsText().contains("\nDestISSI_Edit=4321\n"));
+    // Shown again and changed: the change is saved when the window goes.
+    form->show();
+    form->DestISSI_Edit->setText("99");
+    form.reset();
+    EXPECT_TRUE(settingsText().contains("\nDestISSI_Edit=99\n"));
+    EXPECT_TRUE(boxes.isEmpty());
 }
