@@ -1,5 +1,6 @@
 #include "session/SeriesRun.h"
 
+#include "files/FileError.h"
 #include "pei/SdsCodec.h"
 #include "ports/PortMessages.h"
 #include "serial/OpenFailure.h"
@@ -42,8 +43,9 @@ void SeriesRun::followSession()
     // Nobody is there to press a box's button: its text goes to the error
     // stream, and the run goes on as the window would.
     connect(&m_session, &RadioSession::openFailed, this, [this](const QString &path, int error) {
-        report(PortMessages::openFailureText(),
-               PortMessages::openFailureDetail(path, serial::diagnoseOpenFailure(path, error)));
+        const serial::OpenFailure failure = serial::diagnoseOpenFailure(path, error);
+        report(PortMessages::openFailureText(path, failure),
+               PortMessages::openFailureDetail(path, failure));
     });
     connect(&m_session, &RadioSession::readyTimeout, this,
             [this](const QString &text) { report(text); });
@@ -195,8 +197,8 @@ bool SeriesRun::writeOutputs()
             SeriesExport::writeFile(m_options.csvFile, SeriesExport::csv(series));
         if (!m_options.jsonFile.isEmpty())
             SeriesExport::writeFile(m_options.jsonFile, SeriesExport::summaryJson(series));
-    } catch (const std::runtime_error &error) {
-        std::fprintf(m_err, "corvane: %s\n", error.what());
+    } catch (const files::FileError &error) {
+        std::fprintf(m_err, "corvane: %s\n", error.message().toLocal8Bit().constData());
         return false;
     }
     return true;

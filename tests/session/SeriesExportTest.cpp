@@ -181,7 +181,7 @@ TEST(SeriesExportFileTest, FileOntoAFullDiskGivesTheReasonAndKeepsTheEarlierOne)
         ASSERT_EQ(fileContent(path), QByteArray("earlier\r\n"));
     }
     ASSERT_GT(disk.fill("filler"), 0);
-    const QByteArray later = SeriesExport::csv(threeMessages());
+    const QByteArray later = SeriesExport::csv(fourMessages());
     for (const QString name : {"run.csv", "run.json"}) {
         const QString path = disk.filePath(name);
         try {
