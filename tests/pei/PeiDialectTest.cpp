@@ -80,6 +80,11 @@ TEST(DialectCommandsTest, EtsiRegistrationNamesProtocolIdentifierInDecimal)
 TEST(DialectCommandsTest, EtsiSetupAndQueryCommands)
 {
     EXPECT_EQ(etsi().serviceSelectionCommand(), QByteArray("AT+CTSDS=12,0,0,0,1\r"));
+    EXPECT_EQ(etsi().serviceSelectionCommand(Identity::Type::Ssi),
+              QByteArray("AT+CTSDS=12,0,0,0,1\r"));
+    EXPECT_EQ(etsi().serviceSelectionCommand(Identity::Type::Full),
+              QByteArray("AT+CTSDS=12,1,0,0,1\r"));
+    EXPECT_TRUE(cmt().serviceSelectionCommand(Identity::Type::Full).isEmpty());
     EXPECT_EQ(etsi().maxLengthQuery(), QByteArray("AT+CMGS=?\r"));
 }
 
@@ -108,8 +113,9 @@ TEST(DialectCommandsTest, EtsiReportsGoToTheCallingIdentityAsReceived)
          "0E",
          {"AT+CMGS=262100012345678,32\r\n8210009C\x1A",
           "AT+CMGS=262100012345678,32\r\n8210029C\x1A"}},
+        {"1234567", "04", {"AT+CMGS=1234567,32\r\n8210009C\x1A"}},
         {"1234567", "02", {}},
-        {"1234567", "04", {}},
+        {"1234567", "03", {}},
     };
     for (const auto &c : cases) {
         const QByteArray header = QByteArray("12,") + c.caller + ",0,2345678,0,120";
@@ -246,17 +252,13 @@ TEST(EtsiIndicationTest, ReportsAndShortReportsGiveTheirStatus)
         {"12,1234567,0,2345678,0,32", "821800CA", "00"},
         {"12,1234567,0,2345678,0,32", "821002C9", "02"},
         {"12,1234567,0,2345678,0,32", "8210FFC9", "FF"},
-        // Short reports on the status service: the type in the low two bits.
-        {"13,1234567,0,2345678,0,16", "78CA", "00"},
-        {"13,1234567,0,2345678,0,16", "79CA", "01"},
-        {"13,1234567,0,2345678,0,16", "7ACA", "02"},
-        {"13,1234567,0,2345678,0,16", "7BCA", "03"},
     };
     for (const auto &c : cases) {
         const Indication::Reading reading = etsi().readIndication(ctsdsr(c.header, c.dataHex));
         ASSERT_EQ(reading.kind, Kind::Report) << c.dataHex;
         EXPECT_EQ(reading.deliveryStatus, QByteArray(c.status)) << c.dataHex;
-        EXPECT_EQ(Indication::reportLine(reading.deliveryStatus),
+        EXPECT_FALSE(reading.shortReport) << c.dataHex;
+        EXPECT_EQ(Indication::reportLine(reading),
                   ": Report received with error code: " + QByteArray(c.status));
     }
 }
@@ -278,11 +280,13 @@ TEST(EtsiIndicationTest, StatusShowsCallerAndValue)
     EXPECT_EQ(reading.statusHex, QByteArray("8004"));
     EXPECT_EQ(Indication::statusLine(reading.message.callingIssi, reading.statusHex),
               QByteArray(": Status received from 1234567: 8004"));
-    // 0x7C is past the short reports: a status like any other.
-    const Indication::Reading other =
-        etsi().readIndication(ctsdsr("13,1234567,0,2345678,0,16", "7cca"));
-    ASSERT_EQ(other.kind, Kind::Status);
-    EXPECT_EQ(other.statusHex, QByteArray("7CCA"));
+    // 0x78 to 0x7B come before the short reports: statuses like any other.
+    for (const char *value : {"78ca", "7BCA", "7D"}) {
+        const Indication::Reading other =
+            etsi().readIndication(ctsdsr("13,1234567,0,2345678,0,16", value));
+        ASSERT_EQ(other.kind, Kind::Status) << value;
+        EXPECT_EQ(other.statusHex, QByteArray(value).toUpper());
+    }
 }
 
 TEST(EtsiIndicationTest, SimpleTextHasNoTransportHeaderAndNoReport)
@@ -335,19 +339,17 @@ TEST(EtsiIndicationTest, StatedLengthCapsTheDataButNeverReachesPastItsLine)
     EXPECT_EQ(odd.message.messageOctets, QByteArray("\x01He"));
 }
 
-TEST(EtsiIndicationTest, CallingIdentityIsDigitsUpToAFullItsi)
+TEST(EtsiIndicationTest, CallingIdentityIsAnSsiOrAFullIdentity)
 {
-    for (const QByteArray &good :
-         QList<QByteArray>{"1", "16777215", "123456789", "262100012345678"}) {
-        EXPECT_TRUE(CtsdsrIndication::isValidCallingIdentity(good)) << good.data();
+    for (const QByteArray &good : QList<QByteArray>{"1", "16777215", "123456789", "262100012345678",
+                                                    "1234567890123456", "09011638300023404"}) {
         const Indication::Reading reading =
             etsi().readIndication(ctsdsr("12," + good + ",0,2345678,0,32", "82060101"));
         ASSERT_EQ(reading.kind, Kind::Message) << good.data();
         EXPECT_EQ(reading.message.callingIssi, good);
     }
-    for (const QByteArray &bad : QList<QByteArray>{"", "16777216", "1234567890123456", "12a4", "-1",
-                                                   "5678\rAT+EVIL", "1 2"}) {
-        EXPECT_FALSE(CtsdsrIndication::isValidCallingIdentity(bad)) << bad.data();
+    for (const QByteArray &bad : QList<QByteArray>{"", "16777216", "090116383000234041", "12a4",
+                                                   "-1", "5678\rAT+EVIL", "1 2"}) {
         EXPECT_EQ(etsi().readIndication(ctsdsr("12," + bad + ",0,2345678,0,32", "82060101")).kind,
                   Kind::Malformed)
             << bad.data();
