@@ -12,6 +12,26 @@ std::optional<int> PeiDialect::maxLengthBits(const QByteArray &) const
     return std::nullopt;
 }
 
+QByteArray PeiDialect::serviceSelectionCommand(Identity::Type) const
+{
+    return {};
+}
+
+QByteArray PeiDialect::reportRequestRefusal(const QByteArray &) const
+{
+    return {};
+}
+
+QByteArray PeiDialect::sendingNote(const QByteArray &) const
+{
+    return {};
+}
+
+QByteArray PeiDialect::acknowledgementCommand(const Indication::Reading &) const
+{
+    return {};
+}
+
 bool CmtDialect::isIndicationHeader(const QByteArray &line) const
 {
     return line.startsWith("+CMT:");
@@ -27,6 +47,16 @@ QByteArray CmtDialect::textMessageCommand(const QByteArray &protocolIdText, quin
                                           const QByteArray &message) const
 {
     return SdsCodec::composeTextMessage(protocolIdText, reportFlags, reference, destIssi, message);
+}
+
+bool CmtDialect::acceptsDestination(const QByteArray &identity) const
+{
+    return Identity::isSsi(identity);
+}
+
+QByteArray CmtDialect::destinationRefusal() const
+{
+    return QByteArrayLiteral("Not an ISSI: 1 to 8 digits, at most 16777215.");
 }
 
 QList<QByteArray> CmtDialect::reportCommands(const Indication::Reading &message) const

@@ -3,6 +3,7 @@
 #include "pei/CtsdsrIndication.h"
 #include "pei/MessageTextLimit.h"
 #include "pei/SdsCodec.h"
+#include "pei/TextUserData.h"
 #include "text/IntegerConversionError.h"
 #include "text/IntegerText.h"
 
@@ -14,6 +15,11 @@ const QByteArray RangeAnswerStart = QByteArrayLiteral("+CMGS:");
 // A length field of more digits cannot be a bit count of Short Data.
 constexpr qsizetype MaxLengthDigits = 5;
 constexpr int MinTextLimitBits = 8;
+constexpr quint8 AcknowledgementType = 0x20;
+// Delivery statuses of an acknowledgement: of a received report, of a
+// consumed report.
+constexpr quint8 ReceiptReportAcknowledged = 0x01;
+constexpr quint8 ConsumedReportAcknowledged = 0x03;
 
 // "AT+CMGS=<identity>,<bits>\r\n<hex>" and 0x1A: two arguments, and the hex
 // on a line of its own.
@@ -34,6 +40,20 @@ bool isDigits(const QByteArray &text)
     return true;
 }
 
+// Simple text: the protocol identifier, the text coding octet, the text.
+SdsCodec::UserData simpleTextUserData(qint32 protocolId, const QByteArray &message)
+{
+    const QByteArray protocolHex = SdsCodec::hexWithAtLeastTwoDigits(protocolId);
+    const qint64 octets = SdsCodec::decodeHex(protocolHex).size() + 1 + message.size();
+    return {protocolHex + "01" + SdsCodec::encodeHex(message), octets * 8};
+}
+
+TextUserData::Layout layoutOf(const QByteArray &protocolIdText)
+{
+    const std::optional<qint32> protocolId = tryParseInteger(protocolIdText);
+    return protocolId ? TextUserData::layoutOf(*protocolId) : TextUserData::Layout::Other;
+}
+
 } // namespace
 
 bool EtsiDialect::isIndicationHeader(const QByteArray &line) const
@@ -51,19 +71,66 @@ QByteArray EtsiDialect::registrationCommand(const QByteArray &protocolIdText) co
     return "AT+CTSP=1,3," + QByteArray::number(protocolId) + '\r';
 }
 
-QByteArray EtsiDialect::serviceSelectionCommand() const
+QByteArray EtsiDialect::serviceSelectionCommand(Identity::Type type) const
 {
-    // AI service 12 (SDS-TL), no end-to-end encryption, the rest defaults.
-    return QByteArrayLiteral("AT+CTSDS=12,0,0,0,1\r");
+    // AI service 12 (SDS-TL), then the type of the called identity; the
+    // fields after it as they have always been sent.
+    return "AT+CTSDS=12," + QByteArray::number(int(type)) + ",0,0,1\r";
 }
 
 QByteArray EtsiDialect::textMessageCommand(const QByteArray &protocolIdText, quint8 reportFlags,
                                            quint8 reference, const QByteArray &destIssi,
                                            const QByteArray &message) const
 {
-    const SdsCodec::UserData userData =
-        SdsCodec::textMessageUserData(protocolIdText, reportFlags, reference, message);
+    const qint32 protocolId = parseInteger(protocolIdText);
+    SdsCodec::UserData userData;
+    switch (TextUserData::layoutOf(protocolId)) {
+    case TextUserData::Layout::SimpleText:
+        // No SDS-TL header: no reference, no report request.
+        userData = simpleTextUserData(protocolId, message);
+        break;
+    case TextUserData::Layout::Text:
+        userData = SdsCodec::transferUserData(protocolId, reportFlags, reference, true, message);
+        break;
+    case TextUserData::Layout::TextWithUserDataHeader:
+    case TextUserData::Layout::Other:
+        userData = SdsCodec::transferUserData(protocolId, reportFlags, reference, false, message);
+        break;
+    }
     return cmgsCommand(destIssi, userData.bits, userData.hex);
+}
+
+QByteArray EtsiDialect::reportRequestRefusal(const QByteArray &protocolIdText) const
+{
+    if (layoutOf(protocolIdText) != TextUserData::Layout::SimpleText)
+        return {};
+    return "Protocol identifier " + protocolIdText.trimmed() +
+           " is simple text: it has no SDS-TL header, so it cannot ask for reports.";
+}
+
+QByteArray EtsiDialect::sendingNote(const QByteArray &protocolIdText) const
+{
+    switch (layoutOf(protocolIdText)) {
+    case TextUserData::Layout::SimpleText:
+    case TextUserData::Layout::Text:
+        return {};
+    case TextUserData::Layout::TextWithUserDataHeader:
+    case TextUserData::Layout::Other:
+        break;
+    }
+    return ": Sent without a text coding octet (protocol identifier " + protocolIdText.trimmed() +
+           ").";
+}
+
+bool EtsiDialect::acceptsDestination(const QByteArray &identity) const
+{
+    return Identity::typeOf(identity).has_value();
+}
+
+QByteArray EtsiDialect::destinationRefusal() const
+{
+    return QByteArrayLiteral(
+        "Not an ISSI (1 to 8 digits, at most 16777215) nor a full identity (9 to 17 digits).");
 }
 
 QList<QByteArray> EtsiDialect::reportCommands(const Indication::Reading &message) const
@@ -83,6 +150,20 @@ QList<QByteArray> EtsiDialect::reportCommands(const Indication::Reading &message
     if (received.reportKind == ReportKind::Consumed || received.reportKind == ReportKind::Both)
         add(DeliveryReport::Consumed);
     return commands;
+}
+
+QByteArray EtsiDialect::acknowledgementCommand(const Indication::Reading &report) const
+{
+    if (report.kind != Indication::Kind::Report || !report.acknowledgementRequested ||
+        !report.reportReference || report.message.callingIssi.isEmpty())
+        return {};
+    const quint8 status =
+        report.deliveryStatus == "02" ? ConsumedReportAcknowledged : ReceiptReportAcknowledged;
+    const QByteArray hex = report.message.protocolIdText +
+                           SdsCodec::hexWithAtLeastTwoDigits(AcknowledgementType) +
+                           SdsCodec::hexWithAtLeastTwoDigits(status) +
+                           SdsCodec::hexWithAtLeastTwoDigits(*report.reportReference);
+    return cmgsCommand(report.message.callingIssi, SdsCodec::decodeHex(hex).size() * 8, hex);
 }
 
 QByteArray EtsiDialect::maxLengthQuery() const

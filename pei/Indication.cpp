@@ -1,20 +1,14 @@
 #include "pei/Indication.h"
 
+#include "pei/Identity.h"
+
 namespace Indication {
 
 namespace {
 
-constexpr qsizetype MaxIssiDigits = 8;
-constexpr qint64 MaxIssi = 16777215;
-
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 bool isHexOctet(const QByteArray &text)
 {
-    return text.size() == 2 && isHexDigit(text.at(0)) && isHexDigit(text.at(1));
+    return SdsCodec::hexOctet(text).has_value();
 }
 
 // Type text 0x1X: an SDS-REPORT, whatever its flags.
@@ -23,53 +17,90 @@ bool isReportType(const QByteArray &typeText)
     return isHexOctet(typeText) && typeText.at(0) == '1';
 }
 
-} // namespace
-
-bool isValidIssi(const QByteArray &text)
+bool isTransferType(const QByteArray &typeText)
 {
-    if (text.isEmpty() || text.size() > MaxIssiDigits)
-        return false;
-    qint64 value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return value <= MaxIssi;
+    return isHexOctet(typeText) && typeText.at(0) == '0';
 }
+
+Reading malformed()
+{
+    Reading reading;
+    reading.kind = Kind::Malformed;
+    return reading;
+}
+
+QByteArray shortReportName(ShortReport type)
+{
+    switch (type) {
+    case ShortReport::NotSupported:
+        return QByteArrayLiteral("protocol or encoding not supported");
+    case ShortReport::MemoryFull:
+        return QByteArrayLiteral("destination memory full");
+    case ShortReport::Received:
+        return QByteArrayLiteral("message received");
+    case ShortReport::Consumed:
+        return QByteArrayLiteral("message consumed");
+    }
+    return {};
+}
+
+} // namespace
 
 Reading read(const QByteArray &response)
 {
     Reading reading;
     if (!SdsCodec::isIndication(response))
         return reading;
-    if (!isValidIssi(SdsCodec::callingIssiOf(response))) {
-        reading.kind = Kind::Malformed;
-        return reading;
-    }
+    if (!Identity::isSsi(SdsCodec::callingIssiOf(response)))
+        return malformed();
     const SdsCodec::ReceivedChunk received = SdsCodec::parseReceivedChunk(response);
+    if (!received.lengthBits || !isHexOctet(received.protocolIdText) ||
+        !isHexOctet(received.typeText))
+        return malformed();
     if (isReportType(received.typeText)) {
         const QByteArray status = SdsCodec::userDataOctetText(response, received, 2);
-        reading.kind = isHexOctet(status) ? Kind::Report : Kind::Malformed;
+        if (!isHexOctet(status))
+            return malformed();
+        reading.kind = Kind::Report;
         reading.deliveryStatus = status.toUpper();
-        const QByteArray reference = SdsCodec::userDataOctetText(response, received, 3);
-        if (isHexOctet(reference))
-            reading.reportReference = quint8(reference.toUInt(nullptr, 16));
+        reading.reportReference =
+            SdsCodec::hexOctet(SdsCodec::userDataOctetText(response, received, 3));
         return reading;
     }
-    const bool answered = received.reportKind != SdsCodec::ReportKind::None;
-    if (answered && !(isHexOctet(received.protocolIdText) && isHexOctet(received.referenceText))) {
-        reading.kind = Kind::Malformed;
-        return reading;
-    }
+    if (isTransferType(received.typeText) && !isHexOctet(received.referenceText))
+        return malformed();
     reading.kind = Kind::Message;
     reading.message = received;
+    // The text as this profile has always read it: every octet after the
+    // reference, a text coding octet included.
+    reading.text.octets = received.messageOctets;
     return reading;
+}
+
+QByteArray shortReportStatus(ShortReport type)
+{
+    switch (type) {
+    case ShortReport::Received:
+        return QByteArrayLiteral("00");
+    case ShortReport::Consumed:
+        return QByteArrayLiteral("02");
+    case ShortReport::NotSupported:
+    case ShortReport::MemoryFull:
+        break;
+    }
+    return "short report: " + shortReportName(type);
 }
 
 QByteArray reportLine(const QByteArray &deliveryStatus)
 {
     return ": Report received with error code: " + deliveryStatus;
+}
+
+QByteArray reportLine(const Reading &report)
+{
+    if (report.shortReport)
+        return ": Short report received: " + shortReportName(*report.shortReport);
+    return reportLine(report.deliveryStatus);
 }
 
 QByteArray malformedLine()
@@ -85,6 +116,13 @@ QByteArray statusLine(const QByteArray &callingIdentity, const QByteArray &statu
 QByteArray acknowledgementLine()
 {
     return QByteArrayLiteral(": Acknowledgement received.");
+}
+
+QByteArray messageLine(const QByteArray &callingIdentity, const ReceivedText::Content &text)
+{
+    const QByteArray parts =
+        text.partCount > 1 ? " (" + QByteArray::number(text.partCount) + " parts)" : QByteArray();
+    return SdsCodec::receivedLine(callingIdentity + parts, ReceivedText::shown(text));
 }
 
 } // namespace Indication

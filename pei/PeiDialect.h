@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pei/Identity.h"
 #include "pei/Indication.h"
 #include "pei/ResponseScan.h"
 
@@ -29,16 +30,32 @@ public:
 
     // Registers the application under the protocol identifier.
     virtual QByteArray registrationCommand(const QByteArray &protocolIdText) const = 0;
-    // Written once per connection before its first text message; empty when
-    // the dialect needs none.
-    virtual QByteArray serviceSelectionCommand() const { return {}; }
-    // Sends one SDS-TL text message to the destination ISSI.
+    // Selects the Short Data service for commands to identities of a type:
+    // written before the first Short Data command of a connection, and again
+    // before one whose identity (destination, or caller answered) is of
+    // another type than the last selected. Empty when the dialect needs none.
+    virtual QByteArray serviceSelectionCommand(Identity::Type type = Identity::Type::Ssi) const;
+    // Sends one text message to the destination identity.
     virtual QByteArray textMessageCommand(const QByteArray &protocolIdText, quint8 reportFlags,
                                           quint8 reference, const QByteArray &destIssi,
                                           const QByteArray &message) const = 0;
+    // Empty when a text message of this protocol identifier may ask for
+    // reports; else why it cannot, to show by the report boxes it disables.
+    virtual QByteArray reportRequestRefusal(const QByteArray &protocolIdText) const;
+    // A message-window line (without the timestamp) to write when a text
+    // message of this protocol identifier is sent; empty when none.
+    virtual QByteArray sendingNote(const QByteArray &protocolIdText) const;
+    // True when the Destination ISSI field's text is an identity this
+    // dialect sends to; nothing is sent to any other.
+    virtual bool acceptsDestination(const QByteArray &identity) const = 0;
+    // The word shown beside the destination field when it refuses a text.
+    virtual QByteArray destinationRefusal() const = 0;
     // The reports a received message (an indication read as Kind::Message)
-    // asks for, in sending order.
+    // asks for, in sending order, to its calling identity.
     virtual QList<QByteArray> reportCommands(const Indication::Reading &message) const = 0;
+    // The acknowledgement a received report (Kind::Report) asks for, to its
+    // calling identity; empty when none is due.
+    virtual QByteArray acknowledgementCommand(const Indication::Reading &report) const;
     // Asks the radio for the longest user data it takes; empty when the
     // dialect has no such question.
     virtual QByteArray maxLengthQuery() const { return {}; }
@@ -56,7 +73,8 @@ public:
 };
 
 // Radios that indicate Short Data with "+CMT:" and take four-argument
-// "AT+CMGS" commands.
+// "AT+CMGS" commands. Identities are SSIs; every protocol identifier gets
+// the SDS-TL header, and the text coding octet only with the text "130".
 class CmtDialect : public PeiDialect
 {
 public:
@@ -65,6 +83,8 @@ public:
     QByteArray textMessageCommand(const QByteArray &protocolIdText, quint8 reportFlags,
                                   quint8 reference, const QByteArray &destIssi,
                                   const QByteArray &message) const override;
+    bool acceptsDestination(const QByteArray &identity) const override;
+    QByteArray destinationRefusal() const override;
     QList<QByteArray> reportCommands(const Indication::Reading &message) const override;
     bool isRegistrationAnswer(const QByteArray &response) const override;
     ResponseScan::SendingAnswer readSendingAnswer(const QByteArray &response) const override;
@@ -73,17 +93,23 @@ public:
 
 // Radios that follow the PEI standard: "+CTSDSR:" indications, "AT+CTSP"
 // registration, the SDS-TL service chosen with "AT+CTSDS", two-argument
-// "AT+CMGS" commands.
+// "AT+CMGS" commands. Identities are SSIs or full identities; text
+// messages are coded by their protocol identifier (TextUserData).
 class EtsiDialect : public PeiDialect
 {
 public:
     bool isIndicationHeader(const QByteArray &line) const override;
     QByteArray registrationCommand(const QByteArray &protocolIdText) const override;
-    QByteArray serviceSelectionCommand() const override;
+    QByteArray serviceSelectionCommand(Identity::Type type) const override;
     QByteArray textMessageCommand(const QByteArray &protocolIdText, quint8 reportFlags,
                                   quint8 reference, const QByteArray &destIssi,
                                   const QByteArray &message) const override;
+    QByteArray reportRequestRefusal(const QByteArray &protocolIdText) const override;
+    QByteArray sendingNote(const QByteArray &protocolIdText) const override;
+    bool acceptsDestination(const QByteArray &identity) const override;
+    QByteArray destinationRefusal() const override;
     QList<QByteArray> reportCommands(const Indication::Reading &message) const override;
+    QByteArray acknowledgementCommand(const Indication::Reading &report) const override;
     QByteArray maxLengthQuery() const override;
     bool isRegistrationAnswer(const QByteArray &response) const override;
     ResponseScan::SendingAnswer readSendingAnswer(const QByteArray &response) const override;

@@ -61,20 +61,28 @@ QByteArray cmgsCommand(const QByteArray &issi, qint64 bits, const QByteArray &us
 
 } // namespace
 
-ReportKind reportKindOf(const QByteArray &typeText)
+ReportKind reportKindOf(quint8 typeOctet)
 {
-    if (typeText.size() < 2 || typeText.at(0) != '0')
+    if (typeOctet >> 4 != 0)
         return ReportKind::None;
-    switch (typeText.at(1)) {
-    case '6':
-        return ReportKind::Received;
-    case 'A':
-        return ReportKind::Consumed;
-    case 'E':
+    const bool received = typeOctet & ReceivedReportFlag;
+    const bool consumed = typeOctet & ConsumedReportFlag;
+    if (received && consumed)
         return ReportKind::Both;
-    default:
-        return ReportKind::None;
-    }
+    if (received)
+        return ReportKind::Received;
+    return consumed ? ReportKind::Consumed : ReportKind::None;
+}
+
+std::optional<quint8> hexOctet(const QByteArray &text)
+{
+    if (text.size() != 2)
+        return std::nullopt;
+    const int high = hexDigitValue(text.at(0));
+    const int low = hexDigitValue(text.at(1));
+    if (high < 0 || low < 0)
+        return std::nullopt;
+    return quint8(high * 16 + low);
 }
 
 QByteArray hexWithAtLeastTwoDigits(int value)
@@ -109,14 +117,14 @@ QByteArray buildRegistrationCommand(const QByteArray &protocolIdText)
     return "AT+CMGS=0,1,0,8\r" + hexWithAtLeastTwoDigits(parseInteger(protocolIdText)) + CommandEnd;
 }
 
-UserData textMessageUserData(const QByteArray &protocolIdText, quint8 reportFlags, quint8 reference,
-                             const QByteArray &message)
+UserData transferUserData(qint32 protocolId, quint8 reportFlags, quint8 reference, bool codingOctet,
+                          const QByteArray &message)
 {
-    const QByteArray headerHex = hexWithAtLeastTwoDigits(parseInteger(protocolIdText)) +
+    const QByteArray headerHex = hexWithAtLeastTwoDigits(protocolId) +
                                  hexWithAtLeastTwoDigits(reportFlags) +
                                  hexWithAtLeastTwoDigits(reference);
     const qint64 octets = decodeHex(headerHex).size() + message.size();
-    if (protocolIdText == "130")
+    if (codingOctet)
         return {headerHex + "01" + encodeHex(message), octets * 8 + 8};
     return {headerHex + encodeHex(message), octets * 8};
 }
@@ -125,7 +133,8 @@ QByteArray composeTextMessage(const QByteArray &protocolIdText, quint8 reportFla
                               quint8 reference, const QByteArray &destIssi,
                               const QByteArray &message)
 {
-    const UserData userData = textMessageUserData(protocolIdText, reportFlags, reference, message);
+    const UserData userData = transferUserData(parseInteger(protocolIdText), reportFlags, reference,
+                                               protocolIdText == "130", message);
     return cmgsCommand(destIssi, userData.bits, userData.hex);
 }
 
@@ -170,15 +179,19 @@ ReceivedChunk parseReceivedChunk(const QByteArray &chunk)
     qsizetype lengthEnd = 0;
     const QByteArray lengthText =
         fieldUntil(chunk, issiEnd + 3, QByteArrayLiteral("\r,"), &lengthEnd);
-    const qint64 octetCount = parseInteger(lengthText) / 8;
+    received.lengthBits = tryParseInteger(lengthText);
+    if (!received.lengthBits)
+        return received;
+    const qint64 octetCount = *received.lengthBits / 8;
     received.userDataStart = lengthEnd + 2;
 
     received.protocolIdText = fixedField(chunk, lengthEnd + 2, 2);
     received.typeText = fixedField(chunk, lengthEnd + 4, 2);
-    if (!received.typeText.startsWith('0'))
+    const std::optional<quint8> type = hexOctet(received.typeText);
+    if (!type || *type >> 4 != 0)
         return received;
 
-    received.reportKind = reportKindOf(received.typeText);
+    received.reportKind = reportKindOf(*type);
     received.referenceText = fixedField(chunk, lengthEnd + 6, 2);
     // The octet count includes the three header octets already read, so the
     // pairs run on into the line end; the cut below drops it.

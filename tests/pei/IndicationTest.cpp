@@ -1,5 +1,4 @@
 #include "pei/Indication.h"
-#include "text/IntegerConversionError.h"
 
 #include "tests/pei/PrintIndicationKind.h"
 #include "tests/support/PrintByteArray.h"
@@ -106,22 +105,57 @@ TEST(IndicationReportTest, LineTexts)
 {
     EXPECT_EQ(Indication::reportLine("02"), QByteArray(": Report received with error code: 02"));
     EXPECT_EQ(Indication::malformedLine(), QByteArray(": Malformed message from radio ignored."));
+    const Indication::Reading report = Indication::read(indication("42", "821F0a05"));
+    EXPECT_EQ(Indication::reportLine(report), QByteArray(": Report received with error code: 0A"));
+    // This profile reads no acknowledgement request and no short report.
+    EXPECT_FALSE(report.acknowledgementRequested);
+    EXPECT_FALSE(report.shortReport);
+}
+
+TEST(IndicationReportTest, ShortReportsAreNamedAndTheirFailuresNeverReadAsSuccess)
+{
+    using Indication::ShortReport;
+    const struct
+    {
+        ShortReport type;
+        const char *status;
+        const char *line;
+    } cases[] = {
+        {ShortReport::NotSupported, "short report: protocol or encoding not supported",
+         ": Short report received: protocol or encoding not supported"},
+        {ShortReport::MemoryFull, "short report: destination memory full",
+         ": Short report received: destination memory full"},
+        {ShortReport::Received, "00", ": Short report received: message received"},
+        {ShortReport::Consumed, "02", ": Short report received: message consumed"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(Indication::shortReportStatus(c.type), QByteArray(c.status)) << c.line;
+        Indication::Reading reading;
+        reading.kind = Kind::Report;
+        reading.shortReport = c.type;
+        reading.deliveryStatus = Indication::shortReportStatus(c.type);
+        EXPECT_EQ(Indication::reportLine(reading), QByteArray(c.line));
+    }
+}
+
+TEST(IndicationReportTest, MessageLineNamesThePartsOfALongMessage)
+{
+    ReceivedText::Content text;
+    text.octets = "Hi\r";
+    EXPECT_EQ(Indication::messageLine("5678", text),
+              QByteArray(": Message received from 5678: Hi\\x0D"));
+    text.partCount = 3;
+    EXPECT_EQ(Indication::messageLine("5678", text),
+              QByteArray(": Message received from 5678 (3 parts): Hi\\x0D"));
 }
 
 // --- The calling ISSI ------------------------------------------------------
 
-TEST(IndicationIssiTest, IssiIsOneToEightDigitsOfAtMost24Bits)
+TEST(IndicationIssiTest, IndicationFromACallerThatIsNoSsiIsMalformed)
 {
-    for (const char *issi : {"1", "0", "1234", "1234567", "16777215", "00000001"})
-        EXPECT_TRUE(Indication::isValidIssi(issi)) << issi;
-    for (const char *issi : {"", "16777216", "99999999", "123456789", "000000001", "12a4", " 1234",
-                             "1234 ", "+1234", "-1", "$FF", "5678\rAT+EVIL\r"})
-        EXPECT_FALSE(Indication::isValidIssi(issi)) << issi;
-}
-
-TEST(IndicationIssiTest, IndicationFromAnInvalidCallerIsMalformed)
-{
-    for (const char *issi : {"", "16777216", "123456789", "12a4", "5678\rAT+EVIL\r"}) {
+    // This profile's identities are SSIs: a full identity is refused too.
+    for (const char *issi :
+         {"", "16777216", "123456789", "262100012345678", "12a4", "5678\rAT+EVIL\r"}) {
         EXPECT_EQ(Indication::read(indication(issi, "82100001")).kind, Kind::Malformed) << issi;
         EXPECT_EQ(Indication::read(indication(issi, "820E01014869")).kind, Kind::Malformed) << issi;
     }
@@ -141,15 +175,15 @@ TEST(IndicationIssiTest, InjectedCommandIsMalformed)
 
 TEST(IndicationMessageTest, MessageCarriesEachReportKind)
 {
+    // The delivery report request bits alone decide, in either case of hex.
     const struct
     {
         const char *type;
         SdsCodec::ReportKind kind;
-    } cases[] = {{"00", SdsCodec::ReportKind::None},
-                 {"04", SdsCodec::ReportKind::None},
-                 {"06", SdsCodec::ReportKind::Received},
-                 {"0A", SdsCodec::ReportKind::Consumed},
-                 {"0E", SdsCodec::ReportKind::Both}};
+    } cases[] = {{"00", SdsCodec::ReportKind::None},     {"03", SdsCodec::ReportKind::None},
+                 {"04", SdsCodec::ReportKind::Received}, {"06", SdsCodec::ReportKind::Received},
+                 {"0A", SdsCodec::ReportKind::Consumed}, {"0a", SdsCodec::ReportKind::Consumed},
+                 {"0E", SdsCodec::ReportKind::Both},     {"0c", SdsCodec::ReportKind::Both}};
     for (const auto &c : cases) {
         const Indication::Reading reading =
             Indication::read(indication("1234567", QByteArray("82") + c.type + "2A4869"));
@@ -157,7 +191,37 @@ TEST(IndicationMessageTest, MessageCarriesEachReportKind)
         EXPECT_EQ(reading.message.reportKind, c.kind) << c.type;
         EXPECT_EQ(reading.message.callingIssi, QByteArray("1234567")) << c.type;
         EXPECT_EQ(reading.message.messageOctets, QByteArray("Hi")) << c.type;
+        EXPECT_EQ(reading.text.octets, QByteArray("Hi")) << c.type;
+        EXPECT_FALSE(reading.text.codingScheme) << c.type;
     }
+}
+
+TEST(IndicationMessageTest, ReportRequestWithTheShortFormBitClearIsAnswered)
+{
+    // What other implementations send, and Corvane itself: "04" asks for the
+    // received report, with or without the storage bit.
+    for (const char *type : {"04", "05"}) {
+        const Indication::Reading reading =
+            Indication::read(indication("5678", QByteArray("82") + type + "510173686F7274"));
+        ASSERT_EQ(reading.kind, Kind::Message) << type;
+        EXPECT_EQ(SdsCodec::reportCommands(reading.message),
+                  QList<QByteArray>{"AT+CMGS=5678,1,0,32\r82100051\x1A"})
+            << type;
+    }
+}
+
+TEST(IndicationMessageTest, TextIsShownAsThisProfileHasAlwaysReadIt)
+{
+    // The coding octet of protocol identifier 130 stays part of the text,
+    // shown visibly like every control character and the backslash.
+    const Indication::Reading reading = Indication::read(indication("1234", "820601014869"
+                                                                            "0D0A"
+                                                                            "5C"
+                                                                            "7F"));
+    ASSERT_EQ(reading.kind, Kind::Message);
+    EXPECT_EQ(reading.text.octets, QByteArray("\x01Hi\r\n\\\x7F"));
+    EXPECT_EQ(Indication::messageLine(reading.message.callingIssi, reading.text),
+              QByteArray(": Message received from 1234: \\x01Hi\\x0D\\x0A\\\\\\x7F"));
 }
 
 TEST(IndicationMessageTest, ReportsToACallerOfEightDigitsCarryOnlyCheckedFields)
@@ -169,19 +233,18 @@ TEST(IndicationMessageTest, ReportsToACallerOfEightDigitsCarryOnlyCheckedFields)
                                  "AT+CMGS=16777215,1,0,32\rC810027F\x1A"}));
 }
 
-TEST(IndicationMessageTest, BadFieldsMatterOnlyWhenReportsAreAskedFor)
+TEST(IndicationMessageTest, FieldsThatDoNotConvertAreMalformed)
 {
-    // Asking for a report whose reference or protocol identifier is not two
-    // hex digits: answering would copy those bytes into a command.
-    for (const char *userData : {"8206", "82060", "82060G", "8206\r\n", "G10601", "8 0601"}) {
+    // A protocol identifier, type or reference that is not two hex digits:
+    // whether reports are asked for or not, nothing is shown or answered.
+    for (const char *userData : {"8206", "82060", "82060G", "8206\r\n", "G10601", "8 0601", "8200",
+                                 "82000G", "G10001", "820G01", "82", ""}) {
         EXPECT_EQ(Indication::read(indication("1234", "48", userData)).kind, Kind::Malformed)
             << userData;
     }
-    // Asking for none, the same fields are only shown.
-    for (const char *userData : {"8200", "820000", "82000G", "G10001"}) {
-        EXPECT_EQ(Indication::read(indication("1234", "48", userData)).kind, Kind::Message)
-            << userData;
-    }
+    EXPECT_EQ(Indication::read(indication("1234", "48", "820000")).kind, Kind::Message);
+    // A type of neither a transfer nor a report has no reference to check.
+    EXPECT_EQ(Indication::read(indication("1234", "48", "8220")).kind, Kind::Message);
 }
 
 TEST(IndicationMessageTest, CutShortMessageAskingForAReportIsMalformed)
@@ -191,19 +254,22 @@ TEST(IndicationMessageTest, CutShortMessageAskingForAReportIsMalformed)
     EXPECT_EQ(Indication::read(whole.left(whole.indexOf("820A01") + 5)).kind, Kind::Malformed);
 }
 
-TEST(IndicationMessageTest, LengthThatIsNotAnIntegerThrowsForAValidCaller)
+TEST(IndicationMessageTest, LengthThatDoesNotConvertIsMalformedNeverAnError)
 {
-    for (const char *length : {"", "x", "32 "}) {
-        EXPECT_THROW(Indication::read(indication("1234", length, "82060101")),
-                     IntegerConversionError)
-            << length;
-        EXPECT_THROW(Indication::read(indication("1234", length, "82100001")),
-                     IntegerConversionError)
-            << length;
+    // Radio input never opens an error box: the length of a message or a
+    // report that is no integer, or beyond one, makes the whole indication
+    // malformed, and nothing is answered.
+    for (const char *length : {"", "x", "abc", "32 ", "99999999999", "4x"}) {
+        for (const char *userData : {"82060101", "82100001"}) {
+            const Indication::Reading reading =
+                Indication::read(indication("1234", length, userData));
+            EXPECT_EQ(reading.kind, Kind::Malformed) << length << " " << userData;
+            EXPECT_EQ(reading.message.reportKind, SdsCodec::ReportKind::None) << length;
+        }
     }
-    // Cut short before its length, as after a quiet line: the error box, as ever.
-    EXPECT_THROW(Indication::read("\r\n+CMT: 1234"), IntegerConversionError);
-    // An invalid caller is malformed before its length is read.
+    // Cut short before its length, as after a quiet line.
+    EXPECT_EQ(Indication::read("\r\n+CMT: 1234").kind, Kind::Malformed);
+    EXPECT_EQ(Indication::read("\r\n+CMT").kind, Kind::Malformed);
     EXPECT_EQ(Indication::read(indication("12a4", "x", "82060101")).kind, Kind::Malformed);
 }
 

@@ -80,6 +80,11 @@ TEST(DialectCommandsTest, EtsiRegistrationNamesProtocolIdentifierInDecimal)
 TEST(DialectCommandsTest, EtsiSetupAndQueryCommands)
 {
     EXPECT_EQ(etsi().serviceSelectionCommand(), QByteArray("AT+CTSDS=12,0,0,0,1\r"));
+    EXPECT_EQ(etsi().serviceSelectionCommand(Identity::Type::Ssi),
+              QByteArray("AT+CTSDS=12,0,0,0,1\r"));
+    EXPECT_EQ(etsi().serviceSelectionCommand(Identity::Type::Full),
+              QByteArray("AT+CTSDS=12,1,0,0,1\r"));
+    EXPECT_TRUE(cmt().serviceSelectionCommand(Identity::Type::Full).isEmpty());
     EXPECT_EQ(etsi().maxLengthQuery(), QByteArray("AT+CMGS=?\r"));
 }
 
@@ -92,6 +97,114 @@ TEST(DialectCommandsTest, EtsiTextMessageHasTwoArgumentsAndTheSameUserData)
     EXPECT_EQ(etsi().textMessageCommand("130", 0x0C, 255, "7", ""),
               QByteArray("AT+CMGS=7,32\r\n820CFF01\x1A"));
     EXPECT_THROW(etsi().textMessageCommand("x", 0, 0, "1", "a"), IntegerConversionError);
+}
+
+TEST(DialectCodingTest, EtsiTextProtocolsTakeTheTextCodingOctet)
+{
+    // Text and immediate text: the SDS-TL header, then the coding octet.
+    EXPECT_EQ(etsi().textMessageCommand("137", 0x04, 3, "1234", "pid test"),
+              QByteArray("AT+CMGS=1234,96\r\n890403017069642074657374\x1A"));
+    EXPECT_EQ(etsi().textMessageCommand("$89", 0x00, 0, "1234", ""),
+              QByteArray("AT+CMGS=1234,32\r\n89000001\x1A"));
+    // The value counts, not how the field writes it.
+    EXPECT_EQ(etsi().textMessageCommand("0130", 0x08, 1, "7", "A"),
+              QByteArray("AT+CMGS=7,40\r\n8208010141\x1A"));
+    // Simple text: the coding octet only; no reference, no report flags.
+    EXPECT_EQ(etsi().textMessageCommand("2", 0x0C, 9, "1234", "pid test"),
+              QByteArray("AT+CMGS=1234,80\r\n02017069642074657374\x1A"));
+    EXPECT_EQ(etsi().textMessageCommand("9", 0x04, 9, "1234", "Hi"),
+              QByteArray("AT+CMGS=1234,32\r\n09014869\x1A"));
+    EXPECT_EQ(etsi().textMessageCommand("2", 0, 0, "1234", ""),
+              QByteArray("AT+CMGS=1234,16\r\n0201\x1A"));
+    // Any other protocol as before: header and text, no coding octet.
+    EXPECT_EQ(etsi().textMessageCommand("200", 0x04, 5, "1234", "Hi"),
+              QByteArray("AT+CMGS=1234,40\r\nC804054869\x1A"));
+    EXPECT_EQ(etsi().textMessageCommand("138", 0x00, 5, "1234", "Hi"),
+              QByteArray("AT+CMGS=1234,40\r\n8A00054869\x1A"));
+}
+
+TEST(DialectCodingTest, WhatEtsiWritesReadsBackAsTyped)
+{
+    // The data line of each command, delivered back by a radio.
+    for (const char *protocolId : {"130", "137", "2", "9"}) {
+        const QByteArray command = etsi().textMessageCommand(protocolId, 0x04, 0x21, "5678", "Hi");
+        const qsizetype bitsAt = command.indexOf(',') + 1;
+        const qsizetype lineEnd = command.indexOf("\r\n");
+        const QByteArray bits = command.mid(bitsAt, lineEnd - bitsAt);
+        const QByteArray data = command.mid(lineEnd + 2).chopped(1);
+        const Indication::Reading reading =
+            etsi().readIndication(ctsdsr("12,5678,0,1234,0," + bits, data));
+        ASSERT_EQ(reading.kind, Kind::Message) << protocolId;
+        EXPECT_EQ(ReceivedText::shown(reading.text), QByteArray("Hi")) << protocolId;
+    }
+}
+
+TEST(DialectCodingTest, CmtKeepsItsCodingForEveryProtocolIdentifier)
+{
+    EXPECT_EQ(cmt().textMessageCommand("137", 0x04, 3, "1234", "Hi"),
+              QByteArray("AT+CMGS=1234,1,0,40\r8904034869\x1A"));
+    EXPECT_EQ(cmt().textMessageCommand("2", 0x04, 3, "1234", "Hi"),
+              QByteArray("AT+CMGS=1234,1,0,40\r0204034869\x1A"));
+    EXPECT_EQ(cmt().textMessageCommand("$82", 0, 0, "9", "A"),
+              QByteArray("AT+CMGS=9,1,0,32\r82000041\x1A"));
+    for (const char *protocolId : {"2", "9", "130", "137", "200"}) {
+        EXPECT_TRUE(cmt().reportRequestRefusal(protocolId).isEmpty()) << protocolId;
+        EXPECT_TRUE(cmt().sendingNote(protocolId).isEmpty()) << protocolId;
+    }
+}
+
+TEST(DialectCodingTest, EtsiSimpleTextCannotAskForReports)
+{
+    EXPECT_EQ(etsi().reportRequestRefusal("2"),
+              QByteArray("Protocol identifier 2 is simple text: it has no SDS-TL header, so it "
+                         "cannot ask for reports."));
+    EXPECT_EQ(etsi().reportRequestRefusal("9"),
+              QByteArray("Protocol identifier 9 is simple text: it has no SDS-TL header, so it "
+                         "cannot ask for reports."));
+    EXPECT_FALSE(etsi().reportRequestRefusal("$09").isEmpty());
+    for (const char *protocolId : {"130", "137", "138", "200", "0", "", "x"})
+        EXPECT_TRUE(etsi().reportRequestRefusal(protocolId).isEmpty()) << protocolId;
+}
+
+TEST(DialectCodingTest, EtsiNotesTheProtocolsSentWithoutACodingOctet)
+{
+    for (const char *protocolId : {"2", "9", "130", "137", "$82"})
+        EXPECT_TRUE(etsi().sendingNote(protocolId).isEmpty()) << protocolId;
+    EXPECT_EQ(etsi().sendingNote("200"),
+              QByteArray(": Sent without a text coding octet (protocol identifier 200)."));
+    EXPECT_EQ(etsi().sendingNote("138"),
+              QByteArray(": Sent without a text coding octet (protocol identifier 138)."));
+    EXPECT_EQ(etsi().sendingNote("1"),
+              QByteArray(": Sent without a text coding octet (protocol identifier 1)."));
+}
+
+TEST(DialectDestinationTest, EachProfileTakesItsIdentityForms)
+{
+    for (const char *ssi : {"1", "1234", "16777215"}) {
+        EXPECT_TRUE(cmt().acceptsDestination(ssi)) << ssi;
+        EXPECT_TRUE(etsi().acceptsDestination(ssi)) << ssi;
+    }
+    for (const char *full : {"262100009876543", "09011638300023404", "123456789"}) {
+        EXPECT_FALSE(cmt().acceptsDestination(full)) << full;
+        EXPECT_TRUE(etsi().acceptsDestination(full)) << full;
+    }
+    for (const char *bad : {"", "16777216", "090116383000234041", "12 34", "-1", "1234\r"}) {
+        EXPECT_FALSE(cmt().acceptsDestination(bad)) << bad;
+        EXPECT_FALSE(etsi().acceptsDestination(bad)) << bad;
+    }
+    EXPECT_EQ(cmt().destinationRefusal(),
+              QByteArray("Not an ISSI: 1 to 8 digits, at most 16777215."));
+    EXPECT_EQ(etsi().destinationRefusal(),
+              QByteArray("Not an ISSI (1 to 8 digits, at most 16777215) nor a full identity "
+                         "(9 to 17 digits)."));
+}
+
+TEST(DialectDestinationTest, ServiceSelectionFollowsTheDestinationsForm)
+{
+    EXPECT_EQ(etsi().serviceSelectionCommand(*Identity::typeOf("262100009876543")),
+              QByteArray("AT+CTSDS=12,1,0,0,1\r"));
+    EXPECT_EQ(etsi().serviceSelectionCommand(*Identity::typeOf("1234")),
+              QByteArray("AT+CTSDS=12,0,0,0,1\r"));
 }
 
 TEST(DialectCommandsTest, EtsiReportsGoToTheCallingIdentityAsReceived)
@@ -108,8 +221,9 @@ TEST(DialectCommandsTest, EtsiReportsGoToTheCallingIdentityAsReceived)
          "0E",
          {"AT+CMGS=262100012345678,32\r\n8210009C\x1A",
           "AT+CMGS=262100012345678,32\r\n8210029C\x1A"}},
+        {"1234567", "04", {"AT+CMGS=1234567,32\r\n8210009C\x1A"}},
         {"1234567", "02", {}},
-        {"1234567", "04", {}},
+        {"1234567", "03", {}},
     };
     for (const auto &c : cases) {
         const QByteArray header = QByteArray("12,") + c.caller + ",0,2345678,0,120";
@@ -202,7 +316,9 @@ TEST(EtsiIndicationTest, HeaderFormsFindCallerAndLengthWhereverTheyStand)
         // Called identity only: no caller to show or answer.
         {"12,1234567,16", "0248", "", "H"},
         {"12,1234567,0,16", "0248", "", "H"},
-        // The end-to-end encryption field stands before the length.
+        // The length before the end-to-end encryption flag, and, as some
+        // radios send them, the other way round.
+        {"12,1234567,0,2345678,0,16,1", "0248", "1234567", "H"},
         {"12,1234567,0,2345678,0,1,16", "0248", "1234567", "H"},
         // Blanks around fields, as some radios write them.
         {"12, 1234567, 0, 2345678, 0, 16", "0248", "1234567", "H"},
@@ -246,17 +362,13 @@ TEST(EtsiIndicationTest, ReportsAndShortReportsGiveTheirStatus)
         {"12,1234567,0,2345678,0,32", "821800CA", "00"},
         {"12,1234567,0,2345678,0,32", "821002C9", "02"},
         {"12,1234567,0,2345678,0,32", "8210FFC9", "FF"},
-        // Short reports on the status service: the type in the low two bits.
-        {"13,1234567,0,2345678,0,16", "78CA", "00"},
-        {"13,1234567,0,2345678,0,16", "79CA", "01"},
-        {"13,1234567,0,2345678,0,16", "7ACA", "02"},
-        {"13,1234567,0,2345678,0,16", "7BCA", "03"},
     };
     for (const auto &c : cases) {
         const Indication::Reading reading = etsi().readIndication(ctsdsr(c.header, c.dataHex));
         ASSERT_EQ(reading.kind, Kind::Report) << c.dataHex;
         EXPECT_EQ(reading.deliveryStatus, QByteArray(c.status)) << c.dataHex;
-        EXPECT_EQ(Indication::reportLine(reading.deliveryStatus),
+        EXPECT_FALSE(reading.shortReport) << c.dataHex;
+        EXPECT_EQ(Indication::reportLine(reading),
                   ": Report received with error code: " + QByteArray(c.status));
     }
 }
@@ -278,11 +390,13 @@ TEST(EtsiIndicationTest, StatusShowsCallerAndValue)
     EXPECT_EQ(reading.statusHex, QByteArray("8004"));
     EXPECT_EQ(Indication::statusLine(reading.message.callingIssi, reading.statusHex),
               QByteArray(": Status received from 1234567: 8004"));
-    // 0x7C is past the short reports: a status like any other.
-    const Indication::Reading other =
-        etsi().readIndication(ctsdsr("13,1234567,0,2345678,0,16", "7cca"));
-    ASSERT_EQ(other.kind, Kind::Status);
-    EXPECT_EQ(other.statusHex, QByteArray("7CCA"));
+    // 0x78 to 0x7B come before the short reports: statuses like any other.
+    for (const char *value : {"78ca", "7BCA", "7D"}) {
+        const Indication::Reading other =
+            etsi().readIndication(ctsdsr("13,1234567,0,2345678,0,16", value));
+        ASSERT_EQ(other.kind, Kind::Status) << value;
+        EXPECT_EQ(other.statusHex, QByteArray(value).toUpper());
+    }
 }
 
 TEST(EtsiIndicationTest, SimpleTextHasNoTransportHeaderAndNoReport)
@@ -335,19 +449,17 @@ TEST(EtsiIndicationTest, StatedLengthCapsTheDataButNeverReachesPastItsLine)
     EXPECT_EQ(odd.message.messageOctets, QByteArray("\x01He"));
 }
 
-TEST(EtsiIndicationTest, CallingIdentityIsDigitsUpToAFullItsi)
+TEST(EtsiIndicationTest, CallingIdentityIsAnSsiOrAFullIdentity)
 {
-    for (const QByteArray &good :
-         QList<QByteArray>{"1", "16777215", "123456789", "262100012345678"}) {
-        EXPECT_TRUE(CtsdsrIndication::isValidCallingIdentity(good)) << good.data();
+    for (const QByteArray &good : QList<QByteArray>{"1", "16777215", "123456789", "262100012345678",
+                                                    "1234567890123456", "09011638300023404"}) {
         const Indication::Reading reading =
             etsi().readIndication(ctsdsr("12," + good + ",0,2345678,0,32", "82060101"));
         ASSERT_EQ(reading.kind, Kind::Message) << good.data();
         EXPECT_EQ(reading.message.callingIssi, good);
     }
-    for (const QByteArray &bad : QList<QByteArray>{"", "16777216", "1234567890123456", "12a4", "-1",
-                                                   "5678\rAT+EVIL", "1 2"}) {
-        EXPECT_FALSE(CtsdsrIndication::isValidCallingIdentity(bad)) << bad.data();
+    for (const QByteArray &bad : QList<QByteArray>{"", "16777216", "090116383000234041", "12a4",
+                                                   "-1", "5678\rAT+EVIL", "1 2"}) {
         EXPECT_EQ(etsi().readIndication(ctsdsr("12," + bad + ",0,2345678,0,32", "82060101")).kind,
                   Kind::Malformed)
             << bad.data();
