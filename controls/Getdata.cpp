@@ -228,7 +228,7 @@ void TGetLong::focusInEvent(QFocusEvent *event)
 void TGetLong::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
-    if (!movesBetweenControls(event->reason()))
+    if (!m_clampsOnExit || !movesBetweenControls(event->reason()))
         return;
     const QString bounded = boundedText();
     if (bounded != text())

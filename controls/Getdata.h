@@ -42,6 +42,11 @@ public:
     // Select the whole text when the focus arrives other than by a mouse press.
     bool AutoSelect() const { return m_autoSelect; }
     void setAutoSelect(bool autoSelect) { m_autoSelect = autoSelect; }
+    // False: leaving the field keeps its text as typed, for a field whose
+    // owner checks the text itself and would rather refuse a number than
+    // change it into another.
+    bool ClampsOnExit() const { return m_clampsOnExit; }
+    void setClampsOnExit(bool clamps) { m_clampsOnExit = clamps; }
 
     // Called by the form once it has set the properties: without a positive
     // Increment the spin buttons go away.
@@ -76,6 +81,7 @@ private:
     SpinButtonPair *m_spinButtons = nullptr;
     int m_minValue = 0;
     int m_maxValue = 0;
+    bool m_clampsOnExit = true;
     int m_increment = 0;
     bool m_editorEnabled = true;
     bool m_autoSelect = true;

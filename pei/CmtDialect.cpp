@@ -51,12 +51,12 @@ QByteArray CmtDialect::textMessageCommand(const QByteArray &protocolIdText, quin
 
 bool CmtDialect::acceptsDestination(const QByteArray &identity) const
 {
-    return Identity::isSsi(identity);
+    return Identity::isAddressableSsi(identity);
 }
 
 QByteArray CmtDialect::destinationRefusal() const
 {
-    return QByteArrayLiteral("Not an ISSI: 1 to 8 digits, at most 16777215.");
+    return QByteArrayLiteral("Not an ISSI: a number from 1 to 16777215.");
 }
 
 QList<QByteArray> CmtDialect::reportCommands(const Indication::Reading &message) const

@@ -124,13 +124,13 @@ QByteArray EtsiDialect::sendingNote(const QByteArray &protocolIdText) const
 
 bool EtsiDialect::acceptsDestination(const QByteArray &identity) const
 {
-    return Identity::typeOf(identity).has_value();
+    return Identity::isAddressableSsi(identity) || Identity::isFullIdentity(identity);
 }
 
 QByteArray EtsiDialect::destinationRefusal() const
 {
     return QByteArrayLiteral(
-        "Not an ISSI (1 to 8 digits, at most 16777215) nor a full identity (9 to 17 digits).");
+        "Not an ISSI (a number from 1 to 16777215) nor a full identity (9 to 17 digits).");
 }
 
 QList<QByteArray> EtsiDialect::reportCommands(const Indication::Reading &message) const

@@ -22,6 +22,11 @@ bool isSsi(const QByteArray &text)
     return isDigits(text) && text.size() <= MaxSsiDigits && text.toLongLong() <= MaxSsi;
 }
 
+bool isAddressableSsi(const QByteArray &text)
+{
+    return isSsi(text) && text.toLongLong() >= 1;
+}
+
 bool isFullIdentity(const QByteArray &text)
 {
     return isDigits(text) && text.size() > MaxSsiDigits && text.size() <= MaxFullIdentityDigits;

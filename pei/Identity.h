@@ -15,6 +15,8 @@ constexpr qint64 MaxSsi = 16777215;
 
 // 1 to 8 digits, at most 16777215: a short subscriber identity (24 bits).
 bool isSsi(const QByteArray &text);
+// An SSI a message can go to: 1 to 16777215.
+bool isAddressableSsi(const QByteArray &text);
 // 9 to 17 digits: a full identity (country code, network code and SSI, as
 // an ITSI or TSI).
 bool isFullIdentity(const QByteArray &text);

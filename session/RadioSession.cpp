@@ -382,11 +382,14 @@ bool RadioSession::reportPauseActive() const
 
 // The dialogue -----------------------------------------------------------------
 
-void RadioSession::queueServiceSelectionIfDue()
+void RadioSession::selectServiceFor(const QByteArray &identity)
 {
-    if (m_serviceSelectionDue.isEmpty())
+    const Identity::Type type = Identity::typeOf(identity).value_or(Identity::Type::Ssi);
+    const QByteArray selection = dialect().serviceSelectionCommand(type);
+    if (selection.isEmpty() || m_selectedIdentityType == type)
         return;
-    enqueue(PeiCommand::Kind::ServiceSelection, std::exchange(m_serviceSelectionDue, {}));
+    m_selectedIdentityType = type;
+    enqueue(PeiCommand::Kind::ServiceSelection, selection);
 }
 
 void RadioSession::askForMaxLength()
@@ -401,7 +404,7 @@ void RadioSession::startDialectSession()
     // The new connection speaks the chosen dialect from its first byte.
     m_dialect = &dialectOf(m_profile);
     RxBuffer.setDialect(*m_dialect);
-    m_serviceSelectionDue = m_dialect->serviceSelectionCommand();
+    m_selectedIdentityType.reset();
     m_radioEchoes = false;
     setUserDataBitLimit(MessageTextLimit::DefaultUserDataBits);
 }
@@ -443,16 +446,26 @@ void RadioSession::ComposeAndSendTextMessage()
 RadioSession::MessageFields RadioSession::composeAndSend()
 {
     const MessageFields fields = m_messageSource ? m_messageSource() : MessageFields();
-    const QByteArray command =
-        dialect().textMessageCommand(fields.protocolIdText, ReportRequestFlags, MessageReference,
-                                     fields.destination, fields.text);
+    // A destination the radio cannot take is never turned into another one.
+    if (!dialect().acceptsDestination(fields.destination)) {
+        addMessage(": Not sent to " + fields.destination + ": " + dialect().destinationRefusal());
+        emit destinationRefused(dialect().destinationRefusal());
+        return fields;
+    }
+    // A message that has no room for report requests asks for none.
+    const std::uint8_t reportFlags =
+        dialect().reportRequestRefusal(fields.protocolIdText).isEmpty() ? ReportRequestFlags : 0;
+    const QByteArray command = dialect().textMessageCommand(
+        fields.protocolIdText, reportFlags, MessageReference, fields.destination, fields.text);
     addMessage(SdsCodec::sendingLine(fields.destination, fields.text));
+    if (const QByteArray note = dialect().sendingNote(fields.protocolIdText); !note.isEmpty())
+        addMessage(note);
     CommandContext context;
-    context.ticket = m_series.messageScheduled(MessageReference, fields.destination,
-                                               ReportRequestFlags, momentNow());
+    context.ticket =
+        m_series.messageScheduled(MessageReference, fields.destination, reportFlags, momentNow());
     ++MessageReference;
     RadioState = rsSending;
-    queueServiceSelectionIfDue();
+    selectServiceFor(fields.destination);
     enqueue(PeiCommand::Kind::Message, command, context);
     return fields;
 }
@@ -540,6 +553,8 @@ void RadioSession::DataTimerTimer()
             logAndQueue(*rest);
     }
     handleQueuedResponses();
+    m_longMessages.dropExpired(monotonicNowMs());
+    showDroppedParts();
 }
 
 void RadioSession::readArrivedBytes()
@@ -718,6 +733,9 @@ void RadioSession::returnToRegisteredIfDone()
 void RadioSession::HandleReceivedChunk(const QByteArray &Chunk)
 {
     const Indication::Reading reading = dialect().readIndication(Chunk);
+    if (!reading.note.isEmpty())
+        addMessage(reading.note);
+    const QByteArray &caller = reading.message.callingIssi;
     switch (reading.kind) {
     case Indication::Kind::None:
         return;
@@ -725,16 +743,25 @@ void RadioSession::HandleReceivedChunk(const QByteArray &Chunk)
         addMessage(Indication::malformedLine());
         return;
     case Indication::Kind::Report:
-        addMessage(Indication::reportLine(reading.deliveryStatus));
+        addMessage(Indication::reportLine(reading));
         m_series.reportReceived(reading.reportReference, reading.deliveryStatus, responseMoment());
+        if (const QByteArray ack = dialect().acknowledgementCommand(reading); !ack.isEmpty()) {
+            selectServiceFor(caller);
+            enqueue(PeiCommand::Kind::Report, ack);
+        }
         return;
-    case Indication::Kind::Message:
-        addMessage(
-            SdsCodec::receivedLine(reading.message.callingIssi, reading.message.messageOctets));
-        sendReports(dialect().reportCommands(reading));
+    case Indication::Kind::Message: {
+        // Every part of a long message is answered; the message is shown once whole.
+        sendReports(caller, dialect().reportCommands(reading));
+        const std::optional<ReceivedText::Content> whole =
+            m_longMessages.add(caller, reading.text, monotonicNowMs());
+        if (whole)
+            addMessage(Indication::messageLine(caller, *whole));
+        showDroppedParts();
         return;
+    }
     case Indication::Kind::Status:
-        addMessage(Indication::statusLine(reading.message.callingIssi, reading.statusHex));
+        addMessage(Indication::statusLine(caller, reading.statusHex));
         return;
     case Indication::Kind::Acknowledgement:
         addMessage(Indication::acknowledgementLine());
@@ -742,11 +769,17 @@ void RadioSession::HandleReceivedChunk(const QByteArray &Chunk)
     }
 }
 
-void RadioSession::sendReports(const QList<QByteArray> &reports)
+void RadioSession::showDroppedParts()
+{
+    for (const LongMessageAssembly::Dropped &dropped : m_longMessages.takeDropped())
+        addMessage(LongMessageAssembly::droppedLine(dropped));
+}
+
+void RadioSession::sendReports(const QByteArray &caller, const QList<QByteArray> &reports)
 {
     if (reports.isEmpty())
         return;
-    queueServiceSelectionIfDue();
+    selectServiceFor(caller);
     CommandContext context;
     // The radio expects a pause before the second report: it waits in the
     // queue, and nothing else waits for it.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "pei/CommandQueue.h"
+#include "pei/Identity.h"
+#include "pei/LongMessageAssembly.h"
 #include "pei/PeiDialect.h"
 #include "pei/RadioProfile.h"
 #include "pei/ResponseFramer.h"
@@ -197,6 +199,8 @@ signals:
     void registeringAgain(const QString &protocolIdText);
     void seriesRunningChanged(bool running);
     void userDataBitLimitChanged(int bits);
+    // A message was not sent: its destination is no identity the radio takes.
+    void destinationRefused(const QByteArray &why);
     // The port was opened at `path` for a Connect of the user's.
     void portOpened(const QString &path);
     // The port at `path` could not be opened: errno value `error`.
@@ -250,14 +254,17 @@ private:
     // Forgets every command and answer of the connection: it has ended.
     void forgetConnection();
 
-    void queueServiceSelectionIfDue();
+    // Queues the service selection for the form of `identity` unless the
+    // radio has it already: every Short Data command comes after it.
+    void selectServiceFor(const QByteArray &identity);
+    void showDroppedParts();
     void askForMaxLength();
     void startDialectSession();
     void readArrivedBytes();
     void logAndQueue(const FramedResponse &response);
     void handleQueuedResponses();
     void handleResponse(const FramedResponse &response);
-    void sendReports(const QList<QByteArray> &reports);
+    void sendReports(const QByteArray &caller, const QList<QByteArray> &reports);
     void enterProbeAnswered();
     // Composes and queues one text message; the fields it used.
     MessageFields composeAndSend();
@@ -296,8 +303,10 @@ private:
     std::map<quint64, CommandContext> m_contexts;
     // The head command held for the ready line.
     std::optional<quint64> m_heldId;
-    // The service selection still to be queued before the next Short Data command.
-    QByteArray m_serviceSelectionDue;
+    // The identity form the radio's service is selected for; none yet in
+    // this connection.
+    std::optional<Identity::Type> m_selectedIdentityType;
+    LongMessageAssembly m_longMessages;
     // The radio echoes commands; the command in flight has been echoed.
     bool m_radioEchoes = false;
     bool m_inFlightEchoed = false;

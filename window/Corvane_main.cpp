@@ -6,6 +6,7 @@
 #include "formstate/OnlyOne.h"
 #include "pei/MessageTextLimit.h"
 #include "pei/SdsCodec.h"
+#include "serial/Comms.h"
 #include "session/TimeStamp.h"
 #include "session/Timer.h"
 #include "window/ActivityLog.h"
@@ -106,6 +107,9 @@ void TForm1::connectHandlers()
     connect(ProtocolIdentifierEdit, &QLineEdit::textChanged, this, &TForm1::updateMessageLimit);
     connect(Message_Edit, &QComboBox::editTextChanged, this, &TForm1::updateMessageLimit);
     updateMessageLimit();
+    connect(DestISSI_Edit, &QLineEdit::textChanged, this, &TForm1::updateSendRules);
+    connect(ProtocolIdentifierEdit, &QLineEdit::textChanged, this, &TForm1::updateSendRules);
+    connect(RadioProfileComboBox, &QComboBox::currentIndexChanged, this, &TForm1::updateSendRules);
 }
 
 void TForm1::followSession()
@@ -201,12 +205,44 @@ RadioProfile TForm1::radioProfile() const
     return radioProfileAt(RadioProfileComboBox->currentIndex());
 }
 
+const PeiDialect &TForm1::chosenDialect() const
+{
+    // Connected, the connection's dialect; before, the one Connect will speak.
+    return ComPort->Connected() ? dialect() : dialectOf(radioProfile());
+}
+
+void TForm1::updateSendRules()
+{
+    const QByteArray destination = DestISSI_Edit->text().trimmed().toLatin1();
+    const bool accepted = destination.isEmpty() || chosenDialect().acceptsDestination(destination);
+    DestinationWarningLabel->setText(accepted ? QString() : QStringLiteral("not taken"));
+    DestinationWarningLabel->setToolTip(
+        accepted ? QString() : QString::fromLatin1(chosenDialect().destinationRefusal()));
+
+    const QByteArray refusal =
+        chosenDialect().reportRequestRefusal(ProtocolIdentifierEdit->boundedText().toLatin1());
+    ReportNoteLabel->setText(QString::fromLatin1(refusal));
+    for (QCheckBox *box : {CheckBoxRec, CheckBoxCon}) {
+        box->setToolTip(QString::fromLatin1(refusal));
+        if (refusal.isEmpty()) {
+            // Back on only where sending is on.
+            box->setEnabled(SendButton->isEnabled());
+        } else {
+            box->setChecked(false);
+            box->setEnabled(false);
+        }
+    }
+    // The flags follow the boxes, as after a click.
+    CheckBoxRecClick();
+    CheckBoxConClick();
+}
+
 RadioSession::MessageFields TForm1::messageFields()
 {
     Message_Edit->AddTextToHistory();
     RadioSession::MessageFields fields;
     fields.protocolIdText = ProtocolIdentifierEdit->boundedText().toLatin1();
-    fields.destination = DestISSI_Edit->boundedText().toLatin1();
+    fields.destination = DestISSI_Edit->text().trimmed().toLatin1();
     // Characters outside Latin-1 become "?": one character, one octet.
     fields.text = Message_Edit->currentText().toLatin1();
     fields.delayMs = DelayEdit->Value();
@@ -268,6 +304,7 @@ void TForm1::EnableAfterRegistration()
     setEnabledAll({SendButton, CheckBoxRec, CheckBoxCon, DestISSI_Edit, Message_Edit,
                    RepititionsEdit, DelayEdit},
                   true);
+    updateSendRules();
 }
 
 void TForm1::Button1Click()

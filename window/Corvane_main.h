@@ -59,10 +59,14 @@ public:
     TGetLong *ProtocolIdentifierEdit = nullptr;
     QLabel *Label2 = nullptr;
     TGetLong *DestISSI_Edit = nullptr;
+    // Beside the destination: why the radio cannot take it.
+    QLabel *DestinationWarningLabel = nullptr;
     QLabel *Label3 = nullptr;
     THistComboBox *Message_Edit = nullptr;
     QLabel *CharactersLeftLabel = nullptr;
     QLabel *Latin1WarningLabel = nullptr;
+    // Why the report boxes are off for the protocol identifier.
+    QLabel *ReportNoteLabel = nullptr;
     QLabel *Label6 = nullptr;
     TGetLong *RepititionsEdit = nullptr;
     QLabel *Label7 = nullptr;
@@ -178,6 +182,10 @@ private:
     RadioSession::MessageFields messageFields();
     // Limits the message field, and updates its counter and warning.
     void updateMessageLimit();
+    // The destination and the report boxes as the profile and the protocol
+    // identifier allow them.
+    void updateSendRules();
+    const PeiDialect &chosenDialect() const;
     void buildPortControls();
     void setUpPortHandling();
     QString settingsPath() const;

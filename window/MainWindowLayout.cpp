@@ -135,7 +135,15 @@ void TForm1::buildControls()
     fields->addWidget(Label7, 1, 2);
     fields->addWidget(DelayEdit, 1, 3);
     fields->addWidget(Label2, 2, 0);
-    fields->addWidget(DestISSI_Edit, 2, 1);
+    // A destination the radio cannot take is refused beside the field, never
+    // changed into another number.
+    DestISSI_Edit->setClampsOnExit(false);
+    DestinationWarningLabel = label(Panel1, "DestinationWarningLabel", "");
+    DestinationWarningLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
+    auto *destinationRow = new QHBoxLayout;
+    destinationRow->addWidget(DestISSI_Edit, 1);
+    destinationRow->addWidget(DestinationWarningLabel);
+    fields->addLayout(destinationRow, 2, 1);
     fields->addWidget(CheckBoxRec, 2, 2);
     fields->addWidget(CheckBoxCon, 2, 3);
     fields->addWidget(Label3, 3, 0);
@@ -143,10 +151,15 @@ void TForm1::buildControls()
     CharactersLeftLabel = label(Panel1, "CharactersLeftLabel", "");
     Latin1WarningLabel = label(Panel1, "Latin1WarningLabel", "");
     Latin1WarningLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
+    // Why the report boxes are off, when the protocol identifier has no room
+    // for report requests.
+    ReportNoteLabel = label(Panel1, "ReportNoteLabel", "");
+    ReportNoteLabel->setStyleSheet(QStringLiteral("color: #705000;"));
     auto *messageNotes = new QHBoxLayout;
     messageNotes->addWidget(CharactersLeftLabel);
     messageNotes->addSpacing(12);
     messageNotes->addWidget(Latin1WarningLabel, 1);
+    messageNotes->addWidget(ReportNoteLabel);
     fields->addLayout(messageNotes, 4, 1, 1, 3);
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);

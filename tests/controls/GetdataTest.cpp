@@ -424,6 +424,16 @@ TEST_F(TGetLongTest, DestIssiClampsOnLeaving)
     EXPECT_EQ(m_field->text(), "16777215");
 }
 
+TEST_F(TGetLongTest, AFieldThatDoesNotClampKeepsItsTextOnLeaving)
+{
+    load(destIssi);
+    m_field->setClampsOnExit(false);
+    typeAndLeave("262100009876543");
+    EXPECT_EQ(m_field->text(), "262100009876543");
+    // What it hands on is still bounded; its owner reads the text itself.
+    EXPECT_EQ(m_field->boundedText(), "1");
+}
+
 TEST_F(TGetLongTest, RepetitionsClampsOnLeavingAndAnEmptyFieldShowsItsValue)
 {
     load(repetitions);

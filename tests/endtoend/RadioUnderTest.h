@@ -52,7 +52,7 @@ struct RadioSetup
     std::optional<quint8> shortReportType;
     bool reportsAskAck = false;
     radiosim::CtsdsrForm ctsdsrForm = radiosim::CtsdsrForm::Six;
-    bool lenientIdentityType = true;
+    bool lenientIdentityType = false;
     // The radio program's safety net: it ends after this long even if the
     // test process died. Long runs raise it.
     int lifetimeSeconds = 120;

@@ -107,7 +107,7 @@ TEST_P(ShortDataEndToEnd, PeerMessageIsShownAndAnsweredWithBothReports)
     EXPECT_EQ(verdicts.at(1).report, QStringLiteral("821002") + first.captured(1));
     EXPECT_GE(verdicts.at(1).atMs - verdicts.at(0).atMs, 1800) << "the reports came too close";
     // The text coding octet of protocol 130 stays part of the shown text.
-    EXPECT_EQ(window->messageEntries(fromPeer + QChar(0x01) + QStringLiteral("Peer message 1")), 1);
+    EXPECT_EQ(window->messageEntries(fromPeer + QStringLiteral("\\x01Peer message 1")), 1);
     EXPECT_GE(window->loggerEntriesStartingWith(QStringLiteral(" pc: AT+CMGS=5678,1,0,32")), 2);
 
     // The peer goes on sending; every message shown must have been answered

@@ -188,14 +188,14 @@ TEST(DialectDestinationTest, EachProfileTakesItsIdentityForms)
         EXPECT_FALSE(cmt().acceptsDestination(full)) << full;
         EXPECT_TRUE(etsi().acceptsDestination(full)) << full;
     }
-    for (const char *bad : {"", "16777216", "090116383000234041", "12 34", "-1", "1234\r"}) {
+    for (const char *bad :
+         {"", "0", "00000000", "16777216", "090116383000234041", "12 34", "-1", "1234\r"}) {
         EXPECT_FALSE(cmt().acceptsDestination(bad)) << bad;
         EXPECT_FALSE(etsi().acceptsDestination(bad)) << bad;
     }
-    EXPECT_EQ(cmt().destinationRefusal(),
-              QByteArray("Not an ISSI: 1 to 8 digits, at most 16777215."));
+    EXPECT_EQ(cmt().destinationRefusal(), QByteArray("Not an ISSI: a number from 1 to 16777215."));
     EXPECT_EQ(etsi().destinationRefusal(),
-              QByteArray("Not an ISSI (1 to 8 digits, at most 16777215) nor a full identity "
+              QByteArray("Not an ISSI (a number from 1 to 16777215) nor a full identity "
                          "(9 to 17 digits)."));
 }
 

@@ -157,11 +157,11 @@ TEST_F(EtsiWindowTest, PeerFromAFullItsiIsShownAndAnsweredToThatIdentity)
     ASSERT_NO_FATAL_FAILURE(registered());
     receive("\r\n+CTSDSR: 12,262100012345678,0,1234,0,48\r\n82060701"
             "4869\r\n");
-    EXPECT_EQ(
-        messageLines(QStringLiteral(": Message received from 262100012345678: ") + QChar(1) + "Hi"),
-        1);
-    // A report is Short Data too: the service is selected before it.
-    EXPECT_EQ(line->takeOutput(), selection);
+    // The text as a person reads it, without its coding octet.
+    EXPECT_EQ(messageLines(QStringLiteral(": Message received from 262100012345678: Hi")), 1);
+    // A report is Short Data too: the service is selected before it, for
+    // the form of the identity it goes to.
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CTSDS=12,1,0,0,1\r"));
     receive(ok);
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=262100012345678,32\r\n82100007\x1a"));
     EXPECT_FALSE(form->reportPauseActive());
@@ -178,11 +178,11 @@ TEST_F(EtsiWindowTest, StatusAcknowledgementAndShortReportAreShownAndNeverAnswer
     ASSERT_NO_FATAL_FAILURE(registered());
     receive("\r\n+CTSDSR: 13,1234567,0,2345678,0,16\r\n8004\r\n");
     receive("\r\n+CTSDSR: 12,1234567,0,2345678,0,32\r\n822001C9\r\n");
-    receive("\r\n+CTSDSR: 13,1234567,0,2345678,0,16\r\n7ACA\r\n");
+    receive("\r\n+CTSDSR: 13,1234567,0,2345678,0,16\r\n7FCA\r\n");
     receive("\r\n+CTSDSR: 12,12a4567,0,2345678,0,32\r\n82060101\r\n");
     EXPECT_EQ(messageLines(": Status received from 1234567: 8004"), 1);
     EXPECT_EQ(messageLines(": Acknowledgement received."), 1);
-    EXPECT_EQ(messageLines(": Report received with error code: 02"), 1);
+    EXPECT_EQ(messageLines(": Short report received: message consumed"), 1);
     EXPECT_EQ(messageLines(": Malformed message from radio ignored."), 1);
     EXPECT_TRUE(line->takeOutput().isEmpty());
 }

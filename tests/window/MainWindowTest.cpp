@@ -259,7 +259,7 @@ TEST_F(MainWindowTest, ProbeAnswerSharingAReadWithAPeerMessageConnectsAndTheMess
     receive("\r\nOK\r\n\r\n+CMT: 5678,0,48\r\n820607014869\r\n");
     EXPECT_EQ(form->RadioState, 1);
     EXPECT_TRUE(lastLine(form->MessagesPad_Memo)
-                    .endsWith(QStringLiteral(": Message received from 5678: ") + QChar(1) + "Hi"));
+                    .endsWith(QStringLiteral(": Message received from 5678: ") + "\\x01Hi"));
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,1,0,32\r82100007\x1a"));
 }
 

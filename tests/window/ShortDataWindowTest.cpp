@@ -173,22 +173,33 @@ TEST_F(ShortDataWindowTest, RefusedSendIsHeldForTheRetryTimerInStateSending)
     EXPECT_EQ(line->takeOutput(), form->PendingCommand);
 }
 
-TEST_F(ShortDataWindowTest, NumberFieldsOutOfTheirBoundsGoOutAsTheirBoundedValues)
+TEST_F(ShortDataWindowTest, ADestinationTheRadioCannotTakeIsRefusedNeverChanged)
 {
     registered("200");
-    compose("99999999999", "Hi");
-    form->ProtocolIdentifierEdit->setText("");
+    // Typed and left: the number stays as typed, and is refused beside the field.
+    form->DestISSI_Edit->setFocus();
+    compose("262100009876543", "Hi");
+    QTest::keyClick(form->DestISSI_Edit, Qt::Key_Tab);
+    EXPECT_EQ(form->DestISSI_Edit->text(), "262100009876543");
+    EXPECT_FALSE(form->DestinationWarningLabel->text().isEmpty());
+    EXPECT_TRUE(form->DestinationWarningLabel->toolTip().contains("Not an ISSI"));
     form->SendButtonClick();
-    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=1,1,0,40\r0000004869\x1a"));
-    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().endsWith(": Trying to send to 1: Hi"));
-    receive(completion);
+    EXPECT_TRUE(line->output().isEmpty()) << "nothing is sent, least of all to another ISSI";
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains(": Not sent to 262100009876543: "));
+    for (const char *refused : {"16777216", "0", "12a"}) {
+        compose(refused, "Hi");
+        form->SendButtonClick();
+        EXPECT_TRUE(line->output().isEmpty()) << refused;
+    }
+    EXPECT_EQ(form->seriesStatistics().counts().scheduled, 0);
 
-    compose("16777216", "Hi");
+    compose("16777215", "Hi");
+    EXPECT_TRUE(form->DestinationWarningLabel->text().isEmpty());
     form->ProtocolIdentifierEdit->setText("300");
     form->SendButtonClick();
-    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=16777215,1,0,40\rFF00014869\x1a"));
+    EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=16777215,1,0,40\rFF00004869\x1a"));
+    receive(completion);
 
-    compose("16777216", "Hi");
     form->DelayEdit->setText("-5");
     form->RepititionsEdit->setText("2");
     form->SendButtonClick();
@@ -333,8 +344,7 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
     recordWrites();
     receive("\r\n+CMT: 1234,0,48\r\n820E01014869\r\n");
     const QStringList messages = lines(form->MessagesPad_Memo);
-    EXPECT_TRUE(
-        messages.last().endsWith(QString(": Message received from 1234: ") + QChar(1) + "Hi"));
+    EXPECT_TRUE(messages.last().endsWith(QString(": Message received from 1234: ") + "\\x01Hi"));
     // The second report waits its spacing; the window stays live meanwhile.
     EXPECT_TRUE(form->reportPauseActive());
     receive(completion);
@@ -346,23 +356,36 @@ TEST_F(ShortDataWindowTest, ReceivedMessageIsShownAndAnsweredWithBothReportsTwoS
     EXPECT_EQ(form->RadioState, 3); // reports leave the link state alone
 }
 
-TEST_F(ShortDataWindowTest, ChunkWithALengthThatIsNoNumberIsLostAndPollingGoesOn)
+TEST_F(ShortDataWindowTest, FieldsThatDoNotConvertAreMalformedAndOpenNoBox)
 {
     registered("200");
-    const QString messages = form->MessagesPad_Memo->lines().join(QLatin1Char('\n'));
-    line->pushInput("\r\n+CMT: 1234,0,\r\n820601014869\r\n");
-    try {
-        form->DataTimerTimer();
-        FAIL() << "no exception";
-    } catch (const IntegerConversionError &e) {
-        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+    for (const char *length : {"", "abc", "99999999999"}) {
+        receive(QByteArray("\r\n+CMT: 1234,0,") + length + "\r\n820601014869\r\n");
+        EXPECT_TRUE(lines(form->MessagesPad_Memo)
+                        .last()
+                        .endsWith(": Malformed message from radio ignored."))
+            << length;
     }
-    EXPECT_TRUE(form->RxBuffer.isEmpty());
-    EXPECT_EQ(form->MessagesPad_Memo->lines().join(QLatin1Char('\n')), messages);
-    EXPECT_TRUE(line->output().isEmpty());
+    receive("\r\n+CMT: 1234,0,48\r\nZZ0601014869\r\n");
+    receive("\r\n+CMT: 1234,0,48\r\n8206QQ014869\r\n");
+    EXPECT_EQ(
+        lines(form->MessagesPad_Memo).filter(": Malformed message from radio ignored.").size(), 5);
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_TRUE(line->output().isEmpty()) << "nothing malformed is answered";
     EXPECT_TRUE(form->DataTimer->Enabled());
     receive("\r\n+CMT: 1234,0,48\r\n820601014869\r\n");
     EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains("Message received from 1234"));
+}
+
+TEST_F(ShortDataWindowTest, ControlCharactersInAReceivedTextCannotForgeALine)
+{
+    registered("200");
+    receive("\r\n+CMT: 1234,0,104\r\n82000001410D0A31323A30303A3030\r\n");
+    const QString last = lines(form->MessagesPad_Memo).last();
+    EXPECT_TRUE(last.endsWith(": Message received from 1234: \\x01A\\x0D\\x0A12:00:00"))
+        << last.toStdString();
+    // The PEI logger keeps the radio's bytes as they came.
+    EXPECT_TRUE(form->CommandLogger_Memo->lines().join('\n').contains("410D0A3132"));
 }
 
 TEST_F(ShortDataWindowTest, DelayChangesTakeEffectFromTheNextInterval)
@@ -497,8 +520,7 @@ TEST_F(ShortDataWindowTest, PeerMessageDuringASeriesIsShownAndAnsweredNotCounted
     line->takeOutput();
     receive(completion + "\r\n+CMT: 5678,0,48\r\n820609014869\r\n");
     const QStringList messages = lines(form->MessagesPad_Memo);
-    EXPECT_TRUE(
-        messages.last().endsWith(QString(": Message received from 5678: ") + QChar(1) + "Hi"));
+    EXPECT_TRUE(messages.last().endsWith(QString(": Message received from 5678: ") + "\\x01Hi"));
     EXPECT_TRUE(messages.filter(": Report received").isEmpty());
     EXPECT_EQ(line->takeOutput(), QByteArray("AT+CMGS=5678,1,0,32\r82100009\x1a"));
     EXPECT_EQ(form->RadioState, 3);
