@@ -215,7 +215,10 @@ void TForm1::updateSendRules()
 {
     const QByteArray destination = DestISSI_Edit->text().trimmed().toLatin1();
     const bool accepted = destination.isEmpty() || chosenDialect().acceptsDestination(destination);
-    DestinationWarningLabel->setText(accepted ? QString() : QStringLiteral("not taken"));
+    // A word beside the field; the reason in full on its tooltip.
+    const QString word = radioProfile() == RadioProfile::Etsi ? QStringLiteral("not an identity")
+                                                              : QStringLiteral("not an ISSI");
+    DestinationWarningLabel->setText(accepted ? QString() : word);
     DestinationWarningLabel->setToolTip(
         accepted ? QString() : QString::fromLatin1(chosenDialect().destinationRefusal()));
 
