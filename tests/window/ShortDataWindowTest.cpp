@@ -648,3 +648,65 @@ TEST_F(ShortDataWindowTest, RefusedRegistrationBeforeAReportsAnswerShowsTheRefus
                     .endsWith(": Registration refused by the radio: ERROR"));
     EXPECT_EQ(lines(form->MessagesPad_Memo).filter(": Registration successful.").size(), 1);
 }
+
+TEST_F(ShortDataWindowTest, AnAnswerAfterItsTimeOutIsLateAndNeverTakenByTheNextMessage)
+{
+    registered("200");
+    form->session().setAnswerTimeouts({1000, 1000});
+    compose("1", "x");
+    // A series of two; the second is composed by hand at once.
+    form->RepititionsEdit->setText("2");
+    form->DelayEdit->setText("100000");
+    form->SendButtonClick();
+    form->DelayTimerTimer();
+    EXPECT_EQ(line->takeOutput().count("AT+CMGS="), 1);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return lines(form->MessagesPad_Memo).last().contains(": No answer from the radio"); },
+        10000));
+    EXPECT_TRUE(lines(form->MessagesPad_Memo)
+                    .last()
+                    .endsWith(": No answer from the radio to AT+CMGS=1,1,0,32"))
+        << lines(form->MessagesPad_Memo).last().toStdString();
+    // It comes after all, before the next message is written.
+    receive(completion);
+    EXPECT_TRUE(lines(form->MessagesPad_Memo).last().contains(": Late answer from the radio"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return line->output().contains("AT+CMGS="); }, 10000));
+    line->takeOutput();
+    receive(completion);
+    const SeriesStatistics::Counts counts = form->seriesStatistics().counts();
+    EXPECT_EQ(counts.noAnswer, 1);
+    EXPECT_EQ(counts.lateAnswers, 1);
+    EXPECT_EQ(counts.completed, 1);
+    EXPECT_EQ(form->seriesStatistics().messages().at(1).answer, SeriesMessage::Answer::Completed);
+    EXPECT_EQ(form->RadioState, 3);
+}
+
+TEST_F(ShortDataWindowTest, WithEchoALateAnswerBeforeTheNextEchoIsNotItsAnswer)
+{
+    form->ConnectButtonClick();
+    line->takeOutput();
+    receive("AT\r\r\nOK\r\n");
+    ASSERT_EQ(form->RadioState, 1);
+    form->ProtocolIdentifierEdit->setText("200");
+    form->RegisterButtonClick();
+    const QByteArray registration = line->takeOutput();
+    receive(registration + completion);
+    ASSERT_EQ(form->RadioState, 3);
+    form->session().setAnswerTimeouts({1000, 1000});
+    compose("1", "x");
+    form->RepititionsEdit->setText("2");
+    form->DelayEdit->setText("100000");
+    form->SendButtonClick();
+    const QByteArray first = line->takeOutput();
+    form->DelayTimerTimer();
+    receive(first);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return line->output().contains("AT+CMGS="); }, 10000));
+    const QByteArray second = line->takeOutput();
+    // The first message's answer comes late, in front of the second's echo.
+    receive(completion + second + completion);
+    const SeriesStatistics::Counts counts = form->seriesStatistics().counts();
+    EXPECT_EQ(counts.noAnswer, 1);
+    EXPECT_EQ(counts.lateAnswers, 1);
+    EXPECT_EQ(counts.completed, 1);
+    EXPECT_EQ(form->seriesStatistics().messages().at(1).answer, SeriesMessage::Answer::Completed);
+}
