@@ -1,23 +1,9 @@
 #include "ports/LineSettings.h"
+#include "tests/ports/SampleLineSettings.h"
 
 #include "serial/Comms.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-
-LineSettings fastEvenLine()
-{
-    LineSettings settings;
-    settings.baudRate = br115200;
-    settings.dataBits = dbSeven;
-    settings.parity = prEven;
-    settings.stopBits = sbTwoStopBits;
-    settings.rtsCts = true;
-    return settings;
-}
-
-} // namespace
 
 TEST(LineSettingsTest, OfferedRatesRunFrom1200To921600WithTheRadioRates)
 {

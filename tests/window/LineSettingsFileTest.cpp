@@ -1,4 +1,5 @@
 #include "window/LineSettingsFile.h"
+#include "tests/ports/SampleLineSettings.h"
 #include "window/LineDialog.h"
 
 #include "formstate/ProfileFile.h"
@@ -8,21 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-LineSettings fastEvenLine()
-{
-    LineSettings settings;
-    settings.baudRate = br115200;
-    settings.dataBits = dbSeven;
-    settings.parity = prEven;
-    settings.stopBits = sbTwoStopBits;
-    settings.rtsCts = true;
-    return settings;
-}
-
-} // namespace
 
 TEST(LineSettingsTest, StoredSettingsComeBackAndBadValuesFallBackToDefaults)
 {
