@@ -50,7 +50,7 @@ Verdict AwaitedReports::settle(const QByteArray &octets)
 
 void AwaitedAcks::await(const Identity &from, quint8 reference, qint64 deadlineMs)
 {
-    m_deadlines[{from, reference}] = deadlineMs;
+    m_deadlines.insert({{from, reference}, deadlineMs});
 }
 
 Verdict AwaitedAcks::settle(const Identity &to, const QByteArray &octets)
@@ -58,9 +58,11 @@ Verdict AwaitedAcks::settle(const Identity &to, const QByteArray &octets)
     if (octets.size() != 4)
         return {false, QStringLiteral("%1 octets instead of 4").arg(octets.size())};
     const auto reference = quint8(octets.at(3));
-    if (m_deadlines.erase({to, reference}) == 0)
+    const auto awaited = m_deadlines.find({to, reference});
+    if (awaited == m_deadlines.end())
         return {false, QStringLiteral("no report from %1 with reference %2 asked for one")
                            .arg(QString::fromLatin1(to), hexByte(reference))};
+    m_deadlines.erase(awaited);
     return {true, {}};
 }
 

@@ -56,7 +56,8 @@ public:
     std::optional<qint64> nextDeadlineMs() const;
 
 private:
-    std::map<std::pair<Identity, quint8>, qint64> m_deadlines;
+    // Both reports on one message may ask for an acknowledgement: one entry each.
+    std::multimap<std::pair<Identity, quint8>, qint64> m_deadlines;
 };
 
 } // namespace radiosim

@@ -184,6 +184,22 @@ TEST(RadioSimStandardReports, ReportsAskingForAnAckAwaitTheTerminalsAck)
     EXPECT_TRUE(log.contains("ack: good 82200007 to 4321"));
 }
 
+TEST(RadioSimStandardReports, BothReportsOnOneMessageAwaitAnAckEach)
+{
+    RadioSim::Options options = standardOptions();
+    options.reportsAskAck = true;
+    RadioSim sim(options, 0);
+    exchange(sim, "AT+CTSDS=12,0\r");
+    // Both reports asked for: received and consumed, each asking for an ack.
+    exchange(sim, message("4321", "820C0701"), 0);
+    exchange(sim, message("4321", "82200107"), 100);
+    exchange(sim, message("4321", "82200307"), 200);
+    EXPECT_EQ(sim.counters().goodAcks, 2);
+    EXPECT_EQ(sim.counters().badAcks, 0);
+    sim.advance(RadioSim::ackWaitMs + 1000);
+    EXPECT_EQ(sim.counters().acksMissing, 0);
+}
+
 TEST(RadioSimStandardPeer, FullIdentityPeerInSevenFieldHeaders)
 {
     RadioSim::Options options = standardOptions();
