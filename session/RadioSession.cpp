@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 constexpr int retryIntervalMs = 100;
@@ -481,6 +482,25 @@ void RadioSession::stopSeries()
     DelayTimer->setEnabled(false);
     if (wasRunning)
         emit seriesRunningChanged(false);
+}
+
+void RadioSession::dropQueuedMessages()
+{
+    std::vector<quint64> queued;
+    for (const PeiCommand &command : m_queue.commands()) {
+        if (command.kind == PeiCommand::Kind::Message)
+            queued.push_back(command.id);
+    }
+    for (const quint64 id : queued) {
+        if (m_heldId == id) {
+            CTS->setEnabled(false);
+            m_heldId.reset();
+        }
+        if (const std::optional<PeiCommand> dropped = m_queue.drop(id))
+            dropUnwritten(*dropped);
+    }
+    returnToRegisteredIfDone();
+    pump();
 }
 
 void RadioSession::startSeries(int repetitions, int delayMs)

@@ -137,6 +137,9 @@ public:
     // Schedules one message now, and the rest of `repetitions` one per delay.
     void startSeries(int repetitions, int delayMs);
     void stopSeries();
+    // Takes the text messages still waiting for their turn off the queue:
+    // they count as not sent. A message written already still gets its answer.
+    void dropQueuedMessages();
     bool seriesRunning() const;
     // Sets or clears a report request bit for the messages composed from now.
     void setReportRequested(std::uint8_t flag, bool requested);
