@@ -123,9 +123,9 @@ void RadioSession::setMessageSource(std::function<MessageFields()> source)
     m_messageSource = std::move(source);
 }
 
-void RadioSession::setByIdLinkLookup(std::function<QString(const QString &)> lookup)
+void RadioSession::setPortEnumerator(std::shared_ptr<serial::PortEnumerator> enumerator)
 {
-    m_byIdLinkLookup = std::move(lookup);
+    Reconnect->setPortEnumerator(std::move(enumerator));
 }
 
 void RadioSession::addMessage(const QByteArray &text)
@@ -425,6 +425,7 @@ bool RadioSession::connectTo(const QString &path)
         emit openFailed(path, error);
         return false;
     }
+    m_connectedDevice = Reconnect->deviceAt(ComPort->DeviceName());
     emit portOpened(path);
     startProbe();
     return true;
