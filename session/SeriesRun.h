@@ -56,6 +56,8 @@ private:
     void startSeries();
     bool seriesDone() const;
     void showProgress(bool last);
+    // Writes the summary and the files and ends with `status`, or with a stop
+    // signal's status when one came.
     void finish(int status);
     void fail(int status, const QString &reason);
     // Reports each output file that could not be written now.

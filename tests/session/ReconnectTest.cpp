@@ -1,9 +1,9 @@
 // Getting a vanished device back without a window: the session waits for
 // it, and takes only that device, and only when no other program holds it.
 #include "ports/PortMessages.h"
-#include "serial/PortEnumerator.h"
 #include "session/RadioSession.h"
 #include "session/ReconnectWatch.h"
+#include "tests/serial/FakePorts.h"
 #include "tests/serial/SerialTestSupport.h"
 
 #include <QDir>
@@ -12,38 +12,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 
 namespace {
 
 constexpr int waitMs = 8000;
-
-// The port list as a test lays it out.
-class ListedPorts : public serial::PortEnumerator
-{
-public:
-    void set(const QList<serial::PortInfo> &ports)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_ports = ports;
-        ++m_stamp;
-    }
-    quint64 changeStamp() const override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_stamp;
-    }
-    QList<serial::PortInfo> ports() const override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_ports;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QList<serial::PortInfo> m_ports;
-    quint64 m_stamp = 1;
-};
 
 // What the radio's end of a pseudo-terminal received.
 QByteArray drain(const PtyPair &pty)
@@ -148,7 +120,7 @@ protected:
     void SetUp() override
     {
         ReconnectTest::SetUp();
-        session.setPortEnumerator(ports);
+        session.setPortEnumerator(std::make_shared<FakePortEnumerator>(ports));
     }
     serial::PortInfo usbRadio(const QString &node, const QString &serialNumber,
                               const QString &byIdLink) const
@@ -157,7 +129,7 @@ protected:
                 serialNumber, byIdLink};
     }
 
-    std::shared_ptr<ListedPorts> ports = std::make_shared<ListedPorts>();
+    std::shared_ptr<FakePorts> ports = std::make_shared<FakePorts>();
 };
 
 TEST_F(UsbReconnectTest, AnotherDeviceUnderTheOldNodeIsNotTakenTheSameOneUnderItsLinkIs)
