@@ -2,6 +2,7 @@
 #include "session/RadioSession.h"
 #include "session/SeriesRun.h"
 #include "session/SeriesRunOptions.h"
+#include "session/StopSignals.h"
 #include "window/Application.h"
 #include "window/Corvane_main.h"
 
@@ -9,6 +10,8 @@
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <system_error>
 
 namespace {
 
@@ -41,6 +44,9 @@ int runSeries(int argc, char **argv)
     case SeriesRunCommandLine::Action::ShowHelp:
         std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
         return 0;
+    case SeriesRunCommandLine::Action::ShowVersion:
+        std::puts("corvane " CORVANE_VERSION);
+        return 0;
     case SeriesRunCommandLine::Action::Fail:
         std::fprintf(stderr, "corvane: %s\nTry corvane --help.\n",
                      commandLine.text.toLocal8Bit().constData());
@@ -52,6 +58,14 @@ int runSeries(int argc, char **argv)
     RadioSession session;
     simSession = &session;
     SeriesRun run(session, commandLine.options, stdout, stderr);
+    std::unique_ptr<StopSignals> stopSignals;
+    try {
+        stopSignals = std::make_unique<StopSignals>();
+    } catch (const std::system_error &error) {
+        std::fprintf(stderr, "corvane: %s\n", error.what());
+        return SeriesRun::ExitUsage;
+    }
+    QObject::connect(stopSignals.get(), &StopSignals::received, &run, &SeriesRun::interrupt);
     QTimer::singleShot(0, &run, &SeriesRun::start);
     return app.exec();
 }

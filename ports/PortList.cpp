@@ -50,20 +50,16 @@ QString portPathForText(const QString &text, const QList<PortEntry> &entries)
     return text.trimmed();
 }
 
-QString byIdLinkFor(const QString &path, const QList<serial::PortInfo> &ports)
+std::optional<serial::PortInfo> portInfoFor(const QString &path,
+                                            const QList<serial::PortInfo> &ports)
 {
     for (const serial::PortInfo &port : ports)
-        if (port.path == path || port.byIdLink == path)
-            return port.byIdLink;
-    return QString();
+        if (port.path == path || (!port.byIdLink.isEmpty() && port.byIdLink == path))
+            return port;
+    return std::nullopt;
 }
 
 bool isListedPort(const QString &path, const QList<serial::PortInfo> &ports)
 {
-    if (path == simName || comNames().contains(path))
-        return true;
-    for (const serial::PortInfo &port : ports)
-        if (port.path == path || port.byIdLink == path)
-            return true;
-    return false;
+    return path == simName || comNames().contains(path) || portInfoFor(path, ports).has_value();
 }

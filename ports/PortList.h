@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 // One entry of the port selector: the text shown in its list and the path
 // Connect opens for it.
@@ -32,9 +33,10 @@ QList<PortEntry> buildPortList(const QList<serial::PortInfo> &ports, const QStri
 // exactly that text, otherwise the text itself without surrounding blanks.
 QString portPathForText(const QString &text, const QList<PortEntry> &entries);
 
-// The by-id link of the port at `path` (or `path` itself when it is one),
-// empty when the port has none.
-QString byIdLinkFor(const QString &path, const QList<serial::PortInfo> &ports);
+// What the list knows of the port at `path`, its device node or its by-id
+// link; nullopt when it is not listed.
+std::optional<serial::PortInfo> portInfoFor(const QString &path,
+                                            const QList<serial::PortInfo> &ports);
 
 // True when `path` is an entry of its own: COM1..COM4, SIM, an enumerated
 // port or by-id link. Any other path was typed.

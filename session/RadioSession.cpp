@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 constexpr int retryIntervalMs = 100;
@@ -122,9 +123,9 @@ void RadioSession::setMessageSource(std::function<MessageFields()> source)
     m_messageSource = std::move(source);
 }
 
-void RadioSession::setByIdLinkLookup(std::function<QString(const QString &)> lookup)
+void RadioSession::setPortEnumerator(std::shared_ptr<serial::PortEnumerator> enumerator)
 {
-    m_byIdLinkLookup = std::move(lookup);
+    Reconnect->setPortEnumerator(std::move(enumerator));
 }
 
 void RadioSession::addMessage(const QByteArray &text)
@@ -424,6 +425,7 @@ bool RadioSession::connectTo(const QString &path)
         emit openFailed(path, error);
         return false;
     }
+    m_connectedDevice = Reconnect->deviceAt(ComPort->DeviceName());
     emit portOpened(path);
     startProbe();
     return true;
@@ -481,6 +483,25 @@ void RadioSession::stopSeries()
     DelayTimer->setEnabled(false);
     if (wasRunning)
         emit seriesRunningChanged(false);
+}
+
+void RadioSession::dropQueuedMessages()
+{
+    std::vector<quint64> queued;
+    for (const PeiCommand &command : m_queue.commands()) {
+        if (command.kind == PeiCommand::Kind::Message)
+            queued.push_back(command.id);
+    }
+    for (const quint64 id : queued) {
+        if (m_heldId == id) {
+            CTS->setEnabled(false);
+            m_heldId.reset();
+        }
+        if (const std::optional<PeiCommand> dropped = m_queue.drop(id))
+            dropUnwritten(*dropped);
+    }
+    returnToRegisteredIfDone();
+    pump();
 }
 
 void RadioSession::startSeries(int repetitions, int delayMs)

@@ -7,6 +7,7 @@
 #include "pei/RadioProfile.h"
 #include "pei/ResponseFramer.h"
 #include "ports/LineSettings.h"
+#include "serial/PortEnumerator.h"
 #include "session/Moment.h"
 #include "session/SeriesStatistics.h"
 
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 class CommandWriter;
@@ -110,9 +112,12 @@ public:
 
     // Asked for the fields of every text message as it is composed.
     void setMessageSource(std::function<MessageFields()> source);
-    // Finds the stable by-id link of a device, so that a vanished device is
-    // recognised under whatever node it comes back as.
-    void setByIdLinkLookup(std::function<QString(const QString &device)> lookup);
+    // Where the system's ports are listed from, so that a vanished USB
+    // device is recognised by its by-id link under whatever node it comes
+    // back as, and by its serial number under its old one; without it a
+    // vanished device is waited for at its path alone. The device is looked
+    // up at Connect: it is no longer listed once it vanished.
+    void setPortEnumerator(std::shared_ptr<serial::PortEnumerator> enumerator);
     void setAnswerTimeouts(const AnswerTimeouts &timeouts) { m_timeouts = timeouts; }
     const AnswerTimeouts &answerTimeouts() const { return m_timeouts; }
     void setReportTimeoutMs(qint64 timeoutMs) { m_reportTimeoutMs = timeoutMs; }
@@ -137,6 +142,9 @@ public:
     // Schedules one message now, and the rest of `repetitions` one per delay.
     void startSeries(int repetitions, int delayMs);
     void stopSeries();
+    // Takes the text messages still waiting for their turn off the queue:
+    // they count as not sent. A message written already still gets its answer.
+    void dropQueuedMessages();
     bool seriesRunning() const;
     // Sets or clears a report request bit for the messages composed from now.
     void setReportRequested(std::uint8_t flag, bool requested);
@@ -285,7 +293,8 @@ private:
     int m_userDataBitLimit;
     CommandWriter *m_writer = nullptr;
     std::function<MessageFields()> m_messageSource;
-    std::function<QString(const QString &)> m_byIdLinkLookup;
+    // What the port list knew of the device at Connect.
+    std::optional<serial::PortInfo> m_connectedDevice;
     bool m_reconnectEnabled = false;
     AnswerTimeouts m_timeouts;
     qint64 m_reportTimeoutMs = DefaultReportTimeoutMs;

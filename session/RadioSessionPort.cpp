@@ -174,7 +174,7 @@ void RadioSession::onPortLost(const EComPort &error)
         m_reRegisterIdentifier = wasRegistered ? m_registrationIdentifier : QByteArray();
         // COM1..COM4 are watched as the devices they name.
         const QString device = ComPort->DeviceName();
-        Reconnect->start(device, m_byIdLinkLookup ? m_byIdLinkLookup(device) : QString());
+        Reconnect->start(device, m_connectedDevice);
         addMessage(PortMessages::waitingForDevice(m_connectedPath));
         emit waitingForDevice();
     }

@@ -1,6 +1,7 @@
 #include "session/SeriesExport.h"
 
 #include "files/AtomicFile.h"
+#include "files/FileError.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cerrno>
 
 namespace SeriesExport {
 
@@ -122,7 +124,7 @@ QByteArray csv(const SeriesStatistics &series)
     return out;
 }
 
-QByteArray summaryJson(const SeriesStatistics &series)
+QByteArray summaryJson(const SeriesStatistics &series, const QJsonObject &run)
 {
     const SeriesStatistics::Counts counts = series.counts();
     QJsonObject refusals;
@@ -154,6 +156,8 @@ QByteArray summaryJson(const SeriesStatistics &series)
                        isoLocalTime(series.messages().front().scheduledAt.wallMs));
         summary.insert("lastEvent", isoLocalTime(series.lastEventWallMs()));
     }
+    if (!run.isEmpty())
+        summary.insert("run", run);
     return QJsonDocument(summary).toJson(QJsonDocument::Indented);
 }
 
@@ -211,6 +215,16 @@ QString summaryText(const SeriesStatistics &series)
 void writeFile(const QString &fileName, const QByteArray &contents)
 {
     files::writeWhole(fileName, contents);
+}
+
+void checkWritable(const QString &fileName)
+{
+    // A folder of that name would only fail at the final rename.
+    if (QFileInfo(fileName).isDir())
+        throw files::FileError(files::FileError::Operation::Write, fileName, EISDIR);
+    // Its temporary file, made beside the target as a write makes it, and
+    // removed again unused.
+    files::AtomicFile probe(fileName);
 }
 
 QString summaryFileFor(const QString &csvFileName)

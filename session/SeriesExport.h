@@ -3,6 +3,7 @@
 #include "session/SeriesStatistics.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 // A series written out for people and tools: one CSV row per message, a JSON
@@ -16,7 +17,9 @@ QString isoLocalTime(qint64 msSinceEpoch);
 // The header line, then one line per message in writing order; every line
 // ends with CR LF.
 QByteArray csv(const SeriesStatistics &series);
-QByteArray summaryJson(const SeriesStatistics &series);
+// run: what an unattended run records of itself (its options, when it
+// started and ended, ...), under the key "run"; left out when empty.
+QByteArray summaryJson(const SeriesStatistics &series, const QJsonObject &run = QJsonObject());
 // The counts and times as a few lines of text, each ending with "\n".
 QString summaryText(const SeriesStatistics &series);
 
@@ -24,6 +27,10 @@ QString summaryText(const SeriesStatistics &series);
 // system's reason, when it cannot be written; an earlier file of that name
 // then stays as it was.
 void writeFile(const QString &fileName, const QByteArray &contents);
+// Throws files::FileError, with the system's reason, when writeFile could not
+// write the file now: its folder takes no new file, or the name is a folder.
+// Nothing is left behind.
+void checkWritable(const QString &fileName);
 // The file beside a CSV file that takes its summary: "run.csv" -> "run.json".
 QString summaryFileFor(const QString &csvFileName);
 

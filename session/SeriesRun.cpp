@@ -7,8 +7,10 @@
 #include "session/RadioSession.h"
 #include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
+#include "session/StopSignals.h"
 
 #include <QCoreApplication>
+#include <QJsonValue>
 #include <QTimer>
 #include <stdexcept>
 #include <unistd.h>
@@ -30,7 +32,7 @@ QByteArray printableLines(const QString &text)
 SeriesRun::SeriesRun(RadioSession &session, const SeriesRunOptions &options, std::FILE *out,
                      std::FILE *err)
     : m_session(session), m_options(options), m_out(out), m_err(err),
-      m_progressOnTerminal(::isatty(::fileno(err)) == 1)
+      m_progressOnTerminal(::isatty(::fileno(err)) == 1), m_startedWallMs(momentNow().wallMs)
 {
     m_ticker = new QTimer(this);
     m_ticker->setInterval(tickIntervalMs);
@@ -49,8 +51,10 @@ void SeriesRun::followSession()
     });
     connect(&m_session, &RadioSession::readyTimeout, this,
             [this](const QString &text) { report(text); });
-    connect(&m_session, &RadioSession::portLost, this,
-            [this](const QString &message) { report(message); });
+    connect(&m_session, &RadioSession::portLost, this, [this](const QString &message) {
+        m_connectionLost = true;
+        report(message);
+    });
     connect(&m_session, &RadioSession::handlerFailed, this,
             [this](const QString &message) { report(message); });
     const QByteArray text = m_options.text.toLatin1();
@@ -80,6 +84,9 @@ void SeriesRun::act(const std::function<void()> &action)
 
 void SeriesRun::start()
 {
+    // A stop signal may come before the event loop starts the run.
+    if (m_finished)
+        return;
     const int index = int(SeriesRunCommandLine::profiles().indexOf(m_options.profile));
     if (index < 0) {
         fail(ExitUsage, QStringLiteral("the profile %1 is not available").arg(m_options.profile));
@@ -92,6 +99,11 @@ void SeriesRun::start()
         m_session.setAnswerTimeouts({timeoutMs, timeoutMs});
     }
     m_session.setReportTimeoutMs(qint64(m_options.reportTimeoutSeconds) * 1000);
+    // Better now than after a long series that then cannot be written down.
+    if (!outputsWritable()) {
+        fail(ExitUsage, QStringLiteral("the series was not started"));
+        return;
+    }
     bool opened = false;
     try {
         opened = m_session.connectTo(m_options.port);
@@ -148,8 +160,48 @@ void SeriesRun::tick()
     }
 }
 
+void SeriesRun::interrupt(int signalNumber)
+{
+    if (m_finished)
+        return;
+    const QString name = StopSignals::name(signalNumber);
+    if (m_stopSignal != 0) {
+        report(QStringLiteral("%1 again: not waiting any longer").arg(name));
+        finish(ExitIncomplete);
+        return;
+    }
+    m_stopSignal = signalNumber;
+    if (m_step != Step::Sending && m_step != Step::Waiting) {
+        report(QStringLiteral("%1: stopped before the series began").arg(name));
+        finish(ExitIncomplete);
+        return;
+    }
+    m_session.stopSeries();
+    act([this] { m_session.dropQueuedMessages(); });
+    // The wait runs from now, unless it had begun already.
+    if (m_step == Step::Sending) {
+        m_step = Step::Waiting;
+        m_stepClock.start();
+    }
+    if (m_session.seriesStatistics().counts().stillWaiting > 0)
+        report(QStringLiteral("%1: series stopped; waiting up to %2 s for the answers already due "
+                              "(another signal ends the wait)")
+                   .arg(name)
+                   .arg(m_options.waitSeconds));
+    else
+        report(QStringLiteral("%1: series stopped").arg(name));
+    tick();
+}
+
 void SeriesRun::startSeries()
 {
+    // A radio may take less than every radio takes: it said so after the probe.
+    const QString tooLong =
+        textLengthProblem(m_options.text, m_options.protocolId, m_session.UserDataBitLimit());
+    if (!tooLong.isEmpty()) {
+        fail(ExitUsage, tooLong);
+        return;
+    }
     m_session.setReportRequested(SdsCodec::ReceivedReportFlag, m_options.receivedReports);
     m_session.setReportRequested(SdsCodec::ConsumedReportFlag, m_options.consumedReports);
     m_step = Step::Sending;
@@ -160,7 +212,8 @@ void SeriesRun::startSeries()
 bool SeriesRun::seriesDone() const
 {
     const SeriesStatistics::Counts counts = m_session.seriesStatistics().counts();
-    return counts.scheduled == m_options.count && counts.stillWaiting == 0;
+    const bool allComposed = counts.scheduled == m_options.count || m_stopSignal != 0;
+    return allComposed && counts.stillWaiting == 0;
 }
 
 int SeriesRun::exitStatusFor(const SeriesRunOptions &options, const SeriesStatistics &series)
@@ -189,35 +242,74 @@ void SeriesRun::showProgress(bool last)
     std::fflush(m_err);
 }
 
-bool SeriesRun::writeOutputs()
+bool SeriesRun::outputsWritable()
+{
+    bool writable = true;
+    for (const QString &file : {m_options.csvFile, m_options.jsonFile}) {
+        if (file.isEmpty())
+            continue;
+        try {
+            SeriesExport::checkWritable(file);
+        } catch (const files::FileError &error) {
+            report(error.message());
+            writable = false;
+        }
+    }
+    return writable;
+}
+
+int SeriesRun::writeOutputs(int status)
 {
     const SeriesStatistics &series = m_session.seriesStatistics();
-    try {
-        if (!m_options.csvFile.isEmpty())
-            SeriesExport::writeFile(m_options.csvFile, SeriesExport::csv(series));
-        if (!m_options.jsonFile.isEmpty())
-            SeriesExport::writeFile(m_options.jsonFile, SeriesExport::summaryJson(series));
-    } catch (const files::FileError &error) {
-        std::fprintf(m_err, "corvane: %s\n", error.message().toLocal8Bit().constData());
-        return false;
-    }
-    return true;
+    // Each file on its own: one that fails does not keep the other from being written.
+    const auto write = [&](const QString &file, const auto &contents) {
+        if (file.isEmpty())
+            return;
+        try {
+            SeriesExport::writeFile(file, contents());
+        } catch (const files::FileError &error) {
+            std::fprintf(m_err, "corvane: %s\n", error.message().toLocal8Bit().constData());
+            if (m_stopSignal == 0)
+                status = ExitUsage;
+        }
+    };
+    write(m_options.csvFile, [&] { return SeriesExport::csv(series); });
+    write(m_options.jsonFile, [&] { return SeriesExport::summaryJson(series, runRecord(status)); });
+    return status;
+}
+
+QJsonObject SeriesRun::runRecord(int status) const
+{
+    return QJsonObject{
+        {"options", toJson(m_options)},
+        {"started", SeriesExport::isoLocalTime(m_startedWallMs)},
+        {"ended", SeriesExport::isoLocalTime(m_endedWallMs)},
+        {"connectionLost", m_connectionLost},
+        {"stopSignal", m_stopSignal != 0 ? QJsonValue(StopSignals::name(m_stopSignal))
+                                         : QJsonValue(QJsonValue::Null)},
+        {"exitStatus", status},
+    };
 }
 
 void SeriesRun::finish(int status)
 {
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_stopSignal != 0)
+        status = ExitSignalBase + m_stopSignal;
+    m_endedWallMs = momentNow().wallMs;
     m_ticker->stop();
     showProgress(true);
     std::fputs(SeriesExport::summaryText(m_session.seriesStatistics()).toLocal8Bit().constData(),
                m_out);
     std::fflush(m_out);
-    if (!writeOutputs())
-        status = ExitUsage;
-    QCoreApplication::exit(status);
+    QCoreApplication::exit(writeOutputs(status));
 }
 
 void SeriesRun::fail(int status, const QString &reason)
 {
+    m_finished = true;
     m_ticker->stop();
     if (m_progressOnTerminal && m_step != Step::Probing)
         std::fputc('\n', m_err);

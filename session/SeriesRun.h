@@ -3,6 +3,7 @@
 #include "session/SeriesRunOptions.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <cstdio>
@@ -16,7 +17,7 @@ class SeriesStatistics;
 // registers and sends as a user of the window would, follows the session's
 // state and the series statistics, and ends the application's event loop
 // with the exit status. What the window would show in a box goes to the
-// error stream.
+// error stream. A stop signal ends it early, with what happened written out.
 class SeriesRun : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,9 @@ public:
     static constexpr int ExitGood = 0;
     static constexpr int ExitIncomplete = 1;
     static constexpr int ExitUsage = 2;
+    // A run stopped by a signal exits with 128 + the signal's number, as a
+    // shell reports a program the signal ended: 130 for SIGINT, 143 for SIGTERM.
+    static constexpr int ExitSignalBase = 128;
 
     // A step that waits for the radio gives up after this long.
     static constexpr int StepTimeoutMs = 15000;
@@ -34,6 +38,11 @@ public:
 
     // Starts the run; the event loop then ends with the exit status.
     void start();
+    // A stop signal (SIGINT, SIGTERM): the series stops, messages not yet
+    // written are dropped, answers already due are awaited up to --wait,
+    // then the summary and files are written and the run ends with
+    // ExitSignalBase + the signal's number. A second signal ends the wait.
+    void interrupt(int signalNumber);
 
     // The status from the statistics: every message completed, every
     // requested report there with its status.
@@ -47,9 +56,17 @@ private:
     void startSeries();
     bool seriesDone() const;
     void showProgress(bool last);
+    // Writes the summary and the files and ends with `status`, or with a stop
+    // signal's status when one came.
     void finish(int status);
     void fail(int status, const QString &reason);
-    bool writeOutputs();
+    // Reports each output file that could not be written now.
+    bool outputsWritable();
+    // Writes the files; the status, or ExitUsage when one of them failed
+    // (a stop signal's status stays).
+    int writeOutputs(int status);
+    // What the JSON records of the run itself.
+    QJsonObject runRecord(int status) const;
     // Runs a step on the session; what it raises is reported, as the
     // window would show it.
     void act(const std::function<void()> &action);
@@ -62,6 +79,12 @@ private:
     std::FILE *m_err;
     bool m_progressOnTerminal = false;
     Step m_step = Step::Probing;
+    // The first stop signal; 0 while none came.
+    int m_stopSignal = 0;
+    bool m_connectionLost = false;
+    bool m_finished = false;
+    qint64 m_startedWallMs = 0;
+    qint64 m_endedWallMs = 0;
     QTimer *m_ticker = nullptr;
     QElapsedTimer m_stepClock;
     QElapsedTimer m_progressShown;

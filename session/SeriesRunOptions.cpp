@@ -1,8 +1,10 @@
 #include "session/SeriesRunOptions.h"
 
+#include "pei/MessageTextLimit.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <cstring>
+#include <QJsonValue>
 #include <optional>
 
 namespace {
@@ -21,11 +23,16 @@ const char *const HelpText =
     "  - a progress line goes to stderr when it is a terminal, the summary\n"
     "    (counts; write to completion, received and consumed report as\n"
     "    min/median/p95/max ms) to stdout;\n"
-    "  - --csv writes one row per message, --json the summary; times in ISO\n"
-    "    8601 with milliseconds and the local offset.\n"
+    "  - --csv writes one row per message, --json the summary with the run's\n"
+    "    options and times; times in ISO 8601 with milliseconds and the local\n"
+    "    offset. Both files are checked before the series starts;\n"
+    "  - SIGINT (Ctrl-C) or SIGTERM stops the series: answers already due are\n"
+    "    awaited up to --wait seconds (a second signal ends the wait), then the\n"
+    "    summary and the files tell what happened.\n"
     "Exit status: 0 when every message completed and every requested report\n"
     "arrived (received 00, consumed 02); 1 otherwise; 2 for a usage error, a\n"
-    "port that cannot be opened or a file that cannot be written.\n"
+    "port that cannot be opened or a file that cannot be written; 130 or 143\n"
+    "when SIGINT or SIGTERM stopped the run.\n"
     "Example, against the simulated radio on a pseudo-terminal:\n"
     "  corvane-radiosim --report-delay-ms 150   # prints Device: /dev/pts/N\n"
     "  corvane --run --port /dev/pts/N --to 4321 --count 100 --delay 200 \\\n"
@@ -47,6 +54,13 @@ std::optional<qint64> number(const QCommandLineParser &parser, const QString &na
                       .arg(text);
     return std::nullopt;
 }
+
+// The words of the options that take one of a few, the default first.
+const QStringList dataBitsChoices{"8", "7", "6", "5"};
+const QStringList parityChoices{"none", "odd", "even", "mark", "space"};
+const QStringList stopBitsChoices{"1", "2"};
+const QStringList flowChoices{"none", "rtscts"};
+const QStringList reportsChoices{"none", "received", "consumed", "both"};
 
 // One of `choices` (the first is the default); its index.
 std::optional<int> choice(const QCommandLineParser &parser, const QString &name,
@@ -86,14 +100,13 @@ void readLine(const QCommandLineParser &parser, LineSettings &line, QString &pro
             problem = QStringLiteral("--baud takes %1, not '%2'")
                           .arg(baudRateList(), parser.value("baud"));
     }
-    if (const auto bits = choice(parser, "data-bits", {"8", "7", "6", "5"}, problem))
+    if (const auto bits = choice(parser, "data-bits", dataBitsChoices, problem))
         line.dataBits = static_cast<TDataBits>(dbEight - *bits);
-    if (const auto parity =
-            choice(parser, "parity", {"none", "odd", "even", "mark", "space"}, problem))
+    if (const auto parity = choice(parser, "parity", parityChoices, problem))
         line.parity = static_cast<TParityBits>(prNone + *parity);
-    if (const auto stop = choice(parser, "stop-bits", {"1", "2"}, problem))
+    if (const auto stop = choice(parser, "stop-bits", stopBitsChoices, problem))
         line.stopBits = *stop == 0 ? sbOneStopBit : sbTwoStopBits;
-    if (const auto flow = choice(parser, "flow", {"none", "rtscts"}, problem))
+    if (const auto flow = choice(parser, "flow", flowChoices, problem))
         line.rtsCts = *flow == 1;
 }
 
@@ -108,13 +121,10 @@ const QStringList &SeriesRunCommandLine::profiles()
 
 bool opensNoWindow(int argc, char **argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"--run", "--help", "-h"}) {
-            if (std::strcmp(argv[i], option) == 0)
-                return true;
-        }
-    }
-    return false;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return parseSeriesRunCommandLine(arguments).action != SeriesRunCommandLine::Action::Window;
 }
 
 SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
@@ -123,13 +133,17 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     const bool run = arguments.contains(QStringLiteral("--run"));
     const bool help =
         arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
-    if (!run && !help)
-        return result;
+    const bool version = arguments.contains(QStringLiteral("--version"));
 
     QCommandLineParser parser;
+    // The toolkit's own options are single-dash words (-style, -reverse):
+    // never letters of short options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QString::fromLatin1(HelpText));
     const QCommandLineOption helpOption({"h", "help"}, "Show this help and exit.");
     parser.addOption(helpOption);
+    const QCommandLineOption versionOption("version", "Show the version and exit.");
+    parser.addOption(versionOption);
     parser.addOptions({
         {"run", "Run one series without a window, then exit."},
         {"port", "The radio's port: SIM (the simulated radio), COM1..COM4 or a device path.",
@@ -160,7 +174,17 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
         {"csv", "Write one row per message to this file.", "file"},
         {"json", "Write the summary as JSON to this file.", "file"},
     });
-    if (!parser.parse(arguments)) {
+    const bool parsed = parser.parse(arguments);
+    if (!run && !help && !version) {
+        // Whatever the parser knows belongs to --run; the rest is the toolkit's.
+        const QStringList given = parser.optionNames();
+        if (!given.isEmpty()) {
+            result.action = SeriesRunCommandLine::Action::Fail;
+            result.text = QStringLiteral("--%1 works only with --run").arg(given.constFirst());
+        }
+        return result;
+    }
+    if (!parsed) {
         result.action = SeriesRunCommandLine::Action::Fail;
         result.text = parser.errorText();
         return result;
@@ -168,6 +192,10 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     if (parser.isSet(helpOption)) {
         result.action = SeriesRunCommandLine::Action::ShowHelp;
         result.text = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(versionOption)) {
+        result.action = SeriesRunCommandLine::Action::ShowVersion;
         return result;
     }
     result.action = SeriesRunCommandLine::Action::Fail;
@@ -214,13 +242,17 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
         if (c.unicode() > 0xFF && problem.isEmpty())
             problem = QStringLiteral("--text holds '%1', which is not a Latin-1 character").arg(c);
     }
-    if (const auto reports =
-            choice(parser, "reports", {"none", "received", "consumed", "both"}, problem)) {
+    if (problem.isEmpty())
+        problem = textLengthProblem(options.text, options.protocolId,
+                                    MessageTextLimit::DefaultUserDataBits);
+    if (const auto reports = choice(parser, "reports", reportsChoices, problem)) {
         options.receivedReports = *reports == 1 || *reports == 3;
         options.consumedReports = *reports == 2 || *reports == 3;
     }
     options.csvFile = parser.value("csv");
     options.jsonFile = parser.value("json");
+    if (!options.csvFile.isEmpty() && options.csvFile == options.jsonFile && problem.isEmpty())
+        problem = QStringLiteral("--csv and --json name the same file");
     // The series timer does not tick with an interval of 0.
     if (options.count > 1 && options.delayMs == 0 && problem.isEmpty())
         problem = QStringLiteral("--delay must be at least 1 ms for more than one message");
@@ -230,4 +262,48 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     }
     result.action = SeriesRunCommandLine::Action::Run;
     return result;
+}
+
+QString textLengthProblem(const QString &text, int protocolId, int userDataBits)
+{
+    const int most = MessageTextLimit::maxCharacters(userDataBits, QByteArray::number(protocolId));
+    if (text.size() <= most)
+        return QString();
+    return QStringLiteral("--text has %1 characters; with protocol identifier %2 the radio takes "
+                          "at most %3 (%4 bits of user data)")
+        .arg(text.size())
+        .arg(protocolId)
+        .arg(most)
+        .arg(userDataBits);
+}
+
+QJsonObject toJson(const SeriesRunOptions &options)
+{
+    const LineSettings &line = options.line;
+    const int reports = (options.receivedReports ? 1 : 0) + (options.consumedReports ? 2 : 0);
+    const auto fileName = [](const QString &name) {
+        return name.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(name);
+    };
+    return QJsonObject{
+        {"port", options.port},
+        {"baud", qint64(baudRateValue(line.baudRate))},
+        {"dataBits", dataBitsChoices.at(dbEight - line.dataBits).toInt()},
+        {"parity", parityChoices.at(line.parity - prNone)},
+        {"stopBits", line.stopBits == sbOneStopBit ? 1 : 2},
+        {"flow", flowChoices.at(line.rtsCts ? 1 : 0)},
+        {"profile", options.profile},
+        {"pid", options.protocolId},
+        {"to", options.destination},
+        {"text", options.text},
+        {"count", options.count},
+        {"delayMs", options.delayMs},
+        {"reports", reportsChoices.at(reports)},
+        {"waitSeconds", options.waitSeconds},
+        {"answerTimeoutSeconds", options.answerTimeoutSeconds
+                                     ? QJsonValue(*options.answerTimeoutSeconds)
+                                     : QJsonValue(QJsonValue::Null)},
+        {"reportTimeoutSeconds", options.reportTimeoutSeconds},
+        {"csv", fileName(options.csvFile)},
+        {"json", fileName(options.jsonFile)},
+    };
 }

@@ -2,6 +2,7 @@
 
 #include "ports/LineSettings.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -35,7 +36,7 @@ struct SeriesRunOptions
 
 struct SeriesRunCommandLine
 {
-    enum class Action { Window, Run, ShowHelp, Fail };
+    enum class Action { Window, Run, ShowHelp, ShowVersion, Fail };
     Action action = Action::Window;
     SeriesRunOptions options;
     // The help text, or what is wrong with the arguments.
@@ -46,12 +47,20 @@ struct SeriesRunCommandLine
     static const QStringList &profiles();
 };
 
-// True when the arguments ask for an unattended run or the help text, so no
-// window will open: known before the application object exists, which must
-// then be made for the offscreen platform.
+// True when the arguments ask for an unattended run, the help text or the
+// version, or are wrong for the window, so no window will open: known before
+// the application object exists, which must then be made for the offscreen
+// platform.
 bool opensNoWindow(int argc, char **argv);
 
-// arguments as in main(), the program name first. Without --run (and
-// without --help) the program opens its window and the arguments are left
-// to the toolkit.
+// arguments as in main(), the program name first. Without --run, --help and
+// --version the program opens its window and the arguments are left to the
+// toolkit; an option of --run given without it is a usage error.
 SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments);
+
+// What is wrong with a text too long for one message when the radio takes
+// userDataBits of user data; empty when it fits.
+QString textLengthProblem(const QString &text, int protocolId, int userDataBits);
+
+// The options as a JSON object, keyed as the summary's keys are (camelCase).
+QJsonObject toJson(const SeriesRunOptions &options);

@@ -123,8 +123,7 @@ void TForm1::setUpPortHandling()
         PortList->setTypedPath(typed);
     PortList->refresh(true);
     static_cast<PortComboBox *>(ComPortComboBox)->OnPopup = [this] { PortList->refresh(false); };
-    session().setByIdLinkLookup(
-        [this](const QString &device) { return PortList->byIdLinkFor(device); });
+    session().setPortEnumerator(PortList->enumerator());
 
     session().setReconnectEnabled(ReconnectCheckBox->isChecked());
     connect(ReconnectCheckBox, &QCheckBox::toggled, this,

@@ -109,11 +109,6 @@ QString PortSelector::pathForText(const QString &text) const
     return portPathForText(text, m_entries);
 }
 
-QString PortSelector::byIdLinkFor(const QString &path) const
-{
-    return ::byIdLinkFor(path, m_ports);
-}
-
 void PortSelector::setTypedPath(const QString &path)
 {
     m_typedPath = path;

@@ -36,7 +36,8 @@ public:
     void refreshInBackground();
 
     QString pathForText(const QString &text) const;
-    QString byIdLinkFor(const QString &path) const;
+    // Where the list comes from; it may be asked from any thread.
+    std::shared_ptr<serial::PortEnumerator> enumerator() const { return m_enumerator; }
     QList<PortEntry> entries() const { return m_entries; }
     bool isRefreshing() const { return m_timer.isActive(); }
 

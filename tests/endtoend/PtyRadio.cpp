@@ -73,16 +73,6 @@ QStringList argumentsFor(const RadioSetup &setup)
     return arguments;
 }
 
-// Log lines begin with the program's clock: "[    3.412] ".
-qint64 logTimeMs(const QString &line)
-{
-    static const QRegularExpression stamp(QStringLiteral("^\\[\\s*([0-9]+)\\.([0-9]{3})\\]"));
-    const QRegularExpressionMatch match = stamp.match(line);
-    if (!match.hasMatch())
-        return -1;
-    return match.captured(1).toLongLong() * 1000 + match.captured(2).toLongLong();
-}
-
 } // namespace
 
 PtyRadio::PtyRadio(const RadioSetup &setup)

@@ -2,6 +2,15 @@
 
 #include <QRegularExpression>
 
+qint64 logTimeMs(const QString &line)
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\[\\s*([0-9]+)\\.([0-9]{3})\\]"));
+    const QRegularExpressionMatch match = stamp.match(line);
+    if (!match.hasMatch())
+        return -1;
+    return match.captured(1).toLongLong() * 1000 + match.captured(2).toLongLong();
+}
+
 std::optional<PeerVerdict> peerVerdictFromLog(const QString &line, qint64 atMs)
 {
     // "peer: good report 82100001", "peer: bad report 82100201: <reason>"

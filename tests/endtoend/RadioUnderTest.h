@@ -66,6 +66,10 @@ struct PeerVerdict
     QString report; // the report's octets in hex
 };
 
+// The radio's clock in milliseconds at a line of its log, which begins with
+// it in seconds ("[    3.412] "); -1 for a line without it.
+qint64 logTimeMs(const QString &line);
+
 // Reads a verdict from a line of the radio's log; nullopt for other lines.
 std::optional<PeerVerdict> peerVerdictFromLog(const QString &line, qint64 atMs);
 

@@ -1,11 +1,21 @@
 // corvane --run as a user starts it, against corvane-radiosim on a
 // pseudo-terminal: its exit status, its summary and its files.
+#include "tests/endtoend/EventLoopWait.h"
 #include "tests/endtoend/PtyRadio.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/types.h>
 
 namespace {
 
@@ -20,14 +30,17 @@ struct RunResult
 
 // An unattended run needs no display: it starts as on a server, with
 // neither a display nor a platform for windows named.
-RunResult runCorvane(const QStringList &arguments)
+void startCorvane(QProcess &corvane, const QStringList &arguments)
 {
-    QProcess corvane;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
     corvane.setProcessEnvironment(environment);
     corvane.start(QStringLiteral(CORVANE_EXECUTABLE), arguments);
+}
+
+RunResult finishedRun(QProcess &corvane, const QString &errSoFar = QString())
+{
     RunResult result;
     if (!corvane.waitForFinished(runTimeoutMs)) {
         corvane.kill();
@@ -37,8 +50,73 @@ RunResult runCorvane(const QStringList &arguments)
     }
     result.exitCode = corvane.exitStatus() == QProcess::NormalExit ? corvane.exitCode() : -1;
     result.out = QString::fromLocal8Bit(corvane.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(corvane.readAllStandardError());
+    result.err = errSoFar + QString::fromLocal8Bit(corvane.readAllStandardError());
     return result;
+}
+
+RunResult runCorvane(const QStringList &arguments)
+{
+    QProcess corvane;
+    startCorvane(corvane, arguments);
+    return finishedRun(corvane);
+}
+
+// corvane started, and what it wrote to stderr so far.
+struct RunningCorvane
+{
+    explicit RunningCorvane(const QStringList &arguments) { startCorvane(process, arguments); }
+
+    bool errorSays(const QString &text)
+    {
+        err += QString::fromLocal8Bit(process.readAllStandardError());
+        return err.contains(text);
+    }
+    testing::AssertionResult signal(int signalNumber)
+    {
+        const qint64 pid = process.processId();
+        if (pid <= 0 || ::kill(pid_t(pid), signalNumber) != 0)
+            return testing::AssertionFailure() << "corvane could not be signalled";
+        return testing::AssertionSuccess();
+    }
+    RunResult finish() { return finishedRun(process, err); }
+
+    QProcess process;
+    QString err;
+};
+
+// Waits until the radio's log shows this many messages to 4321.
+testing::AssertionResult radioReceived(PtyRadio &radio, int messages)
+{
+    return waitUntil(
+        [&] {
+            int seen = 0;
+            for (const SeenMessage &message : messagesSeenInLog(radio.logLines()))
+                seen += message.destination == "4321" ? 1 : 0;
+            return seen >= messages;
+        },
+        QStringLiteral("%1 messages at the radio").arg(messages), runTimeoutMs);
+}
+
+QJsonObject jsonIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QJsonObject();
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// "2026-12-08T09:05:07.042+01:00"
+bool isLocalStamp(const QString &text)
+{
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3}[+-]\\d{2}:\\d{2}$"));
+    return stamp.match(text).hasMatch();
+}
+
+int countIn(const QString &text, const QString &pattern)
+{
+    const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 QStringList seriesTo(const QString &port, int count)
@@ -119,6 +197,172 @@ TEST(RunModeEndToEnd, AMissingPortOrABadOptionExitsTwoWithTheReason)
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_TRUE(usage.err.contains(QStringLiteral("--count takes a whole number")))
         << usage.err.toStdString();
+}
+
+TEST(RunModeEndToEnd, SigintMidSeriesAwaitsTheReportsDueThenWritesEverythingAndExits130)
+{
+    // Reports come late, so some are always due when the signal comes.
+    RadioSetup setup;
+    setup.reportDelaysMs = {300};
+    PtyRadio radio(setup);
+    ASSERT_FALSE(radio.portName().isEmpty()) << "the radio did not start";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString csvFile = dir.filePath(QStringLiteral("run.csv"));
+    const QString jsonFile = dir.filePath(QStringLiteral("run.json"));
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    RunningCorvane corvane(
+        seriesTo(radio.portName(), 1000) +
+        QStringList{"--reports", "both", "--wait", "30", "--csv", csvFile, "--json", jsonFile});
+    ASSERT_TRUE(radioReceived(radio, 5));
+    ASSERT_TRUE(corvane.signal(SIGINT));
+    const RunResult run = corvane.finish();
+
+    EXPECT_EQ(run.exitCode, 130) << run.err.toStdString() << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("SIGINT: series stopped")))
+        << run.err.toStdString();
+    const int sent = countIn(run.out, QStringLiteral("Messages: ([0-9]+) sent"));
+    EXPECT_GE(sent, 5) << run.out.toStdString();
+    EXPECT_LT(sent, 1000) << run.out.toStdString();
+    // Every report due came in the wait.
+    EXPECT_TRUE(
+        run.out.contains(QStringLiteral("%1 completed, 0 refused, 0 still waiting").arg(sent)))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Reports: %1 received, %1 consumed").arg(sent)))
+        << run.out.toStdString();
+
+    QFile csv(csvFile);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = csv.readAll().trimmed().split('\n');
+    // A header, a row per message sent, and one for each composed but never written.
+    const auto notSent = std::count_if(
+        rows.begin(), rows.end(), [](const QByteArray &row) { return row.contains(",not sent,"); });
+    EXPECT_EQ(rows.size(), 1 + sent + notSent);
+
+    const QJsonObject summary = jsonIn(jsonFile);
+    EXPECT_EQ(summary.value("messages").toObject().value("sent").toInt(), sent);
+    const QJsonObject runRecord = summary.value("run").toObject();
+    EXPECT_EQ(runRecord.value("stopSignal").toString(), QStringLiteral("SIGINT"));
+    EXPECT_EQ(runRecord.value("exitStatus").toInt(), 130);
+    EXPECT_FALSE(runRecord.value("connectionLost").toBool(true));
+    const QJsonObject options = runRecord.value("options").toObject();
+    EXPECT_EQ(options.value("port").toString(), radio.portName());
+    EXPECT_EQ(options.value("profile").toString(), QStringLiteral("cmt"));
+    EXPECT_EQ(options.value("count").toInt(), 1000);
+    EXPECT_EQ(options.value("reports").toString(), QStringLiteral("both"));
+    const QString started = runRecord.value("started").toString();
+    const QString ended = runRecord.value("ended").toString();
+    EXPECT_TRUE(isLocalStamp(started)) << started.toStdString();
+    EXPECT_TRUE(isLocalStamp(ended)) << ended.toStdString();
+    const QDateTime startedAt = QDateTime::fromString(started, Qt::ISODateWithMs);
+    const QDateTime endedAt = QDateTime::fromString(ended, Qt::ISODateWithMs);
+    EXPECT_GE(startedAt.toMSecsSinceEpoch(), before - 1000);
+    EXPECT_LE(startedAt, endedAt);
+}
+
+TEST(RunModeEndToEnd, SigtermWaitsForAnswersDueUntilASecondSignalThenExits143)
+{
+    // Reports that come long after the test: the wait would outlast it.
+    RadioSetup setup;
+    setup.reportDelaysMs = {600000};
+    PtyRadio radio(setup);
+    ASSERT_FALSE(radio.portName().isEmpty()) << "the radio did not start";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString jsonFile = dir.filePath(QStringLiteral("run.json"));
+    RunningCorvane corvane(seriesTo(radio.portName(), 1000) + QStringList{"--reports", "received",
+                                                                          "--wait", "600", "--json",
+                                                                          jsonFile});
+    ASSERT_TRUE(radioReceived(radio, 3));
+    ASSERT_TRUE(corvane.signal(SIGTERM));
+    ASSERT_TRUE(waitUntil([&] { return corvane.errorSays(QStringLiteral("waiting up to 600 s")); },
+                          QStringLiteral("word of the wait"), runTimeoutMs))
+        << corvane.err.toStdString();
+    EXPECT_FALSE(QFile::exists(jsonFile)) << "written before the wait ended";
+    ASSERT_TRUE(corvane.signal(SIGTERM));
+    const RunResult run = corvane.finish();
+
+    EXPECT_EQ(run.exitCode, 143) << run.err.toStdString() << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("SIGTERM again: not waiting any longer")))
+        << run.err.toStdString();
+    const int sent = countIn(run.out, QStringLiteral("Messages: ([0-9]+) sent"));
+    EXPECT_GE(sent, 3) << run.out.toStdString();
+    EXPECT_EQ(countIn(run.out, QStringLiteral("([0-9]+) still waiting")), sent)
+        << run.out.toStdString();
+    const QJsonObject runRecord = jsonIn(jsonFile).value("run").toObject();
+    EXPECT_EQ(runRecord.value("stopSignal").toString(), QStringLiteral("SIGTERM"));
+    EXPECT_EQ(runRecord.value("exitStatus").toInt(), 143);
+}
+
+TEST(RunModeEndToEnd, AFileThatCannotBeWrittenStopsTheRunBeforeItTouchesTheRadio)
+{
+    PtyRadio radio(RadioSetup{});
+    ASSERT_FALSE(radio.portName().isEmpty()) << "the radio did not start";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString csvFile = dir.filePath(QStringLiteral("no-such-folder/run.csv"));
+    const QString jsonFile = dir.filePath(QStringLiteral("run.json"));
+    const RunResult run = runCorvane(seriesTo(radio.portName(), 3) +
+                                     QStringList{"--csv", csvFile, "--json", jsonFile});
+    EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("Cannot write file \"%1\": No such file or directory").arg(csvFile)))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_FALSE(QFile::exists(jsonFile));
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    // corvane has ended: the radio would have logged an open by now.
+    for (const QString &line : radio.logLines())
+        EXPECT_FALSE(line.contains(QStringLiteral("client opened the device")))
+            << line.toStdString();
+}
+
+TEST(RunModeEndToEnd, AConnectionLostMidSeriesIsRecordedInTheJson)
+{
+    auto radio = std::make_unique<PtyRadio>(RadioSetup{});
+    ASSERT_FALSE(radio->portName().isEmpty()) << "the radio did not start";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString jsonFile = dir.filePath(QStringLiteral("run.json"));
+    RunningCorvane corvane(seriesTo(radio->portName(), 1000) +
+                           QStringList{"--wait", "1", "--json", jsonFile});
+    ASSERT_TRUE(radioReceived(*radio, 3));
+    radio.reset();
+    const RunResult run = corvane.finish();
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString() << run.out.toStdString();
+    const QJsonObject runRecord = jsonIn(jsonFile).value("run").toObject();
+    EXPECT_TRUE(runRecord.value("connectionLost").toBool()) << run.err.toStdString();
+    EXPECT_TRUE(runRecord.value("stopSignal").isNull());
+    EXPECT_EQ(runRecord.value("exitStatus").toInt(), 1);
+}
+
+TEST(RunModeEndToEnd, VersionRunOptionsWithoutRunAndAnOverlongTextAnswerAtOnce)
+{
+    const RunResult version = runCorvane({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^corvane [0-9]+\\.[0-9]+(\\.[0-9]+)*\n$"))
+                    .match(version.out)
+                    .hasMatch())
+        << version.out.toStdString();
+
+    // Without a display: a window would not even start.
+    const RunResult withoutRun = runCorvane({QStringLiteral("--port"), QStringLiteral("SIM"),
+                                             QStringLiteral("--count"), QStringLiteral("3")});
+    EXPECT_EQ(withoutRun.exitCode, 2);
+    EXPECT_TRUE(withoutRun.err.contains(QStringLiteral("--port works only with --run")))
+        << withoutRun.err.toStdString();
+
+    PtyRadio radio(RadioSetup{});
+    ASSERT_FALSE(radio.portName().isEmpty()) << "the radio did not start";
+    const RunResult tooLong = runCorvane(seriesTo(radio.portName(), 1) +
+                                         QStringList{"--text", QString(300, QLatin1Char('x'))});
+    EXPECT_EQ(tooLong.exitCode, 2);
+    EXPECT_TRUE(tooLong.err.contains(QStringLiteral("at most 251"))) << tooLong.err.toStdString();
+    for (const QString &line : radio.logLines())
+        EXPECT_FALSE(line.contains(QStringLiteral("client opened the device")))
+            << line.toStdString();
 }
 
 } // namespace

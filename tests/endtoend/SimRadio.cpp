@@ -54,7 +54,8 @@ bool SimRadio::portOpened()
     return act([this](RadioSim &sim) {
         sim.setLogger([this](const QString &line) {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_log.append(line);
+            // Stamped as the radio program stamps its lines.
+            m_log.append(QString::asprintf("[%9.3f] ", double(m_clock.elapsed()) / 1000) + line);
             if (const std::optional<PeerVerdict> verdict =
                     peerVerdictFromLog(line, m_clock.elapsed()))
                 m_verdicts.append(*verdict);

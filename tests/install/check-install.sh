@@ -82,24 +82,34 @@ for page in corvane corvane-radiosim; do
   fi
 done
 
-# Each program's manual page names every option its --help lists.
-corvane_page=$root/share/man/man1/corvane.1
-if [ -f "$corvane_page" ] && [ -x "$root/bin/corvane" ]; then
-  options=$("$root/bin/corvane" --help 2>/dev/null | grep -oE -- '--[a-z][a-z-]*' | sort -u)
-  [ -n "$options" ] || fail "corvane --help lists no options"
-  for option in $options; do
-    grep -qF -- "${option//-/\\-}" "$corvane_page" || fail "corvane.1 does not describe $option"
+# Each program's --help and manual page agree on its options: every option
+# --help lists has a heading in the page, and every option a heading names
+# is one --help lists.
+# The options --help lists: those that begin its option lines, not the ones
+# its text mentions.
+help_options() {
+  "$1" --help 2>/dev/null | grep -oE -- '^  (-[a-zA-Z], )?--[a-z][a-z-]*' |
+    grep -oE -- '--[a-z][a-z-]*' | sort -u
+}
+# The options the page's headings (the line after each .TP) name.
+page_options() {
+  awk 'previous == ".TP" { print } { previous = $0 }' "$1" |
+    grep -oE -- '\\-\\-[a-z]([a-z]|\\-)*' | sed 's/\\-/-/g' | sort -u
+}
+for program in corvane corvane-radiosim; do
+  page=$root/share/man/man1/$program.1
+  [ -f "$page" ] && [ -x "$root/bin/$program" ] || continue
+  listed=$(help_options "$root/bin/$program")
+  described=$(page_options "$page")
+  [ -n "$listed" ] || fail "$program --help lists no options"
+  [ -n "$described" ] || fail "$program.1 describes no options"
+  for option in $(comm -23 <(echo "$listed") <(echo "$described")); do
+    fail "$program.1 does not describe $option, which $program --help lists"
   done
-fi
-
-radiosim_page=$root/share/man/man1/corvane-radiosim.1
-if [ -f "$radiosim_page" ] && [ -x "$root/bin/corvane-radiosim" ]; then
-  options=$("$root/bin/corvane-radiosim" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
-  [ -n "$options" ] || fail "corvane-radiosim --help lists no options"
-  for option in $options; do
-    grep -qF -- "${option//-/\\-}" "$radiosim_page" || fail "corvane-radiosim.1 does not describe $option"
+  for option in $(comm -13 <(echo "$listed") <(echo "$described")); do
+    fail "$program.1 describes $option, which $program --help does not list"
   done
-fi
+done
 
 DESTDIR=$stage cmake -DMANIFEST="$manifest" -P "$source/cmake/Uninstall.cmake" >/dev/null
 left=$(find "$stage" -type f -o -type l)

@@ -67,10 +67,18 @@ TEST(PortListTest, TextsMapToThePathsTheyShow)
 TEST(PortListTest, ByIdLinksAndListedPathsAreFoundEitherWay)
 {
     const QList<serial::PortInfo> ports = {usbPort(), {"/dev/ttyS0", "", "", "", ""}};
-    EXPECT_EQ(byIdLinkFor("/dev/ttyUSB0", ports), usbPort().byIdLink);
-    EXPECT_EQ(byIdLinkFor(usbPort().byIdLink, ports), usbPort().byIdLink);
-    EXPECT_TRUE(byIdLinkFor("/dev/ttyS0", ports).isEmpty());
-    EXPECT_TRUE(byIdLinkFor("/dev/ttyUSB1", ports).isEmpty());
+    for (const QString &path : {QStringLiteral("/dev/ttyUSB0"), usbPort().byIdLink}) {
+        const std::optional<serial::PortInfo> usb = portInfoFor(path, ports);
+        ASSERT_TRUE(usb) << path.toStdString();
+        EXPECT_EQ(usb->path, QStringLiteral("/dev/ttyUSB0"));
+        EXPECT_EQ(usb->serialNumber, usbPort().serialNumber);
+        EXPECT_EQ(usb->byIdLink, usbPort().byIdLink);
+    }
+    ASSERT_TRUE(portInfoFor("/dev/ttyS0", ports));
+    EXPECT_TRUE(portInfoFor("/dev/ttyS0", ports)->byIdLink.isEmpty());
+    EXPECT_FALSE(portInfoFor("/dev/ttyUSB1", ports));
+    // A port without a link is not found under an empty name.
+    EXPECT_FALSE(portInfoFor("", ports));
 
     for (const char *listed : {"COM1", "COM4", "SIM", "/dev/ttyUSB0", "/dev/ttyS0"})
         EXPECT_TRUE(isListedPort(listed, ports)) << listed;

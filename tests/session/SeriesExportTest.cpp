@@ -5,6 +5,8 @@
 #include "tests/formstate/TestFiles.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -141,6 +143,18 @@ TEST(SeriesExportJsonTest, SummaryHoldsCountsAndTimes)
               QStringLiteral("2026-12-08T12:35:08.072+05:30"));
 }
 
+TEST(SeriesExportJsonTest, ARunRecordGoesUnderItsOwnKey)
+{
+    EXPECT_FALSE(QJsonDocument::fromJson(SeriesExport::summaryJson(fourMessages()))
+                     .object()
+                     .contains("run"));
+    const QJsonObject run{{"exitStatus", 130}, {"connectionLost", false}};
+    const QJsonObject summary =
+        QJsonDocument::fromJson(SeriesExport::summaryJson(fourMessages(), run)).object();
+    EXPECT_EQ(summary.value("run").toObject(), run);
+    EXPECT_EQ(summary.value("messages").toObject().value("sent").toInt(), 3);
+}
+
 TEST(SeriesExportTextTest, SummaryLinesNameEveryFigure)
 {
     const QString text = SeriesExport::summaryText(fourMessages());
@@ -167,6 +181,36 @@ TEST(SeriesExportFileTest, WritesFilesAndNamesTheSummaryBesideTheCsv)
     EXPECT_EQ(SeriesExport::summaryFileFor(dir.filePath("run.txt")), dir.filePath("run.txt.json"));
     EXPECT_THROW(SeriesExport::writeFile(dir.filePath("missing/folder/run.csv"), "x"),
                  files::FileError);
+}
+
+TEST(SeriesExportFileTest, AFileThatCannotBeWrittenIsKnownBeforeAnythingIsWritten)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString good = dir.filePath("run.csv");
+    SeriesExport::checkWritable(good);
+    EXPECT_FALSE(QFile::exists(good));
+    // Nothing is left behind: no temporary file either.
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    SeriesExport::writeFile(good, "earlier");
+    SeriesExport::checkWritable(good);
+    EXPECT_EQ(fileContent(good), QByteArray("earlier"));
+
+    const auto reasonFor = [](const QString &path) {
+        try {
+            SeriesExport::checkWritable(path);
+        } catch (const files::FileError &error) {
+            return error.message();
+        }
+        return QString();
+    };
+    const QString missing = dir.filePath("missing/run.csv");
+    EXPECT_EQ(reasonFor(missing),
+              "Cannot write file \"" + missing + "\": " + files::systemReason(ENOENT));
+    EXPECT_EQ(reasonFor(dir.path()),
+              "Cannot write file \"" + dir.path() + "\": " + files::systemReason(EISDIR));
 }
 
 TEST(SeriesExportFileTest, FileOntoAFullDiskGivesTheReasonAndKeepsTheEarlierOne)

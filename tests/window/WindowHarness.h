@@ -4,6 +4,7 @@
 #include "controls/LogView.h"
 #include "serial/DeviceRegistry.h"
 #include "serial/TestDevice.h"
+#include "tests/serial/FakePorts.h"
 #include "window/Corvane_main.h"
 #include "window/LineDialog.h"
 #include "window/ModalBox.h"
@@ -13,65 +14,8 @@
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
-
-// Ports that the system does not have. The window lists them from its
-// listing thread too, so they are changed under a lock.
-class FakePorts
-{
-public:
-    // New ports, with a new stamp that tells they changed.
-    void set(const QList<serial::PortInfo> &ports)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_ports = ports;
-        ++m_stamp;
-    }
-    quint64 stamp() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_stamp;
-    }
-    QList<serial::PortInfo> list() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_listings;
-        if (QThread::currentThread() != qApp->thread())
-            ++m_listingsOffWindowThread;
-        return m_ports;
-    }
-    int listingsOffWindowThread() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_listingsOffWindowThread;
-    }
-    int listings() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_listings;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QList<serial::PortInfo> m_ports;
-    quint64 m_stamp = 1;
-    mutable int m_listings = 0;
-    mutable int m_listingsOffWindowThread = 0;
-};
-
-class FakePortEnumerator : public serial::PortEnumerator
-{
-public:
-    explicit FakePortEnumerator(std::shared_ptr<FakePorts> ports) : m_ports(std::move(ports)) {}
-    quint64 changeStamp() const override { return m_ports->stamp(); }
-    QList<serial::PortInfo> ports() const override { return m_ports->list(); }
-
-private:
-    std::shared_ptr<FakePorts> m_ports;
-};
 
 class WindowHarness : public ::testing::Test
 {
