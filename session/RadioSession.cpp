@@ -8,6 +8,7 @@
 #include "serial/Comms.h"
 #include "session/CommandWriter.h"
 #include "session/ReconnectWatch.h"
+#include "session/SeriesExport.h"
 #include "session/TimeStamp.h"
 #include "session/Timer.h"
 
@@ -23,6 +24,9 @@ constexpr int maxRetries = 50;
 constexpr qint64 quietLineMs = 1000;
 // Read at most this much in one go; what is left is read at once after.
 constexpr int readChunkBytes = 64 * 1024;
+// A series keeps this many of its newest messages in memory; older ones
+// that are done wait in its archive, so a series of days fits.
+constexpr int seriesMessagesInMemory = 10000;
 
 // The command's first line, as the message window names it.
 QByteArray commandName(const QByteArray &command)
@@ -35,6 +39,7 @@ QByteArray commandName(const QByteArray &command)
 RadioSession::RadioSession(QObject *parent)
     : QObject(parent), m_userDataBitLimit(MessageTextLimit::DefaultUserDataBits)
 {
+    m_series.archiveOlderThan(seriesMessagesInMemory, SeriesExport::csvRow);
     ComPort = new TComPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
     m_writer = new CommandWriter(*ComPort, this);

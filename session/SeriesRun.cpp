@@ -194,7 +194,7 @@ bool SeriesRun::writeOutputs()
     const SeriesStatistics &series = m_session.seriesStatistics();
     try {
         if (!m_options.csvFile.isEmpty())
-            SeriesExport::writeFile(m_options.csvFile, SeriesExport::csv(series));
+            SeriesExport::writeCsvFile(m_options.csvFile, SeriesExport::CsvSnapshot(series));
         if (!m_options.jsonFile.isEmpty())
             SeriesExport::writeFile(m_options.jsonFile, SeriesExport::summaryJson(series));
     } catch (const files::FileError &error) {
