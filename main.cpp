@@ -1,7 +1,9 @@
+#include "files/LogFolder.h"
 #include "radiosim/SimDevice.h"
 #include "session/RadioSession.h"
 #include "session/SeriesRun.h"
 #include "session/SeriesRunOptions.h"
+#include "session/SessionLogs.h"
 #include "window/Application.h"
 #include "window/Corvane_main.h"
 
@@ -9,6 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -51,9 +54,23 @@ int runSeries(int argc, char **argv)
     }
     RadioSession session;
     simSession = &session;
-    SeriesRun run(session, commandLine.options, stdout, stderr);
+    const SeriesRunOptions &options = commandLine.options;
+    // The same log files as the window writes.
+    std::unique_ptr<SessionLogs> logs;
+    if (options.writeLogs) {
+        logs = std::make_unique<SessionLogs>(options.logFolder.isEmpty() ? files::defaultLogFolder()
+                                                                         : options.logFolder);
+        logs->follow(session);
+        QObject::connect(logs.get(), &SessionLogs::problem, [](const QString &message) {
+            std::fprintf(stderr, "corvane: %s\n", message.toLocal8Bit().constData());
+        });
+    }
+    SeriesRun run(session, options, stdout, stderr);
     QTimer::singleShot(0, &run, &SeriesRun::start);
-    return app.exec();
+    const int status = app.exec();
+    if (logs)
+        logs->close();
+    return status;
 }
 
 } // namespace
