@@ -462,6 +462,8 @@ TEST_F(MainWindowTest, SavedPanesHoldTheirExactLines)
         return path;
     });
     form->Button2Click();
+    // Written in the background.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 10000);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -494,7 +496,7 @@ TEST_F(MainWindowTest, PaneSavedOntoAFullDiskSaysWhyInOneBoxAndKeepsTheEarlierFi
     for (QPushButton *button : {form->Button1, form->Button2}) {
         boxes.clear();
         button->click();
-        ASSERT_EQ(boxes.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 10000);
         EXPECT_EQ(boxes.first().text,
                   "Cannot write file \"" + path + "\": " + files::systemReason(ENOSPC));
         EXPECT_EQ(boxes.first().detail, "A file of that name that was there before is as it was.");
