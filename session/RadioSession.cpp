@@ -20,8 +20,12 @@
 namespace {
 constexpr int retryIntervalMs = 100;
 constexpr int maxRetries = 50;
+// Bytes are read as the port reports them (OnRxChar); the poll is the
+// safety net behind that, and what notices a device that went away while
+// the line was quiet. Rare, so that a connected window idles.
+constexpr int safetyPollMs = 1000;
 // A response cut short waits this long for the rest before it goes on as is.
-constexpr qint64 quietLineMs = 1000;
+constexpr int quietLineMs = 1000;
 // Read at most this much in one go; what is left is read at once after.
 constexpr int readChunkBytes = 64 * 1024;
 // A series keeps this many of its newest messages in memory; older ones
@@ -55,7 +59,12 @@ RadioSession::RadioSession(QObject *parent)
     DataTimer = new TTimer(this);
     DataTimer->setObjectName(QStringLiteral("DataTimer"));
     DataTimer->setEnabled(false);
-    DataTimer->setInterval(200);
+    DataTimer->setInterval(safetyPollMs);
+
+    // Runs only while bytes of a response cut short are held.
+    m_quietLine = new QTimer(this);
+    m_quietLine->setObjectName(QStringLiteral("quietLine"));
+    m_quietLine->setSingleShot(true);
 
     // The series timer keeps its period to the millisecond.
     DelayTimer = new TTimer(this, Qt::PreciseTimer);
@@ -83,6 +92,7 @@ RadioSession::RadioSession(QObject *parent)
     DataTimer->OnTimer = guarded(&RadioSession::DataTimerTimer);
     DelayTimer->OnTimer = guarded(&RadioSession::DelayTimerTimer);
     connect(m_wake, &QTimer::timeout, this, guarded(&RadioSession::wakeUp));
+    connect(m_quietLine, &QTimer::timeout, this, guarded(&RadioSession::flushQuietLine));
     connect(ProbeTimer, &QTimer::timeout, this, [this] {
         if (RadioState == rsProbing && ComPort->Connected())
             addMessage(PortMessages::silentProbe(SilentProbeSeconds, lineSummary(Line)));
@@ -551,15 +561,26 @@ void RadioSession::DataTimerTimer()
         DataTimer->setEnabled(false);
         throw;
     }
-    // A response cut short, or junk with no line end, goes on once the
-    // line has been quiet for a while.
-    if (!RxBuffer.isEmpty() && monotonicNowMs() - RxBuffer.lastReadAtMs() >= quietLineMs) {
-        if (const std::optional<FramedResponse> rest = RxBuffer.flush())
-            logAndQueue(*rest);
-    }
     handleQueuedResponses();
     m_longMessages.dropExpired(monotonicNowMs());
     showDroppedParts();
+}
+
+void RadioSession::flushQuietLine()
+{
+    readArrivedBytes();
+    if (RxBuffer.isEmpty())
+        return;
+    // A response cut short, or junk with no line end, goes on once the line
+    // has been quiet for a while.
+    const qint64 quietMs = monotonicNowMs() - RxBuffer.lastReadAtMs();
+    if (quietMs < quietLineMs) {
+        m_quietLine->start(int(quietLineMs - quietMs));
+        return;
+    }
+    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+        logAndQueue(*rest);
+    handleQueuedResponses();
 }
 
 void RadioSession::readArrivedBytes()
@@ -578,6 +599,8 @@ void RadioSession::readArrivedBytes()
         ++m_reads;
         for (const FramedResponse &response : RxBuffer.feed(received, monotonicNowMs()))
             logAndQueue(response);
+        if (!RxBuffer.isEmpty())
+            m_quietLine->start(quietLineMs);
         if (count < readChunkBytes)
             return;
     }

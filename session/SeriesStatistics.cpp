@@ -40,7 +40,7 @@ void SeriesStatistics::start()
     ++m_series;
     m_messages.clear();
     m_archived = 0;
-    m_archivedCounts = Counts();
+    m_counts = Counts();
     m_archive = files::SpoolFile(QStringLiteral("series rows"));
     m_archiveFailed = false;
     for (SpanFigures &figures : m_figures)
@@ -69,6 +69,7 @@ SeriesStatistics::Ticket SeriesStatistics::messageScheduled(quint8 reference,
     message.receivedReport.requested = (reportFlags & ReceivedReportFlag) != 0;
     message.consumedReport.requested = (reportFlags & ConsumedReportFlag) != 0;
     m_messages.push_back(message);
+    count(m_counts, message, 1);
     if (message.index == 1)
         m_firstScheduledWallMs = at.wallMs;
     for (SlowestPerRun &plot : m_plots)
@@ -89,8 +90,10 @@ void SeriesStatistics::messageWritten(Ticket ticket, Moment at)
     SeriesMessage *message = find(ticket);
     if (!message || message->answer != SeriesMessage::Answer::Queued)
         return;
+    count(m_counts, *message, -1);
     message->writtenAt = at;
     message->answer = SeriesMessage::Answer::Waiting;
+    count(m_counts, *message, 1);
     if (message->waitsForReports()) {
         const std::size_t index = std::size_t(ticket.index - 1);
         m_waitingForReport[message->reference].push_back(index);
@@ -104,7 +107,9 @@ void SeriesStatistics::messageNotSent(Ticket ticket)
     SeriesMessage *message = find(ticket);
     if (!message || message->answer != SeriesMessage::Answer::Queued)
         return;
+    count(m_counts, *message, -1);
     message->answer = SeriesMessage::Answer::NotSent;
+    count(m_counts, *message, 1);
     changed();
 }
 
@@ -129,9 +134,11 @@ void SeriesStatistics::answered(Ticket ticket, SeriesMessage::Answer answer,
     SeriesMessage *message = find(ticket);
     if (!message || message->answer != SeriesMessage::Answer::Waiting)
         return;
+    count(m_counts, *message, -1);
     message->answer = answer;
     message->answeredAt = at;
     message->refusal = refusal;
+    count(m_counts, *message, 1);
     if (answer == SeriesMessage::Answer::Completed)
         spanEnded(*message, Span::Completion);
     // A refused message never reached the network: no report will come.
@@ -187,8 +194,10 @@ void SeriesStatistics::reportReceived(std::optional<quint8> reference, const QBy
             SeriesMessage::Report *slot = slotFor(message, status);
             if (!slot)
                 continue;
+            count(m_counts, message, -1);
             slot->at = moment;
             slot->status = status;
+            count(m_counts, message, 1);
             spanEnded(message, slot == &message.receivedReport ? Span::ReceivedReport
                                                                : Span::ConsumedReport);
             if (!message.waitsForReports())
@@ -214,8 +223,10 @@ void SeriesStatistics::expireReports(qint64 nowMonotonicMs, qint64 timeoutMs)
         if (message.waitsForReports()) {
             if (message.writtenAt->monotonicMs + timeoutMs > nowMonotonicMs)
                 return;
+            count(m_counts, message, -1);
             for (SeriesMessage::Report *report : {&message.receivedReport, &message.consumedReport})
                 report->missing = awaited(*report);
+            count(m_counts, message, 1);
             stopWaitingForReports(index);
             changed();
         }
@@ -237,54 +248,53 @@ std::optional<qint64> SeriesStatistics::nextReportExpiryMs(qint64 timeoutMs) con
 
 SeriesStatistics::Counts SeriesStatistics::counts() const
 {
-    Counts counts = m_archivedCounts;
+    Counts counts = m_counts;
     counts.scheduled = messageCount();
     counts.unmatchedReports = m_unmatchedReports;
     counts.lateAnswers = m_lateAnswers;
-    for (const SeriesMessage &message : m_messages)
-        count(counts, message);
     return counts;
 }
 
-void SeriesStatistics::count(Counts &counts, const SeriesMessage &message)
+void SeriesStatistics::count(Counts &counts, const SeriesMessage &message, int sign)
 {
-    const auto countReport = [&counts](const SeriesMessage::Report &report,
-                                       const QByteArray &ownStatus, int &ownCount) {
+    const auto countReport = [&counts, sign](const SeriesMessage::Report &report,
+                                             const QByteArray &ownStatus, int &ownCount) {
         if (report.missing)
-            ++counts.missingReports;
+            counts.missingReports += sign;
         if (!report.at)
             return;
         if (report.status == ownStatus)
-            ++ownCount;
+            ownCount += sign;
         else
-            ++counts.otherStatuses;
+            counts.otherStatuses += sign;
     };
     switch (message.answer) {
     case SeriesMessage::Answer::Queued:
-        ++counts.queued;
+        counts.queued += sign;
         break;
     case SeriesMessage::Answer::Completed:
-        ++counts.completed;
+        counts.completed += sign;
         break;
     case SeriesMessage::Answer::Refused:
-        ++counts.refused;
-        ++counts.refusals[message.refusal];
+        counts.refused += sign;
+        if ((counts.refusals[message.refusal] += sign) == 0)
+            counts.refusals.remove(message.refusal);
         break;
     case SeriesMessage::Answer::NoAnswer:
-        ++counts.noAnswer;
+        counts.noAnswer += sign;
         break;
     case SeriesMessage::Answer::NotSent:
-        ++counts.notSent;
+        counts.notSent += sign;
         break;
     case SeriesMessage::Answer::Waiting:
         break;
     }
     if (message.wasWritten())
-        ++counts.sent;
+        counts.sent += sign;
     countReport(message.receivedReport, ReceivedStatus, counts.receivedReports);
     countReport(message.consumedReport, ConsumedStatus, counts.consumedReports);
     if (message.isWaiting())
-        ++counts.stillWaiting;
+        counts.stillWaiting += sign;
 }
 
 std::optional<qint64> SeriesStatistics::spanMs(const SeriesMessage &message, Span span)
@@ -354,7 +364,6 @@ void SeriesStatistics::archiveDone()
             m_archiveFailed = true;
             return;
         }
-        count(m_archivedCounts, m_messages.front());
         m_messages.pop_front();
         ++m_archived;
     }

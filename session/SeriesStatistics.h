@@ -188,8 +188,9 @@ private:
     {
         return m_messages[place - std::size_t(m_archived)];
     }
-    // Adds what one message counts.
-    static void count(Counts &counts, const SeriesMessage &message);
+    // Adds what one message counts (sign 1), or takes it away (-1): every
+    // change of a message is counted as it happens.
+    static void count(Counts &counts, const SeriesMessage &message, int sign);
     void spanEnded(const SeriesMessage &message, Span span);
     void archiveDone();
     void answered(Ticket ticket, SeriesMessage::Answer answer, const QByteArray &refusal,
@@ -201,9 +202,10 @@ private:
 
     quint64 m_series = 0;
     std::deque<SeriesMessage> m_messages;
-    // Messages that left memory for the archive, and what they counted.
+    // Messages that left memory for the archive.
     int m_archived = 0;
-    Counts m_archivedCounts;
+    // What every message of the series counts, kept as they change.
+    Counts m_counts;
     files::SpoolFile m_archive{QStringLiteral("series rows")};
     ArchiveRow m_archiveRow;
     int m_inMemory = 0;

@@ -178,7 +178,8 @@ void SeriesPanel::refresh()
 
 void SeriesPanel::seriesMayHaveChanged()
 {
-    if (!m_refresh->isActive())
+    const bool changed = m_series.version() != m_drawnVersion || m_waiting;
+    if (changed && isVisible() && !m_refresh->isActive())
         m_refresh->start();
 }
 
