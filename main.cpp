@@ -1,8 +1,10 @@
+#include "files/LogFolder.h"
 #include "radiosim/SimDevice.h"
 #include "session/RadioSession.h"
 #include "session/SeriesRun.h"
 #include "session/SeriesRunOptions.h"
 #include "session/StopSignals.h"
+#include "session/SessionLogs.h"
 #include "window/Application.h"
 #include "window/Corvane_main.h"
 
@@ -57,7 +59,18 @@ int runSeries(int argc, char **argv)
     }
     RadioSession session;
     simSession = &session;
-    SeriesRun run(session, commandLine.options, stdout, stderr);
+    const SeriesRunOptions &options = commandLine.options;
+    // The same log files as the window writes.
+    std::unique_ptr<SessionLogs> logs;
+    if (options.writeLogs) {
+        logs = std::make_unique<SessionLogs>(options.logFolder.isEmpty() ? files::defaultLogFolder()
+                                                                         : options.logFolder);
+        logs->follow(session);
+        QObject::connect(logs.get(), &SessionLogs::problem, [](const QString &message) {
+            std::fprintf(stderr, "corvane: %s\n", message.toLocal8Bit().constData());
+        });
+    }
+    SeriesRun run(session, options, stdout, stderr);
     std::unique_ptr<StopSignals> stopSignals;
     try {
         stopSignals = std::make_unique<StopSignals>();
@@ -67,7 +80,10 @@ int runSeries(int argc, char **argv)
     }
     QObject::connect(stopSignals.get(), &StopSignals::received, &run, &SeriesRun::interrupt);
     QTimer::singleShot(0, &run, &SeriesRun::start);
-    return app.exec();
+    const int status = app.exec();
+    if (logs)
+        logs->close();
+    return status;
 }
 
 } // namespace

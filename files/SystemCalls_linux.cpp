@@ -65,6 +65,11 @@ int syncFile(int fd)
     return retried([&] { return ::fsync(fd); });
 }
 
+int readAt(int fd, off_t offset, char *buffer, size_t size, ssize_t &got)
+{
+    return retried([&] { return got = ::pread(fd, buffer, size, offset); });
+}
+
 int closeFile(UniqueFd &fd)
 {
     // Not retried after EINTR: on Linux the descriptor is gone, and the data

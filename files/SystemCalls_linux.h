@@ -21,6 +21,8 @@ int linkStatusOf(const QByteArray &path, struct stat &status);
 // Every octet, continuing after short writes.
 int writeAll(int fd, QByteArrayView bytes);
 int syncFile(int fd);
+// Reads up to `size` octets from `offset` on; `got` is 0 at the file's end.
+int readAt(int fd, off_t offset, char *buffer, size_t size, ssize_t &got);
 // Closes and reports the result; the descriptor is released either way.
 int closeFile(UniqueFd &fd);
 int removeFile(const QByteArray &path);

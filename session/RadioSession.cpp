@@ -8,6 +8,7 @@
 #include "serial/Comms.h"
 #include "session/CommandWriter.h"
 #include "session/ReconnectWatch.h"
+#include "session/SeriesExport.h"
 #include "session/TimeStamp.h"
 #include "session/Timer.h"
 
@@ -20,10 +21,17 @@
 namespace {
 constexpr int retryIntervalMs = 100;
 constexpr int maxRetries = 50;
+// Bytes are read as the port reports them (OnRxChar); the poll is the
+// safety net behind that, and what notices a device that went away while
+// the line was quiet. Rare, so that a connected window idles.
+constexpr int safetyPollMs = 1000;
 // A response cut short waits this long for the rest before it goes on as is.
-constexpr qint64 quietLineMs = 1000;
+constexpr int quietLineMs = 1000;
 // Read at most this much in one go; what is left is read at once after.
 constexpr int readChunkBytes = 64 * 1024;
+// A series keeps this many of its newest messages in memory; older ones
+// that are done wait in its archive, so a series of days fits.
+constexpr int seriesMessagesInMemory = 10000;
 
 // The command's first line, as the message window names it.
 QByteArray commandName(const QByteArray &command)
@@ -36,6 +44,7 @@ QByteArray commandName(const QByteArray &command)
 RadioSession::RadioSession(QObject *parent)
     : QObject(parent), m_userDataBitLimit(MessageTextLimit::DefaultUserDataBits)
 {
+    m_series.archiveOlderThan(seriesMessagesInMemory, SeriesExport::csvRow);
     ComPort = new TComPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
     m_writer = new CommandWriter(*ComPort, this);
@@ -51,7 +60,12 @@ RadioSession::RadioSession(QObject *parent)
     DataTimer = new TTimer(this);
     DataTimer->setObjectName(QStringLiteral("DataTimer"));
     DataTimer->setEnabled(false);
-    DataTimer->setInterval(200);
+    DataTimer->setInterval(safetyPollMs);
+
+    // Runs only while bytes of a response cut short are held.
+    m_quietLine = new QTimer(this);
+    m_quietLine->setObjectName(QStringLiteral("quietLine"));
+    m_quietLine->setSingleShot(true);
 
     // The series timer keeps its period to the millisecond.
     DelayTimer = new TTimer(this, Qt::PreciseTimer);
@@ -79,6 +93,7 @@ RadioSession::RadioSession(QObject *parent)
     DataTimer->OnTimer = guarded(&RadioSession::DataTimerTimer);
     DelayTimer->OnTimer = guarded(&RadioSession::DelayTimerTimer);
     connect(m_wake, &QTimer::timeout, this, guarded(&RadioSession::wakeUp));
+    connect(m_quietLine, &QTimer::timeout, this, guarded(&RadioSession::flushQuietLine));
     connect(ProbeTimer, &QTimer::timeout, this, [this] {
         if (RadioState == rsProbing && ComPort->Connected())
             addMessage(PortMessages::silentProbe(SilentProbeSeconds, lineSummary(Line)));
@@ -567,15 +582,26 @@ void RadioSession::DataTimerTimer()
         DataTimer->setEnabled(false);
         throw;
     }
-    // A response cut short, or junk with no line end, goes on once the
-    // line has been quiet for a while.
-    if (!RxBuffer.isEmpty() && monotonicNowMs() - RxBuffer.lastReadAtMs() >= quietLineMs) {
-        if (const std::optional<FramedResponse> rest = RxBuffer.flush())
-            logAndQueue(*rest);
-    }
     handleQueuedResponses();
     m_longMessages.dropExpired(monotonicNowMs());
     showDroppedParts();
+}
+
+void RadioSession::flushQuietLine()
+{
+    readArrivedBytes();
+    if (RxBuffer.isEmpty())
+        return;
+    // A response cut short, or junk with no line end, goes on once the line
+    // has been quiet for a while.
+    const qint64 quietMs = monotonicNowMs() - RxBuffer.lastReadAtMs();
+    if (quietMs < quietLineMs) {
+        m_quietLine->start(int(quietLineMs - quietMs));
+        return;
+    }
+    if (const std::optional<FramedResponse> rest = RxBuffer.flush())
+        logAndQueue(*rest);
+    handleQueuedResponses();
 }
 
 void RadioSession::readArrivedBytes()
@@ -594,6 +620,8 @@ void RadioSession::readArrivedBytes()
         ++m_reads;
         for (const FramedResponse &response : RxBuffer.feed(received, monotonicNowMs()))
             logAndQueue(response);
+        if (!RxBuffer.isEmpty())
+            m_quietLine->start(quietLineMs);
         if (count < readChunkBytes)
             return;
     }

@@ -269,6 +269,8 @@ private:
     void askForMaxLength();
     void startDialectSession();
     void readArrivedBytes();
+    // Hands on a response cut short once the line has been quiet.
+    void flushQuietLine();
     void logAndQueue(const FramedResponse &response);
     void handleQueuedResponses();
     void handleResponse(const FramedResponse &response);
@@ -336,4 +338,6 @@ private:
     // Wakes the session for a time-out, a command's earliest write time or a
     // report that goes missing.
     QTimer *m_wake = nullptr;
+    // Wakes it when the line has been quiet after part of a response.
+    QTimer *m_quietLine = nullptr;
 };

@@ -96,6 +96,7 @@ void RadioSession::disconnectRadio()
 void RadioSession::stopPortActivity()
 {
     DataTimer->setEnabled(false);
+    m_quietLine->stop();
     CTS->setEnabled(false);
     stopSeries();
     ProbeTimer->stop();

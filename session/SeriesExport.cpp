@@ -111,17 +111,55 @@ QString isoLocalTime(qint64 msSinceEpoch)
            offsetText(local.offsetFromUtc());
 }
 
+QByteArray csvRow(const SeriesMessage &message)
+{
+    return QByteArray::number(message.index) + ',' + QByteArray::number(message.reference) + ',' +
+           csvText(message.destination) + ',' + timeField(message.writtenAt) + ',' +
+           timeField(message.answeredAt) + ',' + csvText(completionResult(message)) + ',' +
+           reportFields(message.receivedReport) + ',' + reportFields(message.consumedReport) + ',' +
+           timeField(message.scheduledAt) + "\r\n";
+}
+
+CsvSnapshot::CsvSnapshot(const SeriesStatistics &series)
+    : m_archived(series.archivedRows()),
+      m_messages(series.messages().begin(), series.messages().end())
+{}
+
+bool CsvSnapshot::write(const std::function<bool(QByteArrayView)> &take) const
+{
+    if (!take(QByteArray(CsvHeader) + "\r\n") || !m_archived.read(take))
+        return false;
+    // Rows gathered into pieces, so that a long series makes few writes.
+    QByteArray piece;
+    for (const SeriesMessage &message : m_messages) {
+        piece += csvRow(message);
+        if (piece.size() >= files::SpoolFile::Snapshot::PieceSize) {
+            if (!take(piece))
+                return false;
+            piece.resize(0);
+        }
+    }
+    return piece.isEmpty() || take(piece);
+}
+
 QByteArray csv(const SeriesStatistics &series)
 {
-    QByteArray out = QByteArray(CsvHeader) + "\r\n";
-    for (const SeriesMessage &message : series.messages()) {
-        out += QByteArray::number(message.index) + ',' + QByteArray::number(message.reference) +
-               ',' + csvText(message.destination) + ',' + timeField(message.writtenAt) + ',' +
-               timeField(message.answeredAt) + ',' + csvText(completionResult(message)) + ',' +
-               reportFields(message.receivedReport) + ',' + reportFields(message.consumedReport) +
-               ',' + timeField(message.scheduledAt) + "\r\n";
-    }
+    QByteArray out;
+    CsvSnapshot(series).write([&out](QByteArrayView piece) {
+        out += piece;
+        return true;
+    });
     return out;
+}
+
+void writeCsvFile(const QString &fileName, const CsvSnapshot &rows)
+{
+    files::AtomicFile file(fileName);
+    rows.write([&file](QByteArrayView piece) {
+        file.write(piece);
+        return true;
+    });
+    file.commit();
 }
 
 QByteArray summaryJson(const SeriesStatistics &series, const QJsonObject &run)
@@ -151,9 +189,8 @@ QByteArray summaryJson(const SeriesStatistics &series, const QJsonObject &run)
                                 {"missing", counts.missingReports}}},
         {"timesMs", times},
     };
-    if (!series.messages().empty()) {
-        summary.insert("firstScheduled",
-                       isoLocalTime(series.messages().front().scheduledAt.wallMs));
+    if (series.messageCount() > 0) {
+        summary.insert("firstScheduled", isoLocalTime(series.firstScheduledWallMs()));
         summary.insert("lastEvent", isoLocalTime(series.lastEventWallMs()));
     }
     if (!run.isEmpty())

@@ -4,7 +4,10 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
+#include <vector>
 
 // A series written out for people and tools: one CSV row per message, a JSON
 // summary, and the summary as plain text lines. Times are local, in ISO 8601
@@ -14,11 +17,34 @@ namespace SeriesExport {
 // "2026-12-08T09:05:07.042+01:00" for a time in milliseconds since the epoch.
 QString isoLocalTime(qint64 msSinceEpoch);
 
-// The header line, then one line per message in writing order; every line
-// ends with CR LF.
+// One message's line of the CSV, ending with CR LF.
+QByteArray csvRow(const SeriesMessage &message);
+
+// The CSV of a series as it is at one moment: the header line, then one
+// line per message in writing order, every line ending with CR LF. The rows
+// of archived messages are read from the archive, the messages in memory
+// copied: cheap to take, and written on any thread while the series goes on.
+class CsvSnapshot
+{
+public:
+    explicit CsvSnapshot(const SeriesStatistics &series);
+    // Hands the CSV to `take` in pieces; stops at the first piece refused
+    // and returns false. Raises files::FileError when the archive cannot
+    // be read.
+    bool write(const std::function<bool(QByteArrayView)> &take) const;
+
+private:
+    files::SpoolFile::Snapshot m_archived;
+    std::vector<SeriesMessage> m_messages;
+};
+
+// The whole CSV in memory.
 QByteArray csv(const SeriesStatistics &series);
 // run: what an unattended run records of itself (its options, when it
 // started and ended, ...), under the key "run"; left out when empty.
+// Writes the CSV to a file, replacing it whole, without holding it in
+// memory. Throws files::FileError as writeFile does.
+void writeCsvFile(const QString &fileName, const CsvSnapshot &rows);
 QByteArray summaryJson(const SeriesStatistics &series, const QJsonObject &run = QJsonObject());
 // The counts and times as a few lines of text, each ending with "\n".
 QString summaryText(const SeriesStatistics &series);

@@ -266,15 +266,19 @@ int SeriesRun::writeOutputs(int status)
         if (file.isEmpty())
             return;
         try {
-            SeriesExport::writeFile(file, contents());
+            contents(file);
         } catch (const files::FileError &error) {
             std::fprintf(m_err, "corvane: %s\n", error.message().toLocal8Bit().constData());
             if (m_stopSignal == 0)
                 status = ExitUsage;
         }
     };
-    write(m_options.csvFile, [&] { return SeriesExport::csv(series); });
-    write(m_options.jsonFile, [&] { return SeriesExport::summaryJson(series, runRecord(status)); });
+    write(m_options.csvFile, [&](const QString &name) {
+        SeriesExport::writeCsvFile(name, SeriesExport::CsvSnapshot(series));
+    });
+    write(m_options.jsonFile, [&](const QString &name) {
+        SeriesExport::writeFile(name, SeriesExport::summaryJson(series, runRecord(status)));
+    });
     return status;
 }
 

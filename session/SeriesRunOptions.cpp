@@ -173,6 +173,11 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
          "Seconds a requested report may take before it counts as missing (default 60).", "s"},
         {"csv", "Write one row per message to this file.", "file"},
         {"json", "Write the summary as JSON to this file.", "file"},
+        {"log-dir",
+         "Write the message and PEI logs to daily files in this folder (default: "
+         "$XDG_STATE_HOME/corvane or ~/.local/state/corvane).",
+         "folder"},
+        {"no-log", "Write no log files."},
     });
     const bool parsed = parser.parse(arguments);
     if (!run && !help && !version) {
@@ -253,6 +258,10 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     options.jsonFile = parser.value("json");
     if (!options.csvFile.isEmpty() && options.csvFile == options.jsonFile && problem.isEmpty())
         problem = QStringLiteral("--csv and --json name the same file");
+    options.logFolder = parser.value("log-dir");
+    options.writeLogs = !parser.isSet("no-log");
+    if (parser.isSet("log-dir") && !options.writeLogs && problem.isEmpty())
+        problem = QStringLiteral("--log-dir and --no-log cannot go together");
     // The series timer does not tick with an interval of 0.
     if (options.count > 1 && options.delayMs == 0 && problem.isEmpty())
         problem = QStringLiteral("--delay must be at least 1 ms for more than one message");

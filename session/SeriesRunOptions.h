@@ -32,6 +32,10 @@ struct SeriesRunOptions
     int reportTimeoutSeconds = 60;
     QString csvFile;
     QString jsonFile;
+    // Where the message and PEI logs go (SessionLogs); empty: the default
+    // log folder. No log files at all without writeLogs.
+    QString logFolder;
+    bool writeLogs = true;
 };
 
 struct SeriesRunCommandLine

@@ -1,7 +1,8 @@
 #include "session/SeriesStatistics.h"
 
+#include "files/FileError.h"
+
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -11,14 +12,6 @@ const QByteArray ConsumedStatus = QByteArrayLiteral("02");
 bool awaited(const SeriesMessage::Report &report)
 {
     return report.requested && !report.at && !report.missing;
-}
-
-// The value at a nearest rank: the smallest that at least `percent` of the
-// sorted samples do not exceed.
-qint64 nearestRank(const std::vector<qint64> &sorted, int percent)
-{
-    const auto rank = qsizetype(std::ceil(double(percent) / 100.0 * double(sorted.size())));
-    return sorted.at(std::size_t(std::max<qsizetype>(rank, 1) - 1));
 }
 
 } // namespace
@@ -35,10 +28,26 @@ bool SeriesMessage::isWaiting() const
     return answer == Answer::Queued || answer == Answer::Waiting || waitsForReports();
 }
 
+void SeriesStatistics::archiveOlderThan(int inMemory, ArchiveRow row)
+{
+    m_inMemory = inMemory;
+    m_archiveRow = std::move(row);
+    archiveDone();
+}
+
 void SeriesStatistics::start()
 {
     ++m_series;
     m_messages.clear();
+    m_archived = 0;
+    m_counts = Counts();
+    m_archive = files::SpoolFile(QStringLiteral("series rows"));
+    m_archiveFailed = false;
+    for (SpanFigures &figures : m_figures)
+        figures.clear();
+    for (SlowestPerRun &plot : m_plots)
+        plot.clear();
+    m_firstScheduledWallMs = 0;
     for (std::deque<std::size_t> &waiting : m_waitingForReport)
         waiting.clear();
     m_reportExpiry.clear();
@@ -53,22 +62,27 @@ SeriesStatistics::Ticket SeriesStatistics::messageScheduled(quint8 reference,
                                                             quint8 reportFlags, Moment at)
 {
     SeriesMessage message;
-    message.index = int(m_messages.size()) + 1;
+    message.index = messageCount() + 1;
     message.reference = reference;
     message.destination = destination;
     message.scheduledAt = at;
     message.receivedReport.requested = (reportFlags & ReceivedReportFlag) != 0;
     message.consumedReport.requested = (reportFlags & ConsumedReportFlag) != 0;
     m_messages.push_back(message);
+    count(m_counts, message, 1);
+    if (message.index == 1)
+        m_firstScheduledWallMs = at.wallMs;
+    for (SlowestPerRun &plot : m_plots)
+        plot.setMessages(message.index);
     touch(at);
     return {m_series, message.index};
 }
 
 SeriesMessage *SeriesStatistics::find(Ticket ticket)
 {
-    if (ticket.series != m_series || ticket.index < 1 || ticket.index > int(m_messages.size()))
+    if (ticket.series != m_series || ticket.index <= m_archived || ticket.index > messageCount())
         return nullptr;
-    return &m_messages[std::size_t(ticket.index - 1)];
+    return &at(std::size_t(ticket.index - 1));
 }
 
 void SeriesStatistics::messageWritten(Ticket ticket, Moment at)
@@ -76,8 +90,10 @@ void SeriesStatistics::messageWritten(Ticket ticket, Moment at)
     SeriesMessage *message = find(ticket);
     if (!message || message->answer != SeriesMessage::Answer::Queued)
         return;
+    count(m_counts, *message, -1);
     message->writtenAt = at;
     message->answer = SeriesMessage::Answer::Waiting;
+    count(m_counts, *message, 1);
     if (message->waitsForReports()) {
         const std::size_t index = std::size_t(ticket.index - 1);
         m_waitingForReport[message->reference].push_back(index);
@@ -91,8 +107,10 @@ void SeriesStatistics::messageNotSent(Ticket ticket)
     SeriesMessage *message = find(ticket);
     if (!message || message->answer != SeriesMessage::Answer::Queued)
         return;
+    count(m_counts, *message, -1);
     message->answer = SeriesMessage::Answer::NotSent;
-    ++m_version;
+    count(m_counts, *message, 1);
+    changed();
 }
 
 void SeriesStatistics::completed(Ticket ticket, Moment at)
@@ -116,21 +134,33 @@ void SeriesStatistics::answered(Ticket ticket, SeriesMessage::Answer answer,
     SeriesMessage *message = find(ticket);
     if (!message || message->answer != SeriesMessage::Answer::Waiting)
         return;
+    count(m_counts, *message, -1);
     message->answer = answer;
     message->answeredAt = at;
     message->refusal = refusal;
+    count(m_counts, *message, 1);
+    if (answer == SeriesMessage::Answer::Completed)
+        spanEnded(*message, Span::Completion);
     // A refused message never reached the network: no report will come.
     if (answer == SeriesMessage::Answer::Refused)
         stopWaitingForReports(std::size_t(ticket.index - 1));
     if (at)
         touch(*at);
     else
-        ++m_version;
+        changed();
+}
+
+void SeriesStatistics::spanEnded(const SeriesMessage &message, Span span)
+{
+    if (const std::optional<qint64> ms = spanMs(message, span)) {
+        m_figures[std::size_t(span)].add(*ms);
+        m_plots[std::size_t(span)].add(message.index, *ms);
+    }
 }
 
 void SeriesStatistics::stopWaitingForReports(std::size_t index)
 {
-    std::deque<std::size_t> &waiting = m_waitingForReport[m_messages[index].reference];
+    std::deque<std::size_t> &waiting = m_waitingForReport[at(index).reference];
     waiting.erase(std::remove(waiting.begin(), waiting.end(), index), waiting.end());
 }
 
@@ -155,38 +185,50 @@ SeriesMessage::Report *SeriesStatistics::slotFor(SeriesMessage &message,
 }
 
 void SeriesStatistics::reportReceived(std::optional<quint8> reference, const QByteArray &status,
-                                      Moment at)
+                                      Moment moment)
 {
-    touch(at);
     if (reference) {
         std::deque<std::size_t> &waiting = m_waitingForReport[*reference];
         for (auto it = waiting.begin(); it != waiting.end(); ++it) {
-            SeriesMessage &message = m_messages[*it];
+            SeriesMessage &message = at(*it);
             SeriesMessage::Report *slot = slotFor(message, status);
             if (!slot)
                 continue;
-            slot->at = at;
+            count(m_counts, message, -1);
+            slot->at = moment;
             slot->status = status;
+            count(m_counts, message, 1);
+            spanEnded(message, slot == &message.receivedReport ? Span::ReceivedReport
+                                                               : Span::ConsumedReport);
             if (!message.waitsForReports())
                 waiting.erase(it);
+            touch(moment);
             return;
         }
     }
     ++m_unmatchedReports;
+    touch(moment);
 }
 
 void SeriesStatistics::expireReports(qint64 nowMonotonicMs, qint64 timeoutMs)
 {
     while (!m_reportExpiry.empty()) {
         const std::size_t index = m_reportExpiry.front();
-        SeriesMessage &message = m_messages[index];
+        // An archived message waits for nothing.
+        if (index < std::size_t(m_archived)) {
+            m_reportExpiry.pop_front();
+            continue;
+        }
+        SeriesMessage &message = at(index);
         if (message.waitsForReports()) {
             if (message.writtenAt->monotonicMs + timeoutMs > nowMonotonicMs)
                 return;
+            count(m_counts, message, -1);
             for (SeriesMessage::Report *report : {&message.receivedReport, &message.consumedReport})
                 report->missing = awaited(*report);
+            count(m_counts, message, 1);
             stopWaitingForReports(index);
-            ++m_version;
+            changed();
         }
         m_reportExpiry.pop_front();
     }
@@ -195,7 +237,9 @@ void SeriesStatistics::expireReports(qint64 nowMonotonicMs, qint64 timeoutMs)
 std::optional<qint64> SeriesStatistics::nextReportExpiryMs(qint64 timeoutMs) const
 {
     for (const std::size_t index : m_reportExpiry) {
-        const SeriesMessage &message = m_messages[index];
+        if (index < std::size_t(m_archived))
+            continue;
+        const SeriesMessage &message = at(index);
         if (message.waitsForReports())
             return message.writtenAt->monotonicMs + timeoutMs;
     }
@@ -204,50 +248,53 @@ std::optional<qint64> SeriesStatistics::nextReportExpiryMs(qint64 timeoutMs) con
 
 SeriesStatistics::Counts SeriesStatistics::counts() const
 {
-    Counts counts;
-    counts.scheduled = int(m_messages.size());
+    Counts counts = m_counts;
+    counts.scheduled = messageCount();
     counts.unmatchedReports = m_unmatchedReports;
     counts.lateAnswers = m_lateAnswers;
-    const auto countReport = [&counts](const SeriesMessage::Report &report,
-                                       const QByteArray &ownStatus, int &ownCount) {
+    return counts;
+}
+
+void SeriesStatistics::count(Counts &counts, const SeriesMessage &message, int sign)
+{
+    const auto countReport = [&counts, sign](const SeriesMessage::Report &report,
+                                             const QByteArray &ownStatus, int &ownCount) {
         if (report.missing)
-            ++counts.missingReports;
+            counts.missingReports += sign;
         if (!report.at)
             return;
         if (report.status == ownStatus)
-            ++ownCount;
+            ownCount += sign;
         else
-            ++counts.otherStatuses;
+            counts.otherStatuses += sign;
     };
-    for (const SeriesMessage &message : m_messages) {
-        switch (message.answer) {
-        case SeriesMessage::Answer::Queued:
-            ++counts.queued;
-            break;
-        case SeriesMessage::Answer::Completed:
-            ++counts.completed;
-            break;
-        case SeriesMessage::Answer::Refused:
-            ++counts.refused;
-            ++counts.refusals[message.refusal];
-            break;
-        case SeriesMessage::Answer::NoAnswer:
-            ++counts.noAnswer;
-            break;
-        case SeriesMessage::Answer::NotSent:
-            ++counts.notSent;
-            break;
-        case SeriesMessage::Answer::Waiting:
-            break;
-        }
-        if (message.wasWritten())
-            ++counts.sent;
-        countReport(message.receivedReport, ReceivedStatus, counts.receivedReports);
-        countReport(message.consumedReport, ConsumedStatus, counts.consumedReports);
-        if (message.isWaiting())
-            ++counts.stillWaiting;
+    switch (message.answer) {
+    case SeriesMessage::Answer::Queued:
+        counts.queued += sign;
+        break;
+    case SeriesMessage::Answer::Completed:
+        counts.completed += sign;
+        break;
+    case SeriesMessage::Answer::Refused:
+        counts.refused += sign;
+        if ((counts.refusals[message.refusal] += sign) == 0)
+            counts.refusals.remove(message.refusal);
+        break;
+    case SeriesMessage::Answer::NoAnswer:
+        counts.noAnswer += sign;
+        break;
+    case SeriesMessage::Answer::NotSent:
+        counts.notSent += sign;
+        break;
+    case SeriesMessage::Answer::Waiting:
+        break;
     }
-    return counts;
+    if (message.wasWritten())
+        counts.sent += sign;
+    countReport(message.receivedReport, ReceivedStatus, counts.receivedReports);
+    countReport(message.consumedReport, ConsumedStatus, counts.consumedReports);
+    if (message.isWaiting())
+        counts.stillWaiting += sign;
 }
 
 std::optional<qint64> SeriesStatistics::spanMs(const SeriesMessage &message, Span span)
@@ -272,26 +319,52 @@ std::optional<qint64> SeriesStatistics::spanMs(const SeriesMessage &message, Spa
 
 std::optional<SeriesStatistics::Figures> SeriesStatistics::figures(Span span) const
 {
-    std::vector<qint64> samples;
-    samples.reserve(m_messages.size());
-    for (const SeriesMessage &message : m_messages) {
-        if (const std::optional<qint64> ms = spanMs(message, span))
-            samples.push_back(*ms);
-    }
-    if (samples.empty())
+    const SpanFigures &kept = m_figures[std::size_t(span)];
+    if (kept.count() == 0)
         return std::nullopt;
-    std::sort(samples.begin(), samples.end());
     Figures figures;
-    figures.samples = int(samples.size());
-    figures.minMs = samples.front();
-    figures.medianMs = nearestRank(samples, 50);
-    figures.p95Ms = nearestRank(samples, 95);
-    figures.maxMs = samples.back();
+    figures.samples = int(kept.count());
+    figures.minMs = kept.min();
+    figures.medianMs = kept.median();
+    figures.p95Ms = kept.p95();
+    figures.maxMs = kept.max();
     return figures;
+}
+
+QList<QPointF> SeriesStatistics::plotPoints(Span span) const
+{
+    return m_plots[std::size_t(span)].points();
+}
+
+int SeriesStatistics::plotRunLength() const
+{
+    return m_plots.front().runLength();
 }
 
 void SeriesStatistics::touch(const Moment &at)
 {
     m_lastEventWallMs = std::max(m_lastEventWallMs, at.wallMs);
+    changed();
+}
+
+void SeriesStatistics::changed()
+{
     ++m_version;
+    archiveDone();
+}
+
+void SeriesStatistics::archiveDone()
+{
+    while (m_archiveRow && !m_archiveFailed && int(m_messages.size()) > m_inMemory &&
+           !m_messages.front().isWaiting()) {
+        try {
+            m_archive.append(m_archiveRow(m_messages.front()));
+        } catch (const files::FileError &) {
+            // The rest of the series stays in memory, as without an archive.
+            m_archiveFailed = true;
+            return;
+        }
+        m_messages.pop_front();
+        ++m_archived;
+    }
 }

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "files/SpoolFile.h"
 #include "session/Moment.h"
+#include "session/SlowestPerRun.h"
+#include "session/SpanFigures.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
+#include <QPointF>
 #include <QtGlobal>
 #include <array>
 #include <deque>
+#include <functional>
 #include <optional>
-#include <vector>
 
 // One message of a series and what became of it.
 struct SeriesMessage
@@ -66,7 +71,12 @@ struct SeriesMessage
 // - a report that has not come within the report time-out is missing, and
 //   its message leaves the matching, so references that wrap at 256 can
 //   never give it the report of a message 256 later.
-// Pure: no clock, no window.
+// The figures and the plot are kept up to date as the answers come, so a
+// look at them costs nothing however long the series. A series of days
+// would not fit in memory: with archiveOlderThan(), a message that is done
+// and has enough newer ones leaves memory for the archive, a file of its
+// rows, and counts, figures and plot go on counting it.
+// No clock, no window.
 class SeriesStatistics
 {
 public:
@@ -110,6 +120,22 @@ public:
 
     static constexpr quint8 ReceivedReportFlag = 0x04;
     static constexpr quint8 ConsumedReportFlag = 0x08;
+    // Points per line of the plot at most.
+    static constexpr int MaxPlotPoints = 500;
+    // What the archive keeps of a message: its row, line end included.
+    using ArchiveRow = std::function<QByteArray(const SeriesMessage &)>;
+
+    SeriesStatistics() = default;
+    // A copy would append to the same archive.
+    SeriesStatistics(const SeriesStatistics &) = delete;
+    SeriesStatistics &operator=(const SeriesStatistics &) = delete;
+    SeriesStatistics(SeriesStatistics &&) = default;
+    SeriesStatistics &operator=(SeriesStatistics &&) = default;
+
+    // From now on a message that is done leaves memory once more than
+    // `inMemory` messages are newer than it: its row goes to the archive.
+    // When the archive cannot be written, messages stay in memory.
+    void archiveOlderThan(int inMemory, ArchiveRow row);
 
     // Begins a new series: tickets of the one before no longer count.
     void start();
@@ -130,12 +156,24 @@ public:
     // When the next report would go missing; nullopt when none is awaited.
     std::optional<qint64> nextReportExpiryMs(qint64 timeoutMs) const;
 
-    const std::vector<SeriesMessage> &messages() const { return m_messages; }
+    // The messages in memory, in composing order: the whole series, or its
+    // newest messages once older ones went to the archive.
+    const std::deque<SeriesMessage> &messages() const { return m_messages; }
+    // Messages of the series, in memory or archived.
+    int messageCount() const { return m_archived + int(m_messages.size()); }
+    // The rows of the messages that left memory, oldest first.
+    files::SpoolFile::Snapshot archivedRows() const { return m_archive.snapshot(); }
     Counts counts() const;
-    // Nearest-rank figures over the messages that have the span; nullopt
-    // when none has it yet.
+    // Exact nearest-rank figures over the messages that have the span;
+    // nullopt when none has it yet.
     std::optional<Figures> figures(Span span) const;
     static std::optional<qint64> spanMs(const SeriesMessage &message, Span span);
+    // The slowest of each run of plotRunLength() consecutive messages that
+    // have the span (SlowestPerRun): at most MaxPlotPoints points.
+    QList<QPointF> plotPoints(Span span) const;
+    int plotRunLength() const;
+    // The wall time the series' first message was composed at (0: none yet).
+    qint64 firstScheduledWallMs() const { return m_firstScheduledWallMs; }
 
     // Changes with every event, so a view redraws only when something happened.
     quint64 version() const { return m_version; }
@@ -144,14 +182,38 @@ public:
 
 private:
     SeriesMessage *find(Ticket ticket);
+    // A message by its place in the series (index - 1); it must be in memory.
+    SeriesMessage &at(std::size_t place) { return m_messages[place - std::size_t(m_archived)]; }
+    const SeriesMessage &at(std::size_t place) const
+    {
+        return m_messages[place - std::size_t(m_archived)];
+    }
+    // Adds what one message counts (sign 1), or takes it away (-1): every
+    // change of a message is counted as it happens.
+    static void count(Counts &counts, const SeriesMessage &message, int sign);
+    void spanEnded(const SeriesMessage &message, Span span);
+    void archiveDone();
     void answered(Ticket ticket, SeriesMessage::Answer answer, const QByteArray &refusal,
                   const std::optional<Moment> &at);
     void stopWaitingForReports(std::size_t index);
     SeriesMessage::Report *slotFor(SeriesMessage &message, const QByteArray &status) const;
     void touch(const Moment &at);
+    void changed();
 
     quint64 m_series = 0;
-    std::vector<SeriesMessage> m_messages;
+    std::deque<SeriesMessage> m_messages;
+    // Messages that left memory for the archive.
+    int m_archived = 0;
+    // What every message of the series counts, kept as they change.
+    Counts m_counts;
+    files::SpoolFile m_archive{QStringLiteral("series rows")};
+    ArchiveRow m_archiveRow;
+    int m_inMemory = 0;
+    bool m_archiveFailed = false;
+    std::array<SpanFigures, 3> m_figures;
+    std::array<SlowestPerRun, 3> m_plots{SlowestPerRun(MaxPlotPoints), SlowestPerRun(MaxPlotPoints),
+                                         SlowestPerRun(MaxPlotPoints)};
+    qint64 m_firstScheduledWallMs = 0;
     // Per reference, the written messages still waiting for a report, oldest first.
     std::array<std::deque<std::size_t>, 256> m_waitingForReport;
     // Written messages still waiting for a report, in writing order, for expiry.

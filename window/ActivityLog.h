@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class LogSnapshot;
 class LogView;
 
 // Appends one entry as a new last line of a log pane. Entries are 8-bit
@@ -17,8 +18,8 @@ QStringList entryLines(const QByteArray &entry);
 // A pane's lines as its saved file holds them.
 QStringList paneParagraphs(const LogView *pane);
 
-// Writes a pane to a file, replacing it whole: every line ended by CR LF, in
-// Latin-1. Throws files::FileError, with the system's reason, when the file
-// cannot be written; an earlier file of that name and the pane stay as they
-// were.
-void savePaneToFile(const LogView *pane, const QString &fileName);
+// Writes a pane's lines (LogView::snapshot) to a file, replacing it whole:
+// every line ended by CR LF, in Latin-1; on any thread. Throws
+// files::FileError, with the system's reason, when the file cannot be
+// written; an earlier file of that name then stays as it was.
+void savePaneToFile(const LogSnapshot &lines, const QString &fileName);

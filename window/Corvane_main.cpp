@@ -15,6 +15,7 @@
 #include "window/NotSavedBox.h"
 #include "window/PortSelector.h"
 #include "window/SaveDialog.h"
+#include "window/SeriesPanel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -48,6 +49,7 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent)
 {
     buildControls();
     buildPortControls();
+    buildLogs();
     // The windowing system places the main window; only its size comes back.
     formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
     buildComponents(settingsFile);
@@ -73,6 +75,11 @@ TForm1::~TForm1()
     // the session says then must not reach the controls being destroyed.
     disconnect(m_session, nullptr, this, nullptr);
     delete m_session;
+    // Every line shown is in its file before the window is gone.
+    disconnect(m_logs, nullptr, this, nullptr);
+    connect(m_logs, &SessionLogs::problem,
+            [](const QString &problem) { qWarning("%s", qPrintable(problem)); });
+    m_logs->close();
 }
 
 void TForm1::buildComponents(const QString &settingsFile)
@@ -116,15 +123,17 @@ void TForm1::followSession()
 {
     m_session->setMessageSource([this] { return messageFields(); });
     connect(m_session, &RadioSession::messageEntry, this,
-            [this](const QByteArray &entry) { appendLogEntry(MessagesPad_Memo, entry); });
+            [this](const QByteArray &entry) { showEntry(SessionLogs::Log::Messages, entry); });
     connect(m_session, &RadioSession::peiLogEntry, this,
-            [this](const QByteArray &entry) { appendLogEntry(CommandLogger_Memo, entry); });
+            [this](const QByteArray &entry) { showEntry(SessionLogs::Log::Pei, entry); });
     connect(m_session, &RadioSession::probeAnswered, this, &TForm1::EnableAfterProbe);
     connect(m_session, &RadioSession::registrationAnswered, this, &TForm1::EnableAfterRegistration);
     connect(m_session, &RadioSession::seriesRunningChanged, this,
             [this](bool running) { SendButton->setText(running ? stopCaption : sendCaption); });
     connect(m_session, &RadioSession::userDataBitLimitChanged, this, &TForm1::updateMessageLimit);
     connect(m_session, &RadioSession::handlerFailed, this, &TApplication::ShowException);
+    connect(m_session, &RadioSession::controlsMayHaveChanged, SeriesPanel1,
+            &SeriesPanel::seriesMayHaveChanged);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -152,8 +161,8 @@ void TForm1::closeEvent(QCloseEvent *event)
 QStringList TForm1::saveSettings()
 {
     QStringList failures;
-    if (m_portSettingsUnsaved) {
-        if (const QString failure = savePortSettings(); !failure.isEmpty())
+    if (m_ownSettingsUnsaved) {
+        if (const QString failure = saveOwnSettings(); !failure.isEmpty())
             failures += failure;
     }
     FormEnh1->FormDestroying();
@@ -172,7 +181,7 @@ QString TForm1::TimeStamp() const
 
 void TForm1::AddMessage(const QByteArray &text)
 {
-    appendLogEntry(MessagesPad_Memo, TimeStamp().toLatin1() + text);
+    showEntry(SessionLogs::Log::Messages, TimeStamp().toLatin1() + text);
 }
 
 void TForm1::updateMessageLimit()
@@ -318,15 +327,4 @@ void TForm1::Button1Click()
 void TForm1::Button2Click()
 {
     savePane(CommandLogger_Memo);
-}
-
-void TForm1::savePane(const LogView *pane)
-{
-    if (!sd->Execute(this))
-        return;
-    try {
-        savePaneToFile(pane, sd->FileName());
-    } catch (const files::FileError &error) {
-        showNotSavedBox(this, error);
-    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/RadioSession.h"
+#include "session/SessionLogs.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -9,6 +10,9 @@
 
 class LineStatusStrip;
 class PortSelector;
+namespace formstate {
+class ProfileFile;
+}
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -91,6 +95,8 @@ public:
     QPushButton *LineButton = nullptr;
     QCheckBox *ReconnectCheckBox = nullptr;
     LineStatusStrip *LineStatus = nullptr;
+    // Opens the folder of the panes' daily log files.
+    QPushButton *LogFolderButton = nullptr;
 
 private:
     // Declared before the names below, which refer into it.
@@ -143,6 +149,8 @@ public:
 
     // Appends a timestamped line to the message window.
     void AddMessage(const QByteArray &text);
+    // The daily log files of both panes (MainWindowLogs.cpp).
+    const SessionLogs &logs() const { return *m_logs; }
 
     // The most bits of user data the radio takes in one message; the message
     // field is limited to what fits.
@@ -197,18 +205,29 @@ private:
     void notePortOpened(const QString &path);
     // Saves the settings file; the sentences of what could not be saved.
     QStringList saveSettings();
-    // Writes the typed path and the line settings to the settings file; the
-    // sentence that says why they were not saved, or empty when they were.
-    QString savePortSettings();
+    // Writes the typed path, the line settings and the panes' limits to the
+    // settings file; the sentence that says why they were not saved, or
+    // empty when they were.
+    QString saveOwnSettings();
     // The same, with a failure told in the message window.
-    void storePortSettings();
-    // Asks for a file and writes the pane there; a failure shows in a box.
+    void storeOwnSettings();
+    // The log panes (MainWindowLogs.cpp).
+    void buildLogs();
+    // Shows an entry in its pane and queues its lines for the pane's log file.
+    void showEntry(SessionLogs::Log log, const QByteArray &entry);
+    void loadPaneLimits(const formstate::ProfileFile &settings);
+    void savePaneLimits(formstate::ProfileFile &settings) const;
+    void openLogFolder();
+    // Asks for a file and writes the pane there in the background; a
+    // failure shows in a box.
     void savePane(const LogView *pane);
+
+    SessionLogs *m_logs = nullptr;
 
     // The box of a lost connection is open.
     bool m_lossBoxOpen = false;
     // Closing saved the settings, and the window has not been shown since.
     bool m_settingsSaved = false;
-    // A save of the port's settings failed; they are saved again at close.
-    bool m_portSettingsUnsaved = false;
+    // A save of the window's own settings failed; they are saved again at close.
+    bool m_ownSettingsUnsaved = false;
 };

@@ -112,6 +112,7 @@ void TForm1::setUpPortHandling()
     const formstate::ProfileFile settings(settingsPath());
     Line = loadLineSettings(settings);
     LineLabel->setText(lineSummary(Line));
+    loadPaneLimits(settings);
 
     PortList = new PortSelector(
         ComPortComboBox, makePortEnumerator(), [] { return serial::isRegisteredDevice(simName); },
@@ -121,8 +122,9 @@ void TForm1::setUpPortHandling()
         settings.readString(QString::fromLatin1(PortSettingsSection), typedPathKey, QByteArray()));
     if (isPlausiblePath(typed))
         PortList->setTypedPath(typed);
-    PortList->refresh(true);
-    static_cast<PortComboBox *>(ComPortComboBox)->OnPopup = [this] { PortList->refresh(false); };
+    static_cast<PortComboBox *>(ComPortComboBox)->OnPopup = [this] {
+        PortList->refreshInBackground();
+    };
     session().setPortEnumerator(PortList->enumerator());
 
     session().setReconnectEnabled(ReconnectCheckBox->isChecked());
@@ -163,10 +165,10 @@ void TForm1::showPortLost(const QString &message)
 void TForm1::notePortOpened(const QString &path)
 {
     if (PortList->noteConnected(path))
-        storePortSettings();
+        storeOwnSettings();
 }
 
-QString TForm1::savePortSettings()
+QString TForm1::saveOwnSettings()
 {
     try {
         formstate::ProfileFile settings(settingsPath());
@@ -174,20 +176,21 @@ QString TForm1::savePortSettings()
             settings.writeString(QString::fromLatin1(PortSettingsSection), typedPathKey,
                                  QFile::encodeName(PortList->typedPath()));
         saveLineSettings(settings, Line);
+        savePaneLimits(settings);
         settings.save();
     } catch (const EFormState &error) {
-        m_portSettingsUnsaved = true;
+        m_ownSettingsUnsaved = true;
         return error.notSavedText();
     }
-    m_portSettingsUnsaved = false;
+    m_ownSettingsUnsaved = false;
     return {};
 }
 
-void TForm1::storePortSettings()
+void TForm1::storeOwnSettings()
 {
     // Told in the message window, not in a box: the dialogue with the radio
     // goes on meanwhile, and closing tells it again if it still fails.
-    if (const QString failure = savePortSettings(); !failure.isEmpty())
+    if (const QString failure = saveOwnSettings(); !failure.isEmpty())
         AddMessage(": " +
                    (failure + QStringLiteral(" Saving is tried again at close.")).toLatin1());
 }
@@ -233,7 +236,7 @@ void TForm1::LineButtonClick()
         return;
     Line = *chosen;
     LineLabel->setText(lineSummary(Line));
-    storePortSettings();
+    storeOwnSettings();
 }
 
 void TForm1::showOpenError(const QString &path, int error)

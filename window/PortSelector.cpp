@@ -43,20 +43,15 @@ PortSelector::PortSelector(QComboBox *combo, std::unique_ptr<serial::PortEnumera
     });
     m_combo->installEventFilter(this);
     followEnabledState();
+    // The fixed entries at once, the system's ports when they are listed.
+    rebuild();
+    refreshInBackground();
 }
 
 PortSelector::~PortSelector()
 {
     if (m_lister.joinable())
         m_lister.join();
-}
-
-void PortSelector::refresh(bool force)
-{
-    const quint64 stamp = m_enumerator->changeStamp();
-    if (!force && m_listed && stamp == m_stamp)
-        return;
-    takeListing(stamp, m_enumerator->ports());
 }
 
 void PortSelector::refreshInBackground()
@@ -86,6 +81,9 @@ void PortSelector::takeListing(quint64 stamp, const QList<serial::PortInfo> &por
     m_listed = true;
     m_ports = ports;
     rebuild();
+    // Ports that came or went during the listing are listed at once, so
+    // that an open list ends up as the system is.
+    refreshInBackground();
 }
 
 void PortSelector::rebuild()

@@ -11,13 +11,14 @@
 
 class QComboBox;
 
-// Keeps the port selector's list to the ports that exist: listed again when
-// the list opens and, while the selector is enabled (no radio connected),
-// every 2 s when the system's ports may have changed. Listing takes tens of
-// ms, so the 2 s look lists in a thread of its own and the window takes the
-// result when it is ready. The edit text is the user's and survives every
-// refresh; picking an entry puts its path there, so what is shown is what
-// Connect opens.
+// Keeps the port selector's list to the ports that exist: listed at the
+// start, again when the list opens and, while the selector is enabled (no
+// radio connected), every 2 s when the system's ports may have changed.
+// Listing takes tens of ms (more with many devices), so it always runs in a
+// thread of its own and the window takes the result when it is ready: an
+// open list fills in a moment after it opens. The edit text is the user's
+// and survives every refresh; picking an entry puts its path there, so what
+// is shown is what Connect opens.
 class PortSelector : public QObject
 {
     Q_OBJECT
@@ -29,11 +30,11 @@ public:
                  std::function<bool()> simAvailable, QObject *parent = nullptr);
     ~PortSelector() override; // waits for a listing under way
 
-    // Lists the ports again, at once, if they may have changed since the
-    // last look; with `force` in any case.
-    void refresh(bool force);
-    // The same in the listing thread; the list changes when it is done.
+    // Lists the ports again in the listing thread if they may have changed
+    // since the last look; the list changes when it is done.
     void refreshInBackground();
+    // A listing is under way.
+    bool isListing() const { return m_listing; }
 
     QString pathForText(const QString &text) const;
     // Where the list comes from; it may be asked from any thread.

@@ -1,8 +1,8 @@
 #include "window/SeriesPanel.h"
 
-#include "files/FileError.h"
 #include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
+#include "window/BackgroundSave.h"
 #include "window/NotSavedBox.h"
 #include "window/SaveDialog.h"
 
@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <memory>
 
 namespace {
 
@@ -95,7 +96,6 @@ SeriesPanel::SeriesPanel(const SeriesStatistics &series, QWidget *parent)
     m_refresh = new QTimer(this);
     m_refresh->setInterval(RefreshIntervalMs);
     connect(m_refresh, &QTimer::timeout, this, &SeriesPanel::refresh);
-    m_refresh->start();
 }
 
 void SeriesPanel::buildCounts(QGridLayout *grid)
@@ -160,18 +160,44 @@ void SeriesPanel::buildPlot()
 
 void SeriesPanel::refresh()
 {
-    if (m_series.version() == m_drawnVersion)
+    // A hidden panel (the unattended run) draws nothing, and looks again
+    // when it is shown.
+    if (!isVisible()) {
+        m_refresh->stop();
         return;
-    // A hidden panel (the unattended run) draws nothing.
-    if (!isVisible())
+    }
+    if (m_series.version() == m_drawnVersion) {
+        // Nothing to come without a call of the session's, which says so.
+        if (!m_waiting)
+            m_refresh->stop();
         return;
+    }
     m_drawnVersion = m_series.version();
     redraw();
+}
+
+void SeriesPanel::seriesMayHaveChanged()
+{
+    const bool changed = m_series.version() != m_drawnVersion || m_waiting;
+    if (changed && isVisible() && !m_refresh->isActive())
+        m_refresh->start();
+}
+
+bool SeriesPanel::isRefreshing() const
+{
+    return m_refresh->isActive();
+}
+
+void SeriesPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    seriesMayHaveChanged();
 }
 
 void SeriesPanel::redraw()
 {
     const SeriesStatistics::Counts counts = m_series.counts();
+    m_waiting = counts.stillWaiting > 0;
     const int values[] = {counts.sent,
                           counts.queued,
                           counts.completed,
@@ -203,45 +229,16 @@ void SeriesPanel::redraw()
             highest = std::max(highest, figures->maxMs);
 
         // One replace redraws the plot once, however many points changed.
-        m_plots[s]->replace(plotPoints(Spans[s]));
+        m_plots[s]->replace(m_series.plotPoints(Spans[s]));
     }
-    const std::size_t messages = m_series.messages().size();
-    m_xAxis->setTitleText(
-        messages > std::size_t(MaxPlottedPoints)
-            ? QStringLiteral("message (slowest of each %1)").arg(messagesPerPoint(messages))
-            : QStringLiteral("message"));
-    m_xAxis->setRange(0, std::max<qsizetype>(10, qsizetype(messages)));
+    const int runLength = m_series.plotRunLength();
+    m_xAxis->setTitleText(runLength > 1
+                              ? QStringLiteral("message (slowest of each %1)").arg(runLength)
+                              : QStringLiteral("message"));
+    m_xAxis->setRange(0, std::max(10, m_series.messageCount()));
     m_xAxis->applyNiceNumbers();
     m_yAxis->setRange(0, std::max<qint64>(100, highest + highest / 10));
     m_yAxis->applyNiceNumbers();
-}
-
-int SeriesPanel::messagesPerPoint(std::size_t messages)
-{
-    return int((messages + MaxPlottedPoints - 1) / MaxPlottedPoints);
-}
-
-QList<QPointF> SeriesPanel::plotPoints(SeriesStatistics::Span span) const
-{
-    const std::vector<SeriesMessage> &messages = m_series.messages();
-    const int perPoint = std::max(1, messagesPerPoint(messages.size()));
-    QList<QPointF> points;
-    points.reserve(qsizetype(messages.size() / std::size_t(perPoint)) + 1);
-    for (std::size_t first = 0; first < messages.size(); first += std::size_t(perPoint)) {
-        const std::size_t end = std::min(messages.size(), first + std::size_t(perPoint));
-        std::optional<qint64> slowest;
-        int at = 0;
-        for (std::size_t i = first; i < end; ++i) {
-            const std::optional<qint64> ms = SeriesStatistics::spanMs(messages[i], span);
-            if (ms && (!slowest || *ms > *slowest)) {
-                slowest = ms;
-                at = messages[i].index;
-            }
-        }
-        if (slowest)
-            points.append(QPointF(at, double(*slowest)));
-    }
-    return points;
 }
 
 QString SeriesPanel::countsText() const
@@ -264,16 +261,24 @@ void SeriesPanel::saveSeries()
 {
     if (!SeriesDialog->Execute(this))
         return;
-    try {
-        saveSeriesTo(SeriesDialog->FileName());
-    } catch (const files::FileError &error) {
-        showNotSavedBox(this, error);
-    }
+    saveSeriesTo(SeriesDialog->FileName(), [this](const std::optional<files::FileError> &failure) {
+        if (failure)
+            showNotSavedBox(this, *failure);
+    });
 }
 
-void SeriesPanel::saveSeriesTo(const QString &csvFileName) const
+void SeriesPanel::saveSeriesTo(const QString &csvFileName,
+                               std::function<void(const std::optional<files::FileError> &)> done)
 {
-    SeriesExport::writeFile(csvFileName, SeriesExport::csv(m_series));
-    SeriesExport::writeFile(SeriesExport::summaryFileFor(csvFileName),
-                            SeriesExport::summaryJson(m_series));
+    // The series as it is now, taken cheaply; the rows are written in the
+    // background while the series goes on.
+    const auto rows = std::make_shared<const SeriesExport::CsvSnapshot>(m_series);
+    const QByteArray summary = SeriesExport::summaryJson(m_series);
+    BackgroundSave::start(
+        this,
+        [rows, summary, csvFileName] {
+            SeriesExport::writeCsvFile(csvFileName, *rows);
+            SeriesExport::writeFile(SeriesExport::summaryFileFor(csvFileName), summary);
+        },
+        std::move(done));
 }

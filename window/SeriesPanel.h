@@ -2,10 +2,12 @@
 
 #include "session/SeriesStatistics.h"
 
-#include <QList>
-#include <QPointF>
+#include "files/FileError.h"
+
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <optional>
 
 class QChart;
 class QGridLayout;
@@ -19,6 +21,8 @@ class TSaveDialog;
 // The live view of a series: its counts, its response times and a plot of
 // them per message. It redraws from the statistics on a timer, and only when
 // they changed and the panel can be seen, so the series never waits for it.
+// The timer runs only while the series may change: it stops once nothing
+// changed and nothing waits for the radio, until seriesMayHaveChanged().
 class SeriesPanel : public QWidget
 {
     Q_OBJECT
@@ -28,7 +32,7 @@ public:
     // Points per line of the plot at most: a longer series shows the
     // slowest of each run of consecutive messages, so outliers stay in view
     // and drawing stays cheap however long the series.
-    static constexpr int MaxPlottedPoints = 500;
+    static constexpr int MaxPlottedPoints = SeriesStatistics::MaxPlotPoints;
 
     SeriesPanel(const SeriesStatistics &series, QWidget *parent = nullptr);
 
@@ -37,20 +41,27 @@ public:
 
     // Redraws now if the statistics changed since the last redraw.
     void refresh();
-    // Asks for a file name and writes the CSV there, the summary beside it;
-    // a file that cannot be written shows in a box.
+    // Looks at the statistics on the timer again, until they rest.
+    void seriesMayHaveChanged();
+    // The timer runs.
+    bool isRefreshing() const;
+    // Asks for a file name and writes the CSV there, the summary beside it,
+    // in the background; a file that cannot be written shows in a box.
     void saveSeries();
-    // Writes the series to a CSV file and its JSON summary beside it. Throws
-    // files::FileError; the summary is not written when the CSV file fails.
-    void saveSeriesTo(const QString &csvFileName) const;
+    // Writes the series as it is now to a CSV file and its JSON summary
+    // beside it, in the background; `done` gets the failure, if any. The
+    // summary is not written when the CSV file fails.
+    void saveSeriesTo(const QString &csvFileName,
+                      std::function<void(const std::optional<files::FileError> &)> done);
 
     // What the panel shows, for a look without reading its labels.
     QString countsText() const;
     int plottedPoints() const;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
-    static int messagesPerPoint(std::size_t messages);
-    QList<QPointF> plotPoints(SeriesStatistics::Span span) const;
     void buildCounts(QGridLayout *grid);
     void buildTimes(QGridLayout *grid);
     void buildPlot();
@@ -58,6 +69,8 @@ private:
 
     const SeriesStatistics &m_series;
     quint64 m_drawnVersion = 0;
+    // Messages waited for the radio at the last redraw.
+    bool m_waiting = false;
     QTimer *m_refresh = nullptr;
     // Sent, queued, completed, refused, no answer; received, consumed,
     // other, unmatched, waiting.

@@ -248,7 +248,15 @@ TEST_P(SeriesEndToEnd, MediansMatchTheRadiosDelaysAndTheCsvWhatItSaw)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString csvFile = dir.filePath(QStringLiteral("series.csv"));
-    form().SeriesPanel1->saveSeriesTo(csvFile);
+    bool saved = false;
+    QString failure;
+    form().SeriesPanel1->saveSeriesTo(csvFile, [&](const std::optional<files::FileError> &error) {
+        saved = true;
+        if (error)
+            failure = error->message();
+    });
+    ASSERT_TRUE(waitUntil([&] { return saved; }, QStringLiteral("the series saved")));
+    ASSERT_TRUE(failure.isEmpty()) << qPrintable(failure);
     QFile csv(csvFile);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     QList<QByteArray> rows = csv.readAll().split('\n');

@@ -1,3 +1,4 @@
+#include "tests/support/PrivateStateFolder.h"
 #include "window/Application.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
+    const PrivateStateFolder stateFolder;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

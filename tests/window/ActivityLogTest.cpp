@@ -47,7 +47,7 @@ TEST(LogPaneTest, SavedFileHoldsExactlyThePaneLinesWithCrLfInLatin1)
     appendLogEntry(&pane, QByteArray("caf\xe9"));
     QTemporaryDir dir;
     const QString path = dir.filePath("log.txt");
-    savePaneToFile(&pane, path);
+    savePaneToFile(pane.snapshot(), path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(),
@@ -65,7 +65,7 @@ TEST(LogPaneTest, SavingReplacesAnExistingFile)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(1000, 'x'));
     }
-    savePaneToFile(&pane, path);
+    savePaneToFile(pane.snapshot(), path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("\r\nshort\r\n"));
@@ -78,7 +78,7 @@ TEST(LogPaneTest, UnwritableFileRaisesAndLeavesThePaneAlone)
     QTemporaryDir dir;
     const QString path = dir.filePath("missing/folder/log.txt");
     try {
-        savePaneToFile(&pane, path);
+        savePaneToFile(pane.snapshot(), path);
         ADD_FAILURE() << "a file in a missing folder was saved";
     } catch (const files::FileError &error) {
         EXPECT_EQ(error.message(),
@@ -95,14 +95,14 @@ TEST(LogPaneTest, SaveOntoAFullDiskGivesTheReasonAndKeepsTheEarlierFile)
     const QString path = disk.filePath("log.txt");
     LogView earlier;
     appendLogEntry(&earlier, "earlier");
-    savePaneToFile(&earlier, path);
+    savePaneToFile(earlier.snapshot(), path);
     ASSERT_EQ(fileContent(path), QByteArray("\r\nearlier\r\n"));
 
     LogView pane;
     appendLogEntry(&pane, "later");
     ASSERT_GT(disk.fill("filler"), 0);
     try {
-        savePaneToFile(&pane, path);
+        savePaneToFile(pane.snapshot(), path);
         ADD_FAILURE() << "the save onto a full disk reported success";
     } catch (const files::FileError &error) {
         EXPECT_EQ(error.message(),
@@ -117,7 +117,7 @@ QByteArray savedBytes(const LogView &pane)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("log.txt");
-    savePaneToFile(&pane, path);
+    savePaneToFile(pane.snapshot(), path);
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, WindowHasItsDesignedShape)
     EXPECT_EQ(paneParagraphs(form->MessagesPad_Memo), QStringList({""}));
     EXPECT_EQ(paneParagraphs(form->CommandLogger_Memo), QStringList({""}));
 
-    EXPECT_EQ(form->DataTimer->Interval(), 200);
+    EXPECT_EQ(form->DataTimer->Interval(), 1000);
     EXPECT_FALSE(form->DataTimer->Enabled());
     EXPECT_FALSE(form->CTS->Enabled());
     EXPECT_FALSE(form->DelayTimer->Enabled());
@@ -462,6 +462,8 @@ TEST_F(MainWindowTest, SavedPanesHoldTheirExactLines)
         return path;
     });
     form->Button2Click();
+    // Written in the background.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 10000);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -494,7 +496,7 @@ TEST_F(MainWindowTest, PaneSavedOntoAFullDiskSaysWhyInOneBoxAndKeepsTheEarlierFi
     for (QPushButton *button : {form->Button1, form->Button2}) {
         boxes.clear();
         button->click();
-        ASSERT_EQ(boxes.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 10000);
         EXPECT_EQ(boxes.first().text,
                   "Cannot write file \"" + path + "\": " + files::systemReason(ENOSPC));
         EXPECT_EQ(boxes.first().detail, "A file of that name that was there before is as it was.");
@@ -506,7 +508,8 @@ TEST_F(MainWindowTest, VanishedPortGivesOneBoxAndStopsPolling)
 {
     connectProbed();
     line->hangUp();
-    QTest::qWait(1200);
+    // The safety poll notices, within a second.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.isEmpty(); }, 5000));
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes.first().text.startsWith("Unable to read com status: "))
         << boxes.first().text.toStdString();

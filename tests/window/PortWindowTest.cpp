@@ -96,6 +96,17 @@ QStringList items(const QComboBox *combo)
 class PortWindowTest : public WindowHarness
 {
 protected:
+    // Lists the ports again as opening the list does, and waits until the
+    // list holds `count` entries.
+    bool listedAgain(int count)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                form->PortList->refreshInBackground();
+                return form->ComPortComboBox->count() == count;
+            },
+            waitMs);
+    }
     QString settingsPath() const { return settingsDir.filePath("corvane.set"); }
     QByteArray settingsText() const
     {
@@ -148,26 +159,29 @@ TEST_F(PortWindowTest, ListShowsComPortsThenTheSystemsPortsWithTheirLinksAndFoll
     fakePorts->set({usbPort()});
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->ComPortComboBox->count() == 6; }, waitMs));
     // Listed away from the window thread, which listing would hold up.
-    EXPECT_EQ(fakePorts->listingsOffWindowThread(), 1);
+    EXPECT_EQ(fakePorts->listingsOffWindowThread(), fakePorts->listings());
     EXPECT_EQ(items(form->ComPortComboBox).mid(4),
               QStringList({"/dev/ttyUSB0 (FT232R USB UART, FTDI)",
                            "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-if00-port0 (stable name "
                            "of /dev/ttyUSB0)"}));
 
-    // Opening the list looks again at once; an unchanged system is not listed again.
+    // Opening the list looks again at once, off the window thread, and the
+    // open list fills in; an unchanged system is not listed again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortList->isListing(); }, waitMs));
     const int listings = fakePorts->listings();
-    form->PortList->refresh(false);
     form->PortList->refreshInBackground();
+    EXPECT_FALSE(form->PortList->isListing());
     EXPECT_EQ(fakePorts->listings(), listings);
     fakePorts->set({});
     form->ComPortComboBox->showPopup();
-    EXPECT_EQ(form->ComPortComboBox->count(), 4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->ComPortComboBox->count() == 4; }, waitMs));
+    EXPECT_EQ(fakePorts->listingsOffWindowThread(), fakePorts->listings());
     form->ComPortComboBox->hidePopup();
 
     // The user's text survives every refresh.
     form->ComPortComboBox->setEditText("/dev/ttyACM3");
     fakePorts->set({usbPort()});
-    form->PortList->refresh(false);
+    ASSERT_TRUE(listedAgain(6));
     EXPECT_EQ(form->ComPortComboBox->currentText(), "/dev/ttyACM3");
 }
 
@@ -183,7 +197,7 @@ TEST_F(PortWindowTest, RefreshStopsWhileARadioIsConnected)
 TEST_F(PortWindowTest, PickingAnEntryShowsItsPathAndEnterAddsNothing)
 {
     fakePorts->set({usbPort()});
-    form->PortList->refresh(false);
+    ASSERT_TRUE(listedAgain(6));
     form->ComPortComboBox->setCurrentIndex(4);
     emit form->ComPortComboBox->activated(4);
     EXPECT_EQ(form->ComPortComboBox->currentText(), "/dev/ttyUSB0");
