@@ -35,7 +35,7 @@ public:
 
 private:
     files::SpoolFile::Snapshot m_archived;
-    std::vector<SeriesMessage> m_messages;
+    std::deque<SeriesMessage> m_messages;
 };
 
 // The whole CSV in memory.

@@ -143,7 +143,7 @@ TEST_P(HardPeerEndToEnd, ASlowRadioPacesTheSeriesAndTheRestWaitsInTheQueue)
         QStringLiteral("every answer of the series"), seriesWaitMs));
     expectEveryMessageCompletedWithBothReports(count);
     // Each message written once the radio answered the one before.
-    const std::vector<SeriesMessage> &messages = statistics().messages();
+    const std::deque<SeriesMessage> &messages = statistics().messages();
     for (std::size_t i = 1; i < messages.size(); ++i) {
         const qint64 gap =
             messages[i].writtenAt->monotonicMs - messages[i - 1].writtenAt->monotonicMs;

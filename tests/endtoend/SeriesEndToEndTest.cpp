@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
+#include <deque>
 #include <vector>
 
 namespace {
@@ -170,7 +171,7 @@ TEST_P(SeriesEndToEnd, MediansMatchTheRadiosDelaysAndTheCsvWhatItSaw)
     // least as long as the radio held that answer.
     const QList<RadioTiming> timings = radioTimings(log, QByteArray::number(destination));
     ASSERT_EQ(timings.size(), repetitions);
-    const std::vector<SeriesMessage> &messages = series().messages();
+    const std::deque<SeriesMessage> &messages = series().messages();
     ASSERT_EQ(int(messages.size()), repetitions);
     const SeriesStatistics::Span reportSpans[] = {SeriesStatistics::Span::ReceivedReport,
                                                   SeriesStatistics::Span::ConsumedReport};
