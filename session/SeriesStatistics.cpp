@@ -1,7 +1,7 @@
 #include "session/SeriesStatistics.h"
 
 #include <algorithm>
-#include <cmath>
+#include <utility>
 
 namespace {
 
@@ -11,14 +11,6 @@ const QByteArray ConsumedStatus = QByteArrayLiteral("02");
 bool awaited(const SeriesMessage::Report &report)
 {
     return report.requested && !report.at && !report.missing;
-}
-
-// The value at a nearest rank: the smallest that at least `percent` of the
-// sorted samples do not exceed.
-qint64 nearestRank(const std::vector<qint64> &sorted, int percent)
-{
-    const auto rank = qsizetype(std::ceil(double(percent) / 100.0 * double(sorted.size())));
-    return sorted.at(std::size_t(std::max<qsizetype>(rank, 1) - 1));
 }
 
 } // namespace
@@ -278,16 +270,7 @@ std::optional<SeriesStatistics::Figures> SeriesStatistics::figures(Span span) co
         if (const std::optional<qint64> ms = spanMs(message, span))
             samples.push_back(*ms);
     }
-    if (samples.empty())
-        return std::nullopt;
-    std::sort(samples.begin(), samples.end());
-    Figures figures;
-    figures.samples = int(samples.size());
-    figures.minMs = samples.front();
-    figures.medianMs = nearestRank(samples, 50);
-    figures.p95Ms = nearestRank(samples, 95);
-    figures.maxMs = samples.back();
-    return figures;
+    return TimeFigures::of(std::move(samples));
 }
 
 void SeriesStatistics::touch(const Moment &at)

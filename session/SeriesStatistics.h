@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/Moment.h"
+#include "session/TimeFigures.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -72,14 +73,7 @@ class SeriesStatistics
 public:
     enum class Span { Completion, ReceivedReport, ConsumedReport };
 
-    struct Figures
-    {
-        int samples = 0;
-        qint64 minMs = 0;
-        qint64 medianMs = 0;
-        qint64 p95Ms = 0;
-        qint64 maxMs = 0;
-    };
+    using Figures = TimeFigures;
 
     struct Counts
     {
