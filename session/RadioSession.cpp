@@ -7,6 +7,7 @@
 #include "ports/PortMessages.h"
 #include "serial/Comms.h"
 #include "session/CommandWriter.h"
+#include "session/OwnIdentity.h"
 #include "session/ReconnectWatch.h"
 #include "session/TimeStamp.h"
 #include "session/Timer.h"
@@ -23,6 +24,20 @@ constexpr int maxRetries = 50;
 constexpr qint64 quietLineMs = 1000;
 // Read at most this much in one go; what is left is read at once after.
 constexpr int readChunkBytes = 64 * 1024;
+
+int reportsRequestedBy(SdsCodec::ReportKind kind)
+{
+    switch (kind) {
+    case SdsCodec::ReportKind::None:
+        return 0;
+    case SdsCodec::ReportKind::Received:
+    case SdsCodec::ReportKind::Consumed:
+        return 1;
+    case SdsCodec::ReportKind::Both:
+        return 2;
+    }
+    return 0;
+}
 
 // The command's first line, as the message window names it.
 QByteArray commandName(const QByteArray &command)
@@ -129,12 +144,12 @@ void RadioSession::setByIdLinkLookup(std::function<QString(const QString &)> loo
 
 void RadioSession::addMessage(const QByteArray &text)
 {
-    emit messageEntry(currentTimeStamp().toLatin1() + text);
+    emit messageEntry(currentTimeStamp().toLatin1() + m_logMark + text);
 }
 
 void RadioSession::logCommand(const QByteArray &command)
 {
-    emit peiLogEntry(currentTimeStamp().toLatin1() + " pc: " + command);
+    emit peiLogEntry(currentTimeStamp().toLatin1() + m_logMark + " pc: " + command);
 }
 
 void RadioSession::runTimerHandler(const std::function<void()> &handler)
@@ -289,7 +304,7 @@ void RadioSession::dropUnwritten(const PeiCommand &command)
         m_series.messageNotSent(*context.ticket);
     // The second report keeps its spacing after the first, sent or not.
     if (!context.followingReport.isEmpty())
-        enqueue(PeiCommand::Kind::Report, context.followingReport, CommandContext(),
+        enqueue(PeiCommand::Kind::Report, context.followingReport, followingReportContext(context),
                 monotonicNowMs() + SdsCodec::PauseBetweenReportsMs);
 }
 
@@ -302,10 +317,14 @@ void RadioSession::commandWritten(const QByteArray &command)
         return;
     m_queue.writeFinished(now.monotonicMs);
     const CommandContext context = m_contexts[inFlight->id];
-    if (context.ticket)
+    if (context.ticket) {
         m_series.messageWritten(*context.ticket, now);
+        emit messageWritten(context.ticket->index, now);
+    }
+    if (context.answersMessage)
+        emit reportWritten(*context.answersMessage);
     if (!context.followingReport.isEmpty())
-        enqueue(PeiCommand::Kind::Report, context.followingReport, CommandContext(),
+        enqueue(PeiCommand::Kind::Report, context.followingReport, followingReportContext(context),
                 now.monotonicMs + SdsCodec::PauseBetweenReportsMs);
     scheduleWake();
 }
@@ -345,6 +364,8 @@ void RadioSession::wakeUp()
         addMessage(": No answer from the radio to " + commandName(timedOut->bytes));
         if (context.ticket)
             m_series.noAnswer(*context.ticket);
+        if (context.question == Question::OwnIdentity)
+            emit ownIdentityAnswered(QByteArray());
         returnToRegisteredIfDone();
     }
     m_series.expireReports(now, m_reportTimeoutMs);
@@ -463,6 +484,7 @@ RadioSession::MessageFields RadioSession::composeAndSend()
     CommandContext context;
     context.ticket =
         m_series.messageScheduled(MessageReference, fields.destination, reportFlags, momentNow());
+    emit messageScheduled(context.ticket->index, fields.text);
     ++MessageReference;
     RadioState = rsSending;
     selectServiceFor(fields.destination);
@@ -526,6 +548,22 @@ void RadioSession::sendTypedCommand(const QByteArray &command)
     enqueue(PeiCommand::Kind::Typed, command);
 }
 
+void RadioSession::askOwnIdentity()
+{
+    m_identityText.clear();
+    CommandContext context;
+    context.question = Question::OwnIdentity;
+    enqueue(PeiCommand::Kind::Typed, OwnIdentity::query(), context);
+}
+
+void RadioSession::tellOwnIdentity(const QByteArray &response)
+{
+    const std::optional<QByteArray> identity =
+        OwnIdentity::fromAnswer(std::exchange(m_identityText, QByteArray()) + response);
+    emit ownIdentityAnswered(identity && dialect().acceptsDestination(*identity) ? *identity
+                                                                                 : QByteArray());
+}
+
 bool RadioSession::commandLineAllowed() const
 {
     const PeiCommand *inFlight = m_queue.inFlight();
@@ -581,7 +619,7 @@ void RadioSession::readArrivedBytes()
 void RadioSession::logAndQueue(const FramedResponse &response)
 {
     const QTime readAt = QDateTime::fromMSecsSinceEpoch(momentAt(response.readAtMs).wallMs).time();
-    emit peiLogEntry(formatTimeStamp(readAt).toLatin1() + " ms:" + response.bytes);
+    emit peiLogEntry(formatTimeStamp(readAt).toLatin1() + m_logMark + " ms:" + response.bytes);
     m_responseQueue.append({response, m_reads});
 }
 
@@ -612,8 +650,21 @@ void RadioSession::handleResponse(const FramedResponse &response)
         m_inFlightEchoed = m_queue.inFlight() != nullptr;
         return;
     }
+    keepIdentityText(response.bytes);
     DispatchResponse(response.bytes);
     HandleReceivedChunk(response.bytes);
+}
+
+void RadioSession::keepIdentityText(const QByteArray &response)
+{
+    // The radio's identity comes on a line of its own before the final result.
+    const PeiCommand *inFlight = m_queue.inFlight();
+    if (!inFlight || ResponseScan::endsWithFinalResult(response) ||
+        (m_handlingReadNumber && *m_handlingReadNumber <= m_readsBeforeWrite))
+        return;
+    const auto context = m_contexts.find(inFlight->id);
+    if (context != m_contexts.end() && context->second.question == Question::OwnIdentity)
+        m_identityText += response;
 }
 
 Moment RadioSession::responseMoment() const
@@ -692,8 +743,11 @@ void RadioSession::answerInFlight(const QByteArray &response)
     case PeiCommand::Kind::Message:
         answerMessage(context, response);
         return;
-    case PeiCommand::Kind::Report:
     case PeiCommand::Kind::Typed:
+        if (context.question == Question::OwnIdentity)
+            tellOwnIdentity(response);
+        return;
+    case PeiCommand::Kind::Report:
         // Only logged.
         return;
     }
@@ -751,12 +805,18 @@ void RadioSession::HandleReceivedChunk(const QByteArray &Chunk)
         }
         return;
     case Indication::Kind::Message: {
-        // Every part of a long message is answered; the message is shown once whole.
-        sendReports(caller, dialect().reportCommands(reading));
+        const quint64 number = ++m_receivedMessages;
+        // Every part of a long message is answered; the message is shown once
+        // whole, and told before its reports are written.
         const std::optional<ReceivedText::Content> whole =
             m_longMessages.add(caller, reading.text, monotonicNowMs());
-        if (whole)
+        if (whole) {
             addMessage(Indication::messageLine(caller, *whole));
+            emit textMessageReceived({number, caller, *whole,
+                                      reportsRequestedBy(reading.message.reportKind),
+                                      responseMoment()});
+        }
+        sendReports(caller, dialect().reportCommands(reading), number);
         showDroppedParts();
         return;
     }
@@ -775,12 +835,22 @@ void RadioSession::showDroppedParts()
         addMessage(LongMessageAssembly::droppedLine(dropped));
 }
 
-void RadioSession::sendReports(const QByteArray &caller, const QList<QByteArray> &reports)
+RadioSession::CommandContext RadioSession::followingReportContext(const CommandContext &first)
+{
+    // The second report answers the same message as the first.
+    CommandContext context;
+    context.answersMessage = first.answersMessage;
+    return context;
+}
+
+void RadioSession::sendReports(const QByteArray &caller, const QList<QByteArray> &reports,
+                               quint64 messageNumber)
 {
     if (reports.isEmpty())
         return;
     selectServiceFor(caller);
     CommandContext context;
+    context.answersMessage = messageNumber;
     // The radio expects a pause before the second report: it waits in the
     // queue, and nothing else waits for it.
     if (reports.size() > 1)
