@@ -79,17 +79,6 @@ QByteArray reportFields(const SeriesMessage::Report &report)
     return timeField(report.at) + ',' + csvText(report.status);
 }
 
-QJsonValue figuresJson(const std::optional<SeriesStatistics::Figures> &figures)
-{
-    if (!figures)
-        return QJsonValue(QJsonValue::Null);
-    return QJsonObject{{"samples", figures->samples},
-                       {"min", double(figures->minMs)},
-                       {"median", double(figures->medianMs)},
-                       {"p95", double(figures->p95Ms)},
-                       {"max", double(figures->maxMs)}};
-}
-
 QString offsetText(int offsetSeconds)
 {
     const QChar sign = offsetSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+');
@@ -102,6 +91,32 @@ QString offsetText(int offsetSeconds)
 
 } // namespace
 
+QJsonValue figuresJson(const std::optional<SeriesStatistics::Figures> &figures)
+{
+    if (!figures)
+        return QJsonValue(QJsonValue::Null);
+    return QJsonObject{{"samples", figures->samples},
+                       {"min", double(figures->minMs)},
+                       {"median", double(figures->medianMs)},
+                       {"p95", double(figures->p95Ms)},
+                       {"max", double(figures->maxMs)}};
+}
+
+QString timeLine(const char *what, const std::optional<SeriesStatistics::Figures> &figures)
+{
+    QString line = QStringLiteral("Time %1 (ms): ").arg(QLatin1String(what));
+    if (figures)
+        line += QStringLiteral("min %1, median %2, p95 %3, max %4 (%5 messages)")
+                    .arg(figures->minMs)
+                    .arg(figures->medianMs)
+                    .arg(figures->p95Ms)
+                    .arg(figures->maxMs)
+                    .arg(figures->samples);
+    else
+        line += QStringLiteral("none");
+    return line + QLatin1Char('\n');
+}
+
 QString isoLocalTime(qint64 msSinceEpoch)
 {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
@@ -109,16 +124,25 @@ QString isoLocalTime(qint64 msSinceEpoch)
            offsetText(local.offsetFromUtc());
 }
 
+QByteArray csvHeader()
+{
+    return CsvHeader;
+}
+
+QByteArray csvRow(const SeriesMessage &message)
+{
+    return QByteArray::number(message.index) + ',' + QByteArray::number(message.reference) + ',' +
+           csvText(message.destination) + ',' + timeField(message.writtenAt) + ',' +
+           timeField(message.answeredAt) + ',' + csvText(completionResult(message)) + ',' +
+           reportFields(message.receivedReport) + ',' + reportFields(message.consumedReport) + ',' +
+           timeField(message.scheduledAt);
+}
+
 QByteArray csv(const SeriesStatistics &series)
 {
-    QByteArray out = QByteArray(CsvHeader) + "\r\n";
-    for (const SeriesMessage &message : series.messages()) {
-        out += QByteArray::number(message.index) + ',' + QByteArray::number(message.reference) +
-               ',' + csvText(message.destination) + ',' + timeField(message.writtenAt) + ',' +
-               timeField(message.answeredAt) + ',' + csvText(completionResult(message)) + ',' +
-               reportFields(message.receivedReport) + ',' + reportFields(message.consumedReport) +
-               ',' + timeField(message.scheduledAt) + "\r\n";
-    }
+    QByteArray out = csvHeader() + "\r\n";
+    for (const SeriesMessage &message : series.messages())
+        out += csvRow(message) + "\r\n";
     return out;
 }
 
@@ -191,20 +215,8 @@ QString summaryText(const SeriesStatistics &series)
     if (counts.missingReports > 0)
         text += QStringLiteral(", %1 missing").arg(counts.missingReports);
     text += QLatin1Char('\n');
-    for (const SpanName &name : SpanNames) {
-        const std::optional<SeriesStatistics::Figures> figures = series.figures(name.span);
-        QString line = QStringLiteral("Time %1 (ms): ").arg(QLatin1String(name.text));
-        if (figures)
-            line += QStringLiteral("min %1, median %2, p95 %3, max %4 (%5 messages)")
-                        .arg(figures->minMs)
-                        .arg(figures->medianMs)
-                        .arg(figures->p95Ms)
-                        .arg(figures->maxMs)
-                        .arg(figures->samples);
-        else
-            line += QStringLiteral("none");
-        text += line + QLatin1Char('\n');
-    }
+    for (const SpanName &name : SpanNames)
+        text += timeLine(name.text, series.figures(name.span));
     return text;
 }
 
