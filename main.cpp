@@ -9,22 +9,31 @@
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
-// The radio session the simulated radio serves: the window's, or the one of
-// an unattended run. It speaks the dialect of that session's profile.
-const RadioSession *simSession = nullptr;
+// The radio session that is opening a port: a simulated radio speaks the
+// dialect of the session that opens it, the window's or a run's, sender or
+// receiver.
+const RadioSession *openingSession = nullptr;
 
-void registerSimulatedRadio()
+void serveSimulatedRadios(const RadioSession &session)
 {
-    // A simulated radio on the port "SIM", for a desk without a radio: it
-    // answers like a radio and a peer sends a message every 20 seconds.
-    radiosim::RadioSimOptions sim;
-    sim.peerIntervalMs = 20000;
-    sim.peerReportRequest = 0x06;
-    radiosim::registerSimDevice(QStringLiteral("SIM"), sim, [] {
-        return simSession && simSession->profile() == RadioProfile::Etsi
+    QObject::connect(&session, &RadioSession::openingPort, &session,
+                     [&session] { openingSession = &session; });
+}
+
+void registerSimulatedRadios()
+{
+    // Two simulated radios on one simulated network, for a desk without a
+    // radio: "SIM" answers like a radio, and a peer sends it a message every
+    // 20 seconds; "SIM2" receives what SIM sends to its ISSI, for a link test.
+    radiosim::SimPair pair;
+    pair.first.peerIntervalMs = 20000;
+    pair.first.peerReportRequest = 0x06;
+    radiosim::registerSimDevicePair(pair, [] {
+        return openingSession && openingSession->profile() == RadioProfile::Etsi
                    ? radiosim::SimDialect::Etsi
                    : radiosim::SimDialect::Cmt;
     });
@@ -34,7 +43,7 @@ void registerSimulatedRadio()
 int runSeries(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    registerSimulatedRadio();
+    registerSimulatedRadios();
     const SeriesRunCommandLine commandLine =
         parseSeriesRunCommandLine(QCoreApplication::arguments());
     switch (commandLine.action) {
@@ -50,8 +59,16 @@ int runSeries(int argc, char **argv)
         break;
     }
     RadioSession session;
-    simSession = &session;
+    serveSimulatedRadios(session);
+    // A link test's receiving radio; it outlives the run that uses it.
+    std::unique_ptr<RadioSession> receiver;
+    if (!commandLine.options.receiver.isEmpty()) {
+        receiver = std::make_unique<RadioSession>();
+        serveSimulatedRadios(*receiver);
+    }
     SeriesRun run(session, commandLine.options, stdout, stderr);
+    if (receiver)
+        run.setReceiver(*receiver);
     QTimer::singleShot(0, &run, &SeriesRun::start);
     return app.exec();
 }
@@ -63,9 +80,10 @@ int main(int argc, char **argv)
     if (opensNoWindow(argc, argv))
         return runSeries(argc, argv);
     TApplication app(argc, argv);
-    registerSimulatedRadio();
+    registerSimulatedRadios();
     TForm1 form;
-    simSession = &form.session();
+    serveSimulatedRadios(form.session());
+    serveSimulatedRadios(form.receiverSession());
     form.show();
     return app.exec();
 }

@@ -40,25 +40,32 @@ SeriesRun::SeriesRun(RadioSession &session, const SeriesRunOptions &options, std
 
 void SeriesRun::followSession()
 {
+    reportProblemsOf(m_session, QString());
+    const QByteArray destination = QByteArray::number(m_options.destination);
+    m_session.setMessageSource([this, destination] { return messageFields(destination); });
+}
+
+void SeriesRun::reportProblemsOf(RadioSession &radio, const QString &who)
+{
     // Nobody is there to press a box's button: its text goes to the error
     // stream, and the run goes on as the window would.
-    connect(&m_session, &RadioSession::openFailed, this, [this](const QString &path, int error) {
+    connect(&radio, &RadioSession::openFailed, this, [this, who](const QString &path, int error) {
         const serial::OpenFailure failure = serial::diagnoseOpenFailure(path, error);
-        report(PortMessages::openFailureText(path, failure),
+        report(who + PortMessages::openFailureText(path, failure),
                PortMessages::openFailureDetail(path, failure));
     });
-    connect(&m_session, &RadioSession::readyTimeout, this,
-            [this](const QString &text) { report(text); });
-    connect(&m_session, &RadioSession::portLost, this,
-            [this](const QString &message) { report(message); });
-    connect(&m_session, &RadioSession::handlerFailed, this,
-            [this](const QString &message) { report(message); });
-    const QByteArray text = m_options.text.toLatin1();
-    const QByteArray protocolId = QByteArray::number(m_options.protocolId);
-    const QByteArray destination = QByteArray::number(m_options.destination);
-    m_session.setMessageSource([=] {
-        return RadioSession::MessageFields{protocolId, destination, text, m_options.delayMs};
-    });
+    connect(&radio, &RadioSession::readyTimeout, this,
+            [this, who](const QString &text) { report(who + text); });
+    connect(&radio, &RadioSession::portLost, this,
+            [this, who](const QString &message) { report(who + message); });
+    connect(&radio, &RadioSession::handlerFailed, this,
+            [this, who](const QString &message) { report(who + message); });
+}
+
+RadioSession::MessageFields SeriesRun::messageFields(const QByteArray &destination) const
+{
+    return {QByteArray::number(m_options.protocolId), destination, m_options.text.toLatin1(),
+            m_options.delayMs};
 }
 
 void SeriesRun::report(const QString &text, const QString &detail)
@@ -78,20 +85,27 @@ void SeriesRun::act(const std::function<void()> &action)
     }
 }
 
-void SeriesRun::start()
+bool SeriesRun::prepare(RadioSession &radio, const QString &profile, const LineSettings &line)
 {
-    const int index = int(SeriesRunCommandLine::profiles().indexOf(m_options.profile));
+    const int index = int(SeriesRunCommandLine::profiles().indexOf(profile));
     if (index < 0) {
-        fail(ExitUsage, QStringLiteral("the profile %1 is not available").arg(m_options.profile));
-        return;
+        fail(ExitUsage, QStringLiteral("the profile %1 is not available").arg(profile));
+        return false;
     }
-    m_session.setProfile(RadioProfile(index));
-    m_session.Line = m_options.line;
+    radio.setProfile(RadioProfile(index));
+    radio.Line = line;
     if (m_options.answerTimeoutSeconds) {
         const qint64 timeoutMs = qint64(*m_options.answerTimeoutSeconds) * 1000;
-        m_session.setAnswerTimeouts({timeoutMs, timeoutMs});
+        radio.setAnswerTimeouts({timeoutMs, timeoutMs});
     }
-    m_session.setReportTimeoutMs(qint64(m_options.reportTimeoutSeconds) * 1000);
+    radio.setReportTimeoutMs(qint64(m_options.reportTimeoutSeconds) * 1000);
+    return true;
+}
+
+void SeriesRun::start()
+{
+    if (!prepare(m_session, m_options.profile, m_options.line))
+        return;
     bool opened = false;
     try {
         opened = m_session.connectTo(m_options.port);
@@ -103,6 +117,8 @@ void SeriesRun::start()
         fail(ExitUsage, QStringLiteral("cannot open %1").arg(m_options.port));
         return;
     }
+    if (m_receiver && !connectReceiver())
+        return;
     m_step = Step::Probing;
     m_stepClock.start();
     m_ticker->start();
@@ -112,27 +128,34 @@ void SeriesRun::tick()
 {
     switch (m_step) {
     case Step::Probing:
-        if (m_session.RadioState == rsReady) {
+        if (allAt(rsReady)) {
             m_step = Step::Registering;
             m_stepClock.start();
             act([this] {
                 m_session.registerApplication(QByteArray::number(m_options.protocolId));
             });
+            registerReceiver();
         } else if (m_stepClock.elapsed() > StepTimeoutMs) {
-            fail(ExitIncomplete, QStringLiteral("the radio did not answer the probe"));
+            fail(ExitIncomplete,
+                 QStringLiteral("the %1 did not answer the probe").arg(notAt(rsReady)));
         }
         return;
     case Step::Registering:
-        if (m_session.RadioState == rsRegistered) {
-            startSeries();
+        if (allAt(rsRegistered)) {
+            afterRegistration();
         } else if (m_stepClock.elapsed() > StepTimeoutMs) {
-            fail(ExitIncomplete, QStringLiteral("the radio did not answer the registration"));
+            fail(ExitIncomplete,
+                 QStringLiteral("the %1 did not answer the registration").arg(notAt(rsRegistered)));
         }
+        return;
+    case Step::Identifying:
+        if (m_stepClock.elapsed() > StepTimeoutMs)
+            fail(ExitIncomplete, QStringLiteral("the radio did not tell its own identity"));
         return;
     case Step::Sending:
         showProgress(false);
         // Every message has been composed once the series is no longer running.
-        if (!m_session.seriesRunning()) {
+        if (!sending()) {
             m_step = Step::Waiting;
             m_stepClock.start();
         }
@@ -140,10 +163,12 @@ void SeriesRun::tick()
     case Step::Waiting:
         showProgress(false);
         // The wait for late answers begins once the last message is written.
-        if (m_session.seriesStatistics().counts().queued > 0)
+        if (queued() > 0)
             m_stepClock.start();
-        if (seriesDone() || m_stepClock.elapsed() >= qint64(m_options.waitSeconds) * 1000)
-            finish(exitStatusFor(m_options, m_session.seriesStatistics()));
+        if (seriesDone() || m_stepClock.elapsed() >= qint64(m_options.waitSeconds) * 1000) {
+            closeLinkRun();
+            finish(exitStatus());
+        }
         return;
     }
 }
@@ -154,13 +179,24 @@ void SeriesRun::startSeries()
     m_session.setReportRequested(SdsCodec::ConsumedReportFlag, m_options.consumedReports);
     m_step = Step::Sending;
     m_stepClock.start();
+    if (m_link) {
+        startLinkTest();
+        return;
+    }
     act([this] { m_session.startSeries(m_options.count, m_options.delayMs); });
 }
 
 bool SeriesRun::seriesDone() const
 {
+    if (m_link)
+        return linkDone();
     const SeriesStatistics::Counts counts = m_session.seriesStatistics().counts();
     return counts.scheduled == m_options.count && counts.stillWaiting == 0;
+}
+
+int SeriesRun::exitStatus() const
+{
+    return m_link ? linkExitStatus() : exitStatusFor(m_options, m_session.seriesStatistics());
 }
 
 int SeriesRun::exitStatusFor(const SeriesRunOptions &options, const SeriesStatistics &series)
@@ -191,12 +227,11 @@ void SeriesRun::showProgress(bool last)
 
 bool SeriesRun::writeOutputs()
 {
-    const SeriesStatistics &series = m_session.seriesStatistics();
     try {
         if (!m_options.csvFile.isEmpty())
-            SeriesExport::writeFile(m_options.csvFile, SeriesExport::csv(series));
+            SeriesExport::writeFile(m_options.csvFile, csvText());
         if (!m_options.jsonFile.isEmpty())
-            SeriesExport::writeFile(m_options.jsonFile, SeriesExport::summaryJson(series));
+            SeriesExport::writeFile(m_options.jsonFile, jsonText());
     } catch (const files::FileError &error) {
         std::fprintf(m_err, "corvane: %s\n", error.message().toLocal8Bit().constData());
         return false;
@@ -208,8 +243,7 @@ void SeriesRun::finish(int status)
 {
     m_ticker->stop();
     showProgress(true);
-    std::fputs(SeriesExport::summaryText(m_session.seriesStatistics()).toLocal8Bit().constData(),
-               m_out);
+    std::fputs(summaryText().toLocal8Bit().constData(), m_out);
     std::fflush(m_out);
     if (!writeOutputs())
         status = ExitUsage;

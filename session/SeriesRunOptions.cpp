@@ -29,7 +29,12 @@ const char *const HelpText =
     "Example, against the simulated radio on a pseudo-terminal:\n"
     "  corvane-radiosim --report-delay-ms 150   # prints Device: /dev/pts/N\n"
     "  corvane --run --port /dev/pts/N --to 4321 --count 100 --delay 200 \\\n"
-    "          --reports both --csv run.csv";
+    "          --reports both --csv run.csv\n"
+    "Link test: with --receiver, a second radio receives the messages (and\n"
+    "with --both-ways sends every other one back). Each text begins with a tag\n"
+    "(#<run>:<number>) by which arrivals are matched; the summary adds what\n"
+    "arrived, and the exit status is 0 only when every message arrived intact\n"
+    "and once (or --min-delivery of them arrived intact).";
 
 std::optional<qint64> number(const QCommandLineParser &parser, const QString &name, qint64 low,
                              qint64 high, QString &problem)
@@ -71,11 +76,14 @@ QString baudRateList()
     return rates.join(QStringLiteral(", "));
 }
 
-void readLine(const QCommandLineParser &parser, LineSettings &line, QString &problem)
+// The line options of the radio whose option names begin with `prefix`.
+void readLine(const QCommandLineParser &parser, const QString &prefix, LineSettings &line,
+              QString &problem)
 {
-    if (parser.isSet("baud")) {
+    const QString baudName = prefix + QStringLiteral("baud");
+    if (parser.isSet(baudName)) {
         bool found = false;
-        const qint64 baud = parser.value("baud").toLongLong();
+        const qint64 baud = parser.value(baudName).toLongLong();
         for (const TBaudRate rate : offeredBaudRates()) {
             if (qint64(baudRateValue(rate)) == baud) {
                 line.baudRate = rate;
@@ -83,18 +91,58 @@ void readLine(const QCommandLineParser &parser, LineSettings &line, QString &pro
             }
         }
         if (!found && problem.isEmpty())
-            problem = QStringLiteral("--baud takes %1, not '%2'")
-                          .arg(baudRateList(), parser.value("baud"));
+            problem = QStringLiteral("--%1 takes %2, not '%3'")
+                          .arg(baudName, baudRateList(), parser.value(baudName));
     }
-    if (const auto bits = choice(parser, "data-bits", {"8", "7", "6", "5"}, problem))
+    if (const auto bits = choice(parser, prefix + "data-bits", {"8", "7", "6", "5"}, problem))
         line.dataBits = static_cast<TDataBits>(dbEight - *bits);
     if (const auto parity =
-            choice(parser, "parity", {"none", "odd", "even", "mark", "space"}, problem))
+            choice(parser, prefix + "parity", {"none", "odd", "even", "mark", "space"}, problem))
         line.parity = static_cast<TParityBits>(prNone + *parity);
-    if (const auto stop = choice(parser, "stop-bits", {"1", "2"}, problem))
+    if (const auto stop = choice(parser, prefix + "stop-bits", {"1", "2"}, problem))
         line.stopBits = *stop == 0 ? sbOneStopBit : sbTwoStopBits;
-    if (const auto flow = choice(parser, "flow", {"none", "rtscts"}, problem))
+    if (const auto flow = choice(parser, prefix + "flow", {"none", "rtscts"}, problem))
         line.rtsCts = *flow == 1;
+}
+
+// The link test's options: the receiver, its line and profile, both ways,
+// the least delivery ratio.
+void readLinkTest(const QCommandLineParser &parser, SeriesRunOptions &options, QString &problem)
+{
+    const QString receiverOption = QStringLiteral("receiver");
+    options.receiver = parser.value(receiverOption);
+    if (options.receiver.isEmpty()) {
+        for (const QString &name : parser.optionNames()) {
+            if ((name.startsWith(QLatin1String("receiver-")) || name == "both-ways" ||
+                 name == "min-delivery") &&
+                problem.isEmpty())
+                problem = QStringLiteral("--%1 needs --receiver").arg(name);
+        }
+        return;
+    }
+    if (options.receiver == options.port && problem.isEmpty())
+        problem = QStringLiteral("--receiver must name another port than --port");
+    readLine(parser, QStringLiteral("receiver-"), options.receiverLine, problem);
+    options.receiverProfile = options.profile;
+    if (parser.isSet("receiver-profile")) {
+        options.receiverProfile = parser.value("receiver-profile").toLower();
+        if (!SeriesRunCommandLine::profiles().contains(options.receiverProfile) &&
+            problem.isEmpty())
+            problem = QStringLiteral("--receiver-profile takes %1, not '%2'")
+                          .arg(SeriesRunCommandLine::profiles().join(", "),
+                               parser.value("receiver-profile"));
+    }
+    options.bothWays = parser.isSet("both-ways");
+    if (parser.isSet("min-delivery")) {
+        bool ok = false;
+        const double ratio = parser.value("min-delivery").toDouble(&ok);
+        if (ok && ratio >= 0 && ratio <= 1)
+            options.minDelivery = ratio;
+        else if (problem.isEmpty())
+            problem = QStringLiteral("--min-delivery takes a share from 0 to 1, such as 0.99, "
+                                     "not '%1'")
+                          .arg(parser.value("min-delivery"));
+    }
 }
 
 } // namespace
@@ -159,6 +207,23 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
          "Seconds a requested report may take before it counts as missing (default 60).", "s"},
         {"csv", "Write one row per message to this file.", "file"},
         {"json", "Write the summary as JSON to this file.", "file"},
+        {"receiver",
+         "A link test: the port of the radio that receives the messages: SIM2 (the second "
+         "simulated radio, on one network with SIM), COM1..COM4 or a device path.",
+         "port"},
+        {"receiver-profile", "The receiver's PEI dialect (default: that of --profile).", "name"},
+        {"receiver-baud", "The receiver's line speed, as --baud.", "n"},
+        {"receiver-data-bits", "The receiver's data bits, as --data-bits.", "n"},
+        {"receiver-parity", "The receiver's parity, as --parity.", "p"},
+        {"receiver-stop-bits", "The receiver's stop bits, as --stop-bits.", "n"},
+        {"receiver-flow", "The receiver's flow control, as --flow.", "f"},
+        {"both-ways",
+         "With --receiver: the radios send in turn, the receiver to the sender's own identity "
+         "(asked with AT+CNUMF?)."},
+        {"min-delivery",
+         "With --receiver: the run is good when at least this share of the messages arrives "
+         "intact, from 0 to 1 (default: all of them, each once, with every report).",
+         "ratio"},
     });
     if (!parser.parse(arguments)) {
         result.action = SeriesRunCommandLine::Action::Fail;
@@ -185,7 +250,7 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     QString problem;
     SeriesRunOptions &options = result.options;
     options.port = parser.value("port");
-    readLine(parser, options.line, problem);
+    readLine(parser, QString(), options.line, problem);
     if (parser.isSet("profile")) {
         options.profile = parser.value("profile").toLower();
         if (!SeriesRunCommandLine::profiles().contains(options.profile) && problem.isEmpty())
@@ -221,6 +286,7 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     }
     options.csvFile = parser.value("csv");
     options.jsonFile = parser.value("json");
+    readLinkTest(parser, options, problem);
     // The series timer does not tick with an interval of 0.
     if (options.count > 1 && options.delayMs == 0 && problem.isEmpty())
         problem = QStringLiteral("--delay must be at least 1 ms for more than one message");
