@@ -20,6 +20,7 @@
 #include "window/ModalBox.h"
 #include "window/PortComboBox.h"
 #include "window/PortSelector.h"
+#include "window/ReceiverPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -123,6 +124,7 @@ void TForm1::setUpPortHandling()
         PortList->setTypedPath(typed);
     PortList->refresh(true);
     static_cast<PortComboBox *>(ComPortComboBox)->OnPopup = [this] { PortList->refresh(false); };
+    ReceiverPanel1->followPorts(*PortList);
     session().setByIdLinkLookup(
         [this](const QString &device) { return PortList->byIdLinkFor(device); });
 
@@ -253,4 +255,5 @@ void TForm1::resetSessionControls()
     ConnectButton->setEnabled(true);
     ComPortComboBox->setEnabled(true);
     RadioProfileComboBox->setEnabled(true);
+    ReceiverPanel1->setChoiceEnabled(true);
 }

@@ -1,10 +1,13 @@
 #include "window/SeriesPanel.h"
 
 #include "files/FileError.h"
+#include "session/LinkExport.h"
+#include "session/LinkResults.h"
 #include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
 #include "window/NotSavedBox.h"
 #include "window/SaveDialog.h"
+#include "window/SlowestPoints.h"
 
 #include <QChart>
 #include <QChartView>
@@ -35,6 +38,11 @@ const char *const CountCaptions[] = {
     "Unmatched", "Still waiting"};
 constexpr int CountRows = 5;
 const char *const FigureCaptions[] = {"min", "median", "p95", "max"};
+// Two columns: what became of the link test's messages, then how.
+const char *const LinkCountCaptions[] = {"Delivered", "Lost",          "In transit",
+                                         "Foreign",   "Duplicated",    "Out of order",
+                                         "Corrupted", "Delivery ratio"};
+constexpr int LinkCountRows = 4;
 
 QLabel *valueLabel(QWidget *parent)
 {
@@ -72,14 +80,18 @@ SeriesPanel::SeriesPanel(const SeriesStatistics &series, QWidget *parent)
     m_refusals = new QLabel(this);
     m_refusals->setWordWrap(true);
     column->addWidget(m_refusals);
+    m_linkCountsBox = new QWidget(this);
+    column->addWidget(m_linkCountsBox);
 
     auto *times = new QGridLayout;
     times->setHorizontalSpacing(8);
     times->setVerticalSpacing(0);
     buildTimes(times);
+    buildLinkRows(times);
     column->addLayout(times);
 
     buildPlot();
+    buildDeliveryPlot();
     auto *view = new QChartView(m_chart, this);
     view->setMinimumHeight(120);
     column->addWidget(view, 1);
@@ -160,12 +172,14 @@ void SeriesPanel::buildPlot()
 
 void SeriesPanel::refresh()
 {
-    if (m_series.version() == m_drawnVersion)
+    const quint64 linkVersion = m_link ? m_link->version() : 0;
+    if (m_series.version() == m_drawnVersion && linkVersion == m_drawnLinkVersion)
         return;
     // A hidden panel (the unattended run) draws nothing.
     if (!isVisible())
         return;
     m_drawnVersion = m_series.version();
+    m_drawnLinkVersion = linkVersion;
     redraw();
 }
 
@@ -205,6 +219,7 @@ void SeriesPanel::redraw()
         // One replace redraws the plot once, however many points changed.
         m_plots[s]->replace(plotPoints(Spans[s]));
     }
+    highest = std::max(highest, redrawLink());
     const std::size_t messages = m_series.messages().size();
     m_xAxis->setTitleText(
         messages > std::size_t(MaxPlottedPoints)
@@ -224,24 +239,14 @@ int SeriesPanel::messagesPerPoint(std::size_t messages)
 QList<QPointF> SeriesPanel::plotPoints(SeriesStatistics::Span span) const
 {
     const std::vector<SeriesMessage> &messages = m_series.messages();
-    const int perPoint = std::max(1, messagesPerPoint(messages.size()));
-    QList<QPointF> points;
-    points.reserve(qsizetype(messages.size() / std::size_t(perPoint)) + 1);
-    for (std::size_t first = 0; first < messages.size(); first += std::size_t(perPoint)) {
-        const std::size_t end = std::min(messages.size(), first + std::size_t(perPoint));
-        std::optional<qint64> slowest;
-        int at = 0;
-        for (std::size_t i = first; i < end; ++i) {
-            const std::optional<qint64> ms = SeriesStatistics::spanMs(messages[i], span);
-            if (ms && (!slowest || *ms > *slowest)) {
-                slowest = ms;
-                at = messages[i].index;
-            }
-        }
-        if (slowest)
-            points.append(QPointF(at, double(*slowest)));
-    }
-    return points;
+    return slowestPoints(messages.size(), messagesPerPoint(messages.size()),
+                         [&](std::size_t i) -> std::optional<std::pair<int, qint64>> {
+                             const std::optional<qint64> ms =
+                                 SeriesStatistics::spanMs(messages[i], span);
+                             if (!ms)
+                                 return std::nullopt;
+                             return std::make_pair(messages[i].index, *ms);
+                         });
 }
 
 QString SeriesPanel::countsText() const
@@ -260,6 +265,110 @@ int SeriesPanel::plottedPoints() const
     return points;
 }
 
+void SeriesPanel::buildLinkRows(QGridLayout *times)
+{
+    auto *grid = new QGridLayout(m_linkCountsBox);
+    grid->setContentsMargins(0, 4, 0, 0);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(0);
+    for (std::size_t i = 0; i < m_linkCounts.size(); ++i) {
+        const int row = int(i % LinkCountRows);
+        const int pair = int(i / LinkCountRows) * 2;
+        grid->addWidget(new QLabel(QString::fromLatin1(LinkCountCaptions[i]), m_linkCountsBox), row,
+                        pair);
+        m_linkCounts[i] = valueLabel(m_linkCountsBox);
+        grid->addWidget(m_linkCounts[i], row, pair + 1);
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+
+    const int row = times->rowCount();
+    m_deliveryTimes[0] = new QLabel(QStringLiteral("Delivery"), this);
+    m_deliveryTimes[0]->setToolTip(
+        QStringLiteral("From the end of the write at the sender to the arrival at the receiver"));
+    times->addWidget(m_deliveryTimes[0], row, 0);
+    for (std::size_t f = 1; f < m_deliveryTimes.size(); ++f) {
+        m_deliveryTimes[f] = valueLabel(this);
+        m_deliveryTimes[f]->setText(QStringLiteral("-"));
+        times->addWidget(m_deliveryTimes[f], row, int(f));
+    }
+    setLinkRowsVisible(false);
+}
+
+void SeriesPanel::buildDeliveryPlot()
+{
+    m_deliveryPlot = new QScatterSeries(m_chart);
+    m_deliveryPlot->setName(QStringLiteral("delivery"));
+    m_deliveryPlot->setMarkerSize(MarkerSize);
+    m_deliveryPlot->setPen(Qt::NoPen);
+    m_chart->addSeries(m_deliveryPlot);
+    m_deliveryPlot->attachAxis(m_xAxis);
+    m_deliveryPlot->attachAxis(m_yAxis);
+    m_deliveryPlot->setVisible(m_linkVisible);
+}
+
+void SeriesPanel::setLinkResults(const LinkResults *results)
+{
+    m_link = results;
+    m_drawnLinkVersion = 0;
+}
+
+void SeriesPanel::setLinkRowsVisible(bool visible)
+{
+    m_linkVisible = visible;
+    m_linkCountsBox->setVisible(visible);
+    for (QLabel *label : m_deliveryTimes)
+        label->setVisible(visible);
+    if (m_deliveryPlot)
+        m_deliveryPlot->setVisible(visible);
+    if (isVisible())
+        redraw();
+}
+
+qint64 SeriesPanel::redrawLink()
+{
+    if (!m_link || !m_linkVisible)
+        return 0;
+    const LinkResults::Counts counts = m_link->counts();
+    const int values[] = {counts.delivered,  counts.lost,       counts.inTransit, counts.foreign,
+                          counts.duplicated, counts.outOfOrder, counts.corrupted};
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        m_linkCounts[i]->setNum(values[i]);
+    const std::optional<double> ratio = m_link->deliveryRatio();
+    m_linkCounts.back()->setText(ratio ? QString::number(*ratio, 'f', 3) : QStringLiteral("-"));
+
+    const std::optional<TimeFigures> figures = m_link->deliveryFigures();
+    const qint64 shown[] = {figures ? figures->minMs : 0, figures ? figures->medianMs : 0,
+                            figures ? figures->p95Ms : 0, figures ? figures->maxMs : 0};
+    for (std::size_t f = 0; f < 4; ++f)
+        m_deliveryTimes[f + 1]->setText(figures ? QString::number(shown[f]) : QStringLiteral("-"));
+
+    const std::vector<LinkMessage> &messages = m_link->messages();
+    m_deliveryPlot->replace(
+        slowestPoints(messages.size(), messagesPerPoint(messages.size()),
+                      [&](std::size_t i) -> std::optional<std::pair<int, qint64>> {
+                          const std::optional<qint64> ms = messages[i].deliveryMs();
+                          if (!ms)
+                              return std::nullopt;
+                          return std::make_pair(messages[i].sequence, *ms);
+                      }));
+    return figures ? figures->maxMs : 0;
+}
+
+QString SeriesPanel::linkCountsText() const
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < m_linkCounts.size(); ++i)
+        parts << QString::fromLatin1(LinkCountCaptions[i]) + QLatin1Char(' ') +
+                     m_linkCounts[i]->text();
+    return parts.join(QStringLiteral(", "));
+}
+
+void SeriesPanel::putOnTop(QWidget *widget)
+{
+    static_cast<QVBoxLayout *>(layout())->insertWidget(0, widget);
+}
+
 void SeriesPanel::saveSeries()
 {
     if (!SeriesDialog->Execute(this))
@@ -273,6 +382,14 @@ void SeriesPanel::saveSeries()
 
 void SeriesPanel::saveSeriesTo(const QString &csvFileName) const
 {
+    if (m_link && m_linkVisible && m_link->started()) {
+        // The window's link test goes one way: every message is the sender's.
+        const LinkExport::Series series{&m_series, nullptr};
+        SeriesExport::writeFile(csvFileName, LinkExport::csv(series, *m_link));
+        SeriesExport::writeFile(SeriesExport::summaryFileFor(csvFileName),
+                                LinkExport::summaryJson(series, *m_link, false));
+        return;
+    }
     SeriesExport::writeFile(csvFileName, SeriesExport::csv(m_series));
     SeriesExport::writeFile(SeriesExport::summaryFileFor(csvFileName),
                             SeriesExport::summaryJson(m_series));
