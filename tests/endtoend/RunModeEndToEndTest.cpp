@@ -1,45 +1,13 @@
 // corvane --run as a user starts it, against corvane-radiosim on a
 // pseudo-terminal: its exit status, its summary and its files.
+#include "tests/endtoend/CorvaneRun.h"
 #include "tests/endtoend/PtyRadio.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr int runTimeoutMs = 60000;
-
-struct RunResult
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// An unattended run needs no display: it starts as on a server, with
-// neither a display nor a platform for windows named.
-RunResult runCorvane(const QStringList &arguments)
-{
-    QProcess corvane;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    corvane.setProcessEnvironment(environment);
-    corvane.start(QStringLiteral(CORVANE_EXECUTABLE), arguments);
-    RunResult result;
-    if (!corvane.waitForFinished(runTimeoutMs)) {
-        corvane.kill();
-        corvane.waitForFinished();
-        result.err = QStringLiteral("corvane did not finish");
-        return result;
-    }
-    result.exitCode = corvane.exitStatus() == QProcess::NormalExit ? corvane.exitCode() : -1;
-    result.out = QString::fromLocal8Bit(corvane.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(corvane.readAllStandardError());
-    return result;
-}
 
 QStringList seriesTo(const QString &port, int count)
 {
