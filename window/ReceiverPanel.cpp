@@ -66,7 +66,10 @@ ReceiverPanel::ReceiverPanel(RadioSession &receiver, QWidget *parent)
     ReceiverLabel->setBuddy(ReceiverComboBox);
     ReceiverLineButton =
         named(new QPushButton(QStringLiteral("Line..."), this), "ReceiverLineButton");
+    ReceiverProfileLabel =
+        named(new QLabel(QStringLiteral("Profile"), this), "ReceiverProfileLabel");
     ReceiverProfileComboBox = named(new QComboBox(this), "ReceiverProfileComboBox");
+    ReceiverProfileLabel->setBuddy(ReceiverProfileComboBox);
     ReceiverProfileComboBox->addItems(radioProfileNames());
     ReceiverProfileComboBox->setToolTip(QStringLiteral("The PEI dialect of the receiving radio"));
     ReceiverStateLabel = named(new QLabel(this), "ReceiverStateLabel");
@@ -75,6 +78,7 @@ ReceiverPanel::ReceiverPanel(RadioSession &receiver, QWidget *parent)
     grid->addWidget(ReceiverLabel, 0, 0);
     grid->addWidget(ReceiverComboBox, 0, 1);
     grid->addWidget(ReceiverLineButton, 0, 2);
+    grid->addWidget(ReceiverProfileLabel, 1, 0);
     grid->addWidget(ReceiverProfileComboBox, 1, 1, 1, 2);
     grid->addWidget(ReceiverStateLabel, 2, 0, 1, 3);
     grid->setColumnStretch(1, 1);

@@ -31,6 +31,7 @@ public:
     QLabel *ReceiverLabel = nullptr;
     QComboBox *ReceiverComboBox = nullptr;
     QPushButton *ReceiverLineButton = nullptr;
+    QLabel *ReceiverProfileLabel = nullptr;
     QComboBox *ReceiverProfileComboBox = nullptr;
     QLabel *ReceiverStateLabel = nullptr;
     PortSelector *ReceiverPorts = nullptr;
