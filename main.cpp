@@ -17,19 +17,27 @@
 
 namespace {
 
-// The radio session the simulated radio serves: the window's, or the one of
-// an unattended run. It speaks the dialect of that session's profile.
-const RadioSession *simSession = nullptr;
+// The radio session that is opening a port: a simulated radio speaks the
+// dialect of the session that opens it, the window's or a run's, sender or
+// receiver.
+const RadioSession *openingSession = nullptr;
 
-void registerSimulatedRadio()
+void serveSimulatedRadios(const RadioSession &session)
 {
-    // A simulated radio on the port "SIM", for a desk without a radio: it
-    // answers like a radio and a peer sends a message every 20 seconds.
-    radiosim::RadioSimOptions sim;
-    sim.peerIntervalMs = 20000;
-    sim.peerReportRequest = 0x06;
-    radiosim::registerSimDevice(QStringLiteral("SIM"), sim, [] {
-        return simSession && simSession->profile() == RadioProfile::Etsi
+    QObject::connect(&session, &RadioSession::openingPort, &session,
+                     [&session] { openingSession = &session; });
+}
+
+void registerSimulatedRadios()
+{
+    // Two simulated radios on one simulated network, for a desk without a
+    // radio: "SIM" answers like a radio, and a peer sends it a message every
+    // 20 seconds; "SIM2" receives what SIM sends to its ISSI, for a link test.
+    radiosim::SimPair pair;
+    pair.first.peerIntervalMs = 20000;
+    pair.first.peerReportRequest = 0x06;
+    radiosim::registerSimDevicePair(pair, [] {
+        return openingSession && openingSession->profile() == RadioProfile::Etsi
                    ? radiosim::SimDialect::Etsi
                    : radiosim::SimDialect::Cmt;
     });
@@ -39,7 +47,7 @@ void registerSimulatedRadio()
 int runSeries(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    registerSimulatedRadio();
+    registerSimulatedRadios();
     const SeriesRunCommandLine commandLine =
         parseSeriesRunCommandLine(QCoreApplication::arguments());
     switch (commandLine.action) {
@@ -58,19 +66,29 @@ int runSeries(int argc, char **argv)
         break;
     }
     RadioSession session;
-    simSession = &session;
+    serveSimulatedRadios(session);
     const SeriesRunOptions &options = commandLine.options;
+    // A link test's receiving radio; it outlives the run that uses it.
+    std::unique_ptr<RadioSession> receiver;
+    if (!options.receiver.isEmpty()) {
+        receiver = std::make_unique<RadioSession>();
+        serveSimulatedRadios(*receiver);
+    }
     // The same log files as the window writes.
     std::unique_ptr<SessionLogs> logs;
     if (options.writeLogs) {
         logs = std::make_unique<SessionLogs>(options.logFolder.isEmpty() ? files::defaultLogFolder()
                                                                          : options.logFolder);
         logs->follow(session);
+        if (receiver)
+            logs->follow(*receiver);
         QObject::connect(logs.get(), &SessionLogs::problem, [](const QString &message) {
             std::fprintf(stderr, "corvane: %s\n", message.toLocal8Bit().constData());
         });
     }
     SeriesRun run(session, options, stdout, stderr);
+    if (receiver)
+        run.setReceiver(*receiver);
     std::unique_ptr<StopSignals> stopSignals;
     try {
         stopSignals = std::make_unique<StopSignals>();
@@ -93,9 +111,10 @@ int main(int argc, char **argv)
     if (opensNoWindow(argc, argv))
         return runSeries(argc, argv);
     TApplication app(argc, argv);
-    registerSimulatedRadio();
+    registerSimulatedRadios();
     TForm1 form;
-    simSession = &form.session();
+    serveSimulatedRadios(form.session());
+    serveSimulatedRadios(form.receiverSession());
     form.show();
     return app.exec();
 }

@@ -224,7 +224,7 @@ Result saveSeries(const char *name)
     Result result(name);
     // The session's statistics, as a series of 100,000 messages leaves them.
     SeriesStatistics series;
-    series.archiveOlderThan(10000, SeriesExport::csvRow);
+    series.archiveOlderThan(10000, SeriesExport::csvLine);
     series.start();
     for (int i = 0; i < 100000; ++i) {
         const Moment written{i, 1'700'000'000'000 + i};

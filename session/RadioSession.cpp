@@ -7,6 +7,7 @@
 #include "ports/PortMessages.h"
 #include "serial/Comms.h"
 #include "session/CommandWriter.h"
+#include "session/OwnIdentity.h"
 #include "session/ReconnectWatch.h"
 #include "session/SeriesExport.h"
 #include "session/TimeStamp.h"
@@ -14,6 +15,7 @@
 
 #include <QDateTime>
 #include <QTimer>
+#include <limits>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -33,6 +35,20 @@ constexpr int readChunkBytes = 64 * 1024;
 // that are done wait in its archive, so a series of days fits.
 constexpr int seriesMessagesInMemory = 10000;
 
+int reportsRequestedBy(SdsCodec::ReportKind kind)
+{
+    switch (kind) {
+    case SdsCodec::ReportKind::None:
+        return 0;
+    case SdsCodec::ReportKind::Received:
+    case SdsCodec::ReportKind::Consumed:
+        return 1;
+    case SdsCodec::ReportKind::Both:
+        return 2;
+    }
+    return 0;
+}
+
 // The command's first line, as the message window names it.
 QByteArray commandName(const QByteArray &command)
 {
@@ -44,7 +60,6 @@ QByteArray commandName(const QByteArray &command)
 RadioSession::RadioSession(QObject *parent)
     : QObject(parent), m_userDataBitLimit(MessageTextLimit::DefaultUserDataBits)
 {
-    m_series.archiveOlderThan(seriesMessagesInMemory, SeriesExport::csvRow);
     ComPort = new TComPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
     m_writer = new CommandWriter(*ComPort, this);
@@ -145,12 +160,12 @@ void RadioSession::setPortEnumerator(std::shared_ptr<serial::PortEnumerator> enu
 
 void RadioSession::addMessage(const QByteArray &text)
 {
-    emit messageEntry(currentTimeStamp().toLatin1() + text);
+    emit messageEntry(currentTimeStamp().toLatin1() + m_logMark + text);
 }
 
 void RadioSession::logCommand(const QByteArray &command)
 {
-    emit peiLogEntry(currentTimeStamp().toLatin1() + " pc: " + command);
+    emit peiLogEntry(currentTimeStamp().toLatin1() + m_logMark + " pc: " + command);
 }
 
 void RadioSession::runTimerHandler(const std::function<void()> &handler)
@@ -305,7 +320,7 @@ void RadioSession::dropUnwritten(const PeiCommand &command)
         m_series.messageNotSent(*context.ticket);
     // The second report keeps its spacing after the first, sent or not.
     if (!context.followingReport.isEmpty())
-        enqueue(PeiCommand::Kind::Report, context.followingReport, CommandContext(),
+        enqueue(PeiCommand::Kind::Report, context.followingReport, followingReportContext(context),
                 monotonicNowMs() + SdsCodec::PauseBetweenReportsMs);
 }
 
@@ -318,10 +333,14 @@ void RadioSession::commandWritten(const QByteArray &command)
         return;
     m_queue.writeFinished(now.monotonicMs);
     const CommandContext context = m_contexts[inFlight->id];
-    if (context.ticket)
+    if (context.ticket) {
         m_series.messageWritten(*context.ticket, now);
+        emit messageWritten(context.ticket->index, now);
+    }
+    if (context.answersMessage)
+        emit reportWritten(*context.answersMessage);
     if (!context.followingReport.isEmpty())
-        enqueue(PeiCommand::Kind::Report, context.followingReport, CommandContext(),
+        enqueue(PeiCommand::Kind::Report, context.followingReport, followingReportContext(context),
                 now.monotonicMs + SdsCodec::PauseBetweenReportsMs);
     scheduleWake();
 }
@@ -361,6 +380,8 @@ void RadioSession::wakeUp()
         addMessage(": No answer from the radio to " + commandName(timedOut->bytes));
         if (context.ticket)
             m_series.noAnswer(*context.ticket);
+        if (context.question == Question::OwnIdentity)
+            emit ownIdentityAnswered(QByteArray());
         returnToRegisteredIfDone();
     }
     m_series.expireReports(now, m_reportTimeoutMs);
@@ -480,6 +501,7 @@ RadioSession::MessageFields RadioSession::composeAndSend()
     CommandContext context;
     context.ticket =
         m_series.messageScheduled(MessageReference, fields.destination, reportFlags, momentNow());
+    emit messageScheduled(context.ticket->index, fields.text);
     ++MessageReference;
     RadioState = rsSending;
     selectServiceFor(fields.destination);
@@ -519,9 +541,12 @@ void RadioSession::dropQueuedMessages()
     pump();
 }
 
-void RadioSession::startSeries(int repetitions, int delayMs)
+void RadioSession::startSeries(int repetitions, int delayMs, SeriesMemory memory)
 {
     m_series.start();
+    m_series.archiveOlderThan(memory == SeriesMemory::Whole ? std::numeric_limits<int>::max()
+                                                            : seriesMessagesInMemory,
+                              SeriesExport::csvLine);
     composeAndSend();
     if (repetitions > 1) {
         RepeatsLeft = repetitions - 1;
@@ -560,6 +585,22 @@ void RadioSession::sendTypedCommand(const QByteArray &command)
 {
     // Its answer, up to the final result, belongs to it and not to a message.
     enqueue(PeiCommand::Kind::Typed, command);
+}
+
+void RadioSession::askOwnIdentity()
+{
+    m_identityText.clear();
+    CommandContext context;
+    context.question = Question::OwnIdentity;
+    enqueue(PeiCommand::Kind::Typed, OwnIdentity::query(), context);
+}
+
+void RadioSession::tellOwnIdentity(const QByteArray &response)
+{
+    const std::optional<QByteArray> identity =
+        OwnIdentity::fromAnswer(std::exchange(m_identityText, QByteArray()) + response);
+    emit ownIdentityAnswered(identity && dialect().acceptsDestination(*identity) ? *identity
+                                                                                 : QByteArray());
 }
 
 bool RadioSession::commandLineAllowed() const
@@ -630,7 +671,7 @@ void RadioSession::readArrivedBytes()
 void RadioSession::logAndQueue(const FramedResponse &response)
 {
     const QTime readAt = QDateTime::fromMSecsSinceEpoch(momentAt(response.readAtMs).wallMs).time();
-    emit peiLogEntry(formatTimeStamp(readAt).toLatin1() + " ms:" + response.bytes);
+    emit peiLogEntry(formatTimeStamp(readAt).toLatin1() + m_logMark + " ms:" + response.bytes);
     m_responseQueue.append({response, m_reads});
 }
 
@@ -661,8 +702,21 @@ void RadioSession::handleResponse(const FramedResponse &response)
         m_inFlightEchoed = m_queue.inFlight() != nullptr;
         return;
     }
+    keepIdentityText(response.bytes);
     DispatchResponse(response.bytes);
     HandleReceivedChunk(response.bytes);
+}
+
+void RadioSession::keepIdentityText(const QByteArray &response)
+{
+    // The radio's identity comes on a line of its own before the final result.
+    const PeiCommand *inFlight = m_queue.inFlight();
+    if (!inFlight || ResponseScan::endsWithFinalResult(response) ||
+        (m_handlingReadNumber && *m_handlingReadNumber <= m_readsBeforeWrite))
+        return;
+    const auto context = m_contexts.find(inFlight->id);
+    if (context != m_contexts.end() && context->second.question == Question::OwnIdentity)
+        m_identityText += response;
 }
 
 Moment RadioSession::responseMoment() const
@@ -741,8 +795,11 @@ void RadioSession::answerInFlight(const QByteArray &response)
     case PeiCommand::Kind::Message:
         answerMessage(context, response);
         return;
-    case PeiCommand::Kind::Report:
     case PeiCommand::Kind::Typed:
+        if (context.question == Question::OwnIdentity)
+            tellOwnIdentity(response);
+        return;
+    case PeiCommand::Kind::Report:
         // Only logged.
         return;
     }
@@ -800,12 +857,18 @@ void RadioSession::HandleReceivedChunk(const QByteArray &Chunk)
         }
         return;
     case Indication::Kind::Message: {
-        // Every part of a long message is answered; the message is shown once whole.
-        sendReports(caller, dialect().reportCommands(reading));
+        const quint64 number = ++m_receivedMessages;
+        // Every part of a long message is answered; the message is shown once
+        // whole, and told before its reports are written.
         const std::optional<ReceivedText::Content> whole =
             m_longMessages.add(caller, reading.text, monotonicNowMs());
-        if (whole)
+        if (whole) {
             addMessage(Indication::messageLine(caller, *whole));
+            emit textMessageReceived({number, caller, *whole,
+                                      reportsRequestedBy(reading.message.reportKind),
+                                      responseMoment()});
+        }
+        sendReports(caller, dialect().reportCommands(reading), number);
         showDroppedParts();
         return;
     }
@@ -824,12 +887,22 @@ void RadioSession::showDroppedParts()
         addMessage(LongMessageAssembly::droppedLine(dropped));
 }
 
-void RadioSession::sendReports(const QByteArray &caller, const QList<QByteArray> &reports)
+RadioSession::CommandContext RadioSession::followingReportContext(const CommandContext &first)
+{
+    // The second report answers the same message as the first.
+    CommandContext context;
+    context.answersMessage = first.answersMessage;
+    return context;
+}
+
+void RadioSession::sendReports(const QByteArray &caller, const QList<QByteArray> &reports,
+                               quint64 messageNumber)
 {
     if (reports.isEmpty())
         return;
     selectServiceFor(caller);
     CommandContext context;
+    context.answersMessage = messageNumber;
     // The radio expects a pause before the second report: it waits in the
     // queue, and nothing else waits for it.
     if (reports.size() > 1)

@@ -5,6 +5,7 @@
 #include "pei/LongMessageAssembly.h"
 #include "pei/PeiDialect.h"
 #include "pei/RadioProfile.h"
+#include "pei/ReceivedText.h"
 #include "pei/ResponseFramer.h"
 #include "ports/LineSettings.h"
 #include "serial/PortEnumerator.h"
@@ -86,6 +87,20 @@ public:
         int delayMs = 0;
     };
 
+    // A text message from a peer, once whole.
+    struct ReceivedMessage
+    {
+        // Counts the messages received in the session; reportWritten()
+        // names the one a report answers.
+        quint64 number = 0;
+        QByteArray caller;
+        ReceivedText::Content text;
+        // The reports its sender asked for: 0, 1 or 2.
+        int reportsRequested = 0;
+        // When the response that completed it was read.
+        Moment at;
+    };
+
     explicit RadioSession(QObject *parent = nullptr);
     ~RadioSession() override;
 
@@ -121,6 +136,10 @@ public:
     void setAnswerTimeouts(const AnswerTimeouts &timeouts) { m_timeouts = timeouts; }
     const AnswerTimeouts &answerTimeouts() const { return m_timeouts; }
     void setReportTimeoutMs(qint64 timeoutMs) { m_reportTimeoutMs = timeoutMs; }
+    // Names the radio in front of every line the session writes to the
+    // message window and the PEI logger, behind the timestamp, where two
+    // radios share them (empty: no name, the lines as with one radio).
+    void setLogMark(const QByteArray &mark) { m_logMark = mark; }
 
     // The profile the next Connect speaks.
     void setProfile(RadioProfile profile) { m_profile = profile; }
@@ -139,8 +158,12 @@ public:
     // Ends the wait for a vanished device, saying so when there was one.
     void stopWaitingForDevice();
     void registerApplication(const QByteArray &protocolIdText);
+    // How much of a series stays in memory: its newest messages (older ones
+    // that are done go to the archive), or every message, for a user that
+    // looks them up by index until the series ends (a link test).
+    enum class SeriesMemory { Newest, Whole };
     // Schedules one message now, and the rest of `repetitions` one per delay.
-    void startSeries(int repetitions, int delayMs);
+    void startSeries(int repetitions, int delayMs, SeriesMemory memory = SeriesMemory::Newest);
     void stopSeries();
     // Takes the text messages still waiting for their turn off the queue:
     // they count as not sent. A message written already still gets its answer.
@@ -150,6 +173,9 @@ public:
     void setReportRequested(std::uint8_t flag, bool requested);
     // Queues a typed command line; its answer is only logged.
     void sendTypedCommand(const QByteArray &command);
+    // Asks the radio for its own identity ("AT+CNUMF?"); ownIdentityAnswered()
+    // tells the answer.
+    void askOwnIdentity();
     // The command line takes commands once the radio has answered the probe,
     // while no registration and no message waits for the radio.
     bool commandLineAllowed() const;
@@ -223,8 +249,24 @@ signals:
     void handlerFailed(const QString &message);
     // Anything changed that decides what the user may do next.
     void controlsMayHaveChanged();
+    // The port is about to open the device at `path`.
+    void openingPort(const QString &path);
+    // A text message of the series was composed with this text; its index
+    // in seriesStatistics().
+    void messageScheduled(int seriesIndex, const QByteArray &text);
+    // The write of that message ended.
+    void messageWritten(int seriesIndex, const Moment &at);
+    // A text message from a peer arrived whole (it is shown and answered as always).
+    void textMessageReceived(const RadioSession::ReceivedMessage &message);
+    // A report answering the received message of that number was written.
+    void reportWritten(quint64 messageNumber);
+    // The radio's own identity as it answered askOwnIdentity(); empty when
+    // it gave none the dialect can send to.
+    void ownIdentityAnswered(const QByteArray &identity);
 
 private:
+    // Questions the session asks the radio for itself.
+    enum class Question { OwnIdentity };
     // What the session must remember of a queued command.
     struct CommandContext
     {
@@ -232,6 +274,10 @@ private:
         std::optional<SeriesStatistics::Ticket> ticket;
         // A first report: the second one, written its spacing after it.
         QByteArray followingReport;
+        // A report: the number of the received message it answers.
+        std::optional<quint64> answersMessage;
+        // A typed command whose answer the session reads itself.
+        std::optional<Question> question;
     };
 
     void addMessage(const QByteArray &text);
@@ -274,7 +320,11 @@ private:
     void logAndQueue(const FramedResponse &response);
     void handleQueuedResponses();
     void handleResponse(const FramedResponse &response);
-    void sendReports(const QByteArray &caller, const QList<QByteArray> &reports);
+    void sendReports(const QByteArray &caller, const QList<QByteArray> &reports,
+                     quint64 messageNumber);
+    void keepIdentityText(const QByteArray &response);
+    void tellOwnIdentity(const QByteArray &response);
+    static CommandContext followingReportContext(const CommandContext &first);
     void enterProbeAnswered();
     // Composes and queues one text message; the fields it used.
     MessageFields composeAndSend();
@@ -300,6 +350,11 @@ private:
     bool m_reconnectEnabled = false;
     AnswerTimeouts m_timeouts;
     qint64 m_reportTimeoutMs = DefaultReportTimeoutMs;
+    QByteArray m_logMark;
+    // Text messages received in the session so far.
+    quint64 m_receivedMessages = 0;
+    // What the radio said so far in answer to the question for its identity.
+    QByteArray m_identityText;
 
     bool m_portLost = false;
     // From the probe's answer until Disconnect or the end of the connection.

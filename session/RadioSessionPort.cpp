@@ -114,6 +114,7 @@ int RadioSession::openPort(const QString &path)
         // The old device went away: nothing of it is left to close.
     }
     if (choice.kind != PortChoice::Kind::Invalid) {
+        emit openingPort(path);
         try {
             applyPortChoice(*ComPort, choice);
             applyLineSettings(*ComPort, Line);

@@ -81,17 +81,6 @@ QByteArray reportFields(const SeriesMessage::Report &report)
     return timeField(report.at) + ',' + csvText(report.status);
 }
 
-QJsonValue figuresJson(const std::optional<SeriesStatistics::Figures> &figures)
-{
-    if (!figures)
-        return QJsonValue(QJsonValue::Null);
-    return QJsonObject{{"samples", figures->samples},
-                       {"min", double(figures->minMs)},
-                       {"median", double(figures->medianMs)},
-                       {"p95", double(figures->p95Ms)},
-                       {"max", double(figures->maxMs)}};
-}
-
 QString offsetText(int offsetSeconds)
 {
     const QChar sign = offsetSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+');
@@ -104,11 +93,42 @@ QString offsetText(int offsetSeconds)
 
 } // namespace
 
+QJsonValue figuresJson(const std::optional<SeriesStatistics::Figures> &figures)
+{
+    if (!figures)
+        return QJsonValue(QJsonValue::Null);
+    return QJsonObject{{"samples", figures->samples},
+                       {"min", double(figures->minMs)},
+                       {"median", double(figures->medianMs)},
+                       {"p95", double(figures->p95Ms)},
+                       {"max", double(figures->maxMs)}};
+}
+
+QString timeLine(const char *what, const std::optional<SeriesStatistics::Figures> &figures)
+{
+    QString line = QStringLiteral("Time %1 (ms): ").arg(QLatin1String(what));
+    if (figures)
+        line += QStringLiteral("min %1, median %2, p95 %3, max %4 (%5 messages)")
+                    .arg(figures->minMs)
+                    .arg(figures->medianMs)
+                    .arg(figures->p95Ms)
+                    .arg(figures->maxMs)
+                    .arg(figures->samples);
+    else
+        line += QStringLiteral("none");
+    return line + QLatin1Char('\n');
+}
+
 QString isoLocalTime(qint64 msSinceEpoch)
 {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
     return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
            offsetText(local.offsetFromUtc());
+}
+
+QByteArray csvHeader()
+{
+    return CsvHeader;
 }
 
 QByteArray csvRow(const SeriesMessage &message)
@@ -117,7 +137,12 @@ QByteArray csvRow(const SeriesMessage &message)
            csvText(message.destination) + ',' + timeField(message.writtenAt) + ',' +
            timeField(message.answeredAt) + ',' + csvText(completionResult(message)) + ',' +
            reportFields(message.receivedReport) + ',' + reportFields(message.consumedReport) + ',' +
-           timeField(message.scheduledAt) + "\r\n";
+           timeField(message.scheduledAt);
+}
+
+QByteArray csvLine(const SeriesMessage &message)
+{
+    return csvRow(message) + "\r\n";
 }
 
 CsvSnapshot::CsvSnapshot(const SeriesStatistics &series)
@@ -127,12 +152,12 @@ CsvSnapshot::CsvSnapshot(const SeriesStatistics &series)
 
 bool CsvSnapshot::write(const std::function<bool(QByteArrayView)> &take) const
 {
-    if (!take(QByteArray(CsvHeader) + "\r\n") || !m_archived.read(take))
+    if (!take(csvHeader() + "\r\n") || !m_archived.read(take))
         return false;
     // Rows gathered into pieces, so that a long series makes few writes.
     QByteArray piece;
     for (const SeriesMessage &message : m_messages) {
-        piece += csvRow(message);
+        piece += csvLine(message);
         if (piece.size() >= files::SpoolFile::Snapshot::PieceSize) {
             if (!take(piece))
                 return false;
@@ -232,20 +257,8 @@ QString summaryText(const SeriesStatistics &series)
     if (counts.missingReports > 0)
         text += QStringLiteral(", %1 missing").arg(counts.missingReports);
     text += QLatin1Char('\n');
-    for (const SpanName &name : SpanNames) {
-        const std::optional<SeriesStatistics::Figures> figures = series.figures(name.span);
-        QString line = QStringLiteral("Time %1 (ms): ").arg(QLatin1String(name.text));
-        if (figures)
-            line += QStringLiteral("min %1, median %2, p95 %3, max %4 (%5 messages)")
-                        .arg(figures->minMs)
-                        .arg(figures->medianMs)
-                        .arg(figures->p95Ms)
-                        .arg(figures->maxMs)
-                        .arg(figures->samples);
-        else
-            line += QStringLiteral("none");
-        text += line + QLatin1Char('\n');
-    }
+    for (const SpanName &name : SpanNames)
+        text += timeLine(name.text, series.figures(name.span));
     return text;
 }
 

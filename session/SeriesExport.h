@@ -3,8 +3,9 @@
 #include "session/SeriesStatistics.h"
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QByteArrayView>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -17,8 +18,11 @@ namespace SeriesExport {
 // "2026-12-08T09:05:07.042+01:00" for a time in milliseconds since the epoch.
 QString isoLocalTime(qint64 msSinceEpoch);
 
-// One message's line of the CSV, ending with CR LF.
+// The header line and the line of one message, without their line ends.
+QByteArray csvHeader();
 QByteArray csvRow(const SeriesMessage &message);
+// The line of one message, ending with CR LF.
+QByteArray csvLine(const SeriesMessage &message);
 
 // The CSV of a series as it is at one moment: the header line, then one
 // line per message in writing order, every line ending with CR LF. The rows
@@ -40,14 +44,18 @@ private:
 
 // The whole CSV in memory.
 QByteArray csv(const SeriesStatistics &series);
-// run: what an unattended run records of itself (its options, when it
-// started and ended, ...), under the key "run"; left out when empty.
 // Writes the CSV to a file, replacing it whole, without holding it in
 // memory. Throws files::FileError as writeFile does.
 void writeCsvFile(const QString &fileName, const CsvSnapshot &rows);
+// run: what an unattended run records of itself (its options, when it
+// started and ended, ...), under the key "run"; left out when empty.
 QByteArray summaryJson(const SeriesStatistics &series, const QJsonObject &run = QJsonObject());
 // The counts and times as a few lines of text, each ending with "\n".
 QString summaryText(const SeriesStatistics &series);
+// "Time <what> (ms): min 1, median 2, p95 3, max 4 (5 messages)\n", or "none".
+QString timeLine(const char *what, const std::optional<SeriesStatistics::Figures> &figures);
+// The figures as a JSON object, null when there are none.
+QJsonValue figuresJson(const std::optional<SeriesStatistics::Figures> &figures);
 
 // Writes the file, replacing it whole. Throws files::FileError, with the
 // system's reason, when it cannot be written; an earlier file of that name

@@ -5,6 +5,7 @@
 #include "ports/PortMessages.h"
 #include "serial/OpenFailure.h"
 #include "session/RadioSession.h"
+#include "session/LinkTest.h"
 #include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
 #include "session/StopSignals.h"
@@ -42,27 +43,34 @@ SeriesRun::SeriesRun(RadioSession &session, const SeriesRunOptions &options, std
 
 void SeriesRun::followSession()
 {
+    reportProblemsOf(m_session, QString());
+    const QByteArray destination = QByteArray::number(m_options.destination);
+    m_session.setMessageSource([this, destination] { return messageFields(destination); });
+}
+
+void SeriesRun::reportProblemsOf(RadioSession &radio, const QString &who)
+{
     // Nobody is there to press a box's button: its text goes to the error
     // stream, and the run goes on as the window would.
-    connect(&m_session, &RadioSession::openFailed, this, [this](const QString &path, int error) {
+    connect(&radio, &RadioSession::openFailed, this, [this, who](const QString &path, int error) {
         const serial::OpenFailure failure = serial::diagnoseOpenFailure(path, error);
-        report(PortMessages::openFailureText(path, failure),
+        report(who + PortMessages::openFailureText(path, failure),
                PortMessages::openFailureDetail(path, failure));
     });
-    connect(&m_session, &RadioSession::readyTimeout, this,
-            [this](const QString &text) { report(text); });
-    connect(&m_session, &RadioSession::portLost, this, [this](const QString &message) {
+    connect(&radio, &RadioSession::readyTimeout, this,
+            [this, who](const QString &text) { report(who + text); });
+    connect(&radio, &RadioSession::portLost, this, [this, who](const QString &message) {
         m_connectionLost = true;
-        report(message);
+        report(who + message);
     });
-    connect(&m_session, &RadioSession::handlerFailed, this,
-            [this](const QString &message) { report(message); });
-    const QByteArray text = m_options.text.toLatin1();
-    const QByteArray protocolId = QByteArray::number(m_options.protocolId);
-    const QByteArray destination = QByteArray::number(m_options.destination);
-    m_session.setMessageSource([=] {
-        return RadioSession::MessageFields{protocolId, destination, text, m_options.delayMs};
-    });
+    connect(&radio, &RadioSession::handlerFailed, this,
+            [this, who](const QString &message) { report(who + message); });
+}
+
+RadioSession::MessageFields SeriesRun::messageFields(const QByteArray &destination) const
+{
+    return {QByteArray::number(m_options.protocolId), destination, m_options.text.toLatin1(),
+            m_options.delayMs};
 }
 
 void SeriesRun::report(const QString &text, const QString &detail)
@@ -82,23 +90,30 @@ void SeriesRun::act(const std::function<void()> &action)
     }
 }
 
+bool SeriesRun::prepare(RadioSession &radio, const QString &profile, const LineSettings &line)
+{
+    const int index = int(SeriesRunCommandLine::profiles().indexOf(profile));
+    if (index < 0) {
+        fail(ExitUsage, QStringLiteral("the profile %1 is not available").arg(profile));
+        return false;
+    }
+    radio.setProfile(RadioProfile(index));
+    radio.Line = line;
+    if (m_options.answerTimeoutSeconds) {
+        const qint64 timeoutMs = qint64(*m_options.answerTimeoutSeconds) * 1000;
+        radio.setAnswerTimeouts({timeoutMs, timeoutMs});
+    }
+    radio.setReportTimeoutMs(qint64(m_options.reportTimeoutSeconds) * 1000);
+    return true;
+}
+
 void SeriesRun::start()
 {
     // A stop signal may come before the event loop starts the run.
     if (m_finished)
         return;
-    const int index = int(SeriesRunCommandLine::profiles().indexOf(m_options.profile));
-    if (index < 0) {
-        fail(ExitUsage, QStringLiteral("the profile %1 is not available").arg(m_options.profile));
+    if (!prepare(m_session, m_options.profile, m_options.line))
         return;
-    }
-    m_session.setProfile(RadioProfile(index));
-    m_session.Line = m_options.line;
-    if (m_options.answerTimeoutSeconds) {
-        const qint64 timeoutMs = qint64(*m_options.answerTimeoutSeconds) * 1000;
-        m_session.setAnswerTimeouts({timeoutMs, timeoutMs});
-    }
-    m_session.setReportTimeoutMs(qint64(m_options.reportTimeoutSeconds) * 1000);
     // Better now than after a long series that then cannot be written down.
     if (!outputsWritable()) {
         fail(ExitUsage, QStringLiteral("the series was not started"));
@@ -115,6 +130,8 @@ void SeriesRun::start()
         fail(ExitUsage, QStringLiteral("cannot open %1").arg(m_options.port));
         return;
     }
+    if (m_receiver && !connectReceiver())
+        return;
     m_step = Step::Probing;
     m_stepClock.start();
     m_ticker->start();
@@ -124,27 +141,34 @@ void SeriesRun::tick()
 {
     switch (m_step) {
     case Step::Probing:
-        if (m_session.RadioState == rsReady) {
+        if (allAt(rsReady)) {
             m_step = Step::Registering;
             m_stepClock.start();
             act([this] {
                 m_session.registerApplication(QByteArray::number(m_options.protocolId));
             });
+            registerReceiver();
         } else if (m_stepClock.elapsed() > StepTimeoutMs) {
-            fail(ExitIncomplete, QStringLiteral("the radio did not answer the probe"));
+            fail(ExitIncomplete,
+                 QStringLiteral("the %1 did not answer the probe").arg(notAt(rsReady)));
         }
         return;
     case Step::Registering:
-        if (m_session.RadioState == rsRegistered) {
-            startSeries();
+        if (allAt(rsRegistered)) {
+            afterRegistration();
         } else if (m_stepClock.elapsed() > StepTimeoutMs) {
-            fail(ExitIncomplete, QStringLiteral("the radio did not answer the registration"));
+            fail(ExitIncomplete,
+                 QStringLiteral("the %1 did not answer the registration").arg(notAt(rsRegistered)));
         }
+        return;
+    case Step::Identifying:
+        if (m_stepClock.elapsed() > StepTimeoutMs)
+            fail(ExitIncomplete, QStringLiteral("the radio did not tell its own identity"));
         return;
     case Step::Sending:
         showProgress(false);
         // Every message has been composed once the series is no longer running.
-        if (!m_session.seriesRunning()) {
+        if (!sending()) {
             m_step = Step::Waiting;
             m_stepClock.start();
         }
@@ -152,10 +176,10 @@ void SeriesRun::tick()
     case Step::Waiting:
         showProgress(false);
         // The wait for late answers begins once the last message is written.
-        if (m_session.seriesStatistics().counts().queued > 0)
+        if (queued() > 0)
             m_stepClock.start();
         if (seriesDone() || m_stepClock.elapsed() >= qint64(m_options.waitSeconds) * 1000)
-            finish(exitStatusFor(m_options, m_session.seriesStatistics()));
+            finish(exitStatus());
         return;
     }
 }
@@ -176,14 +200,24 @@ void SeriesRun::interrupt(int signalNumber)
         finish(ExitIncomplete);
         return;
     }
-    m_session.stopSeries();
+    if (m_link)
+        m_link->stop();
+    else
+        m_session.stopSeries();
     act([this] { m_session.dropQueuedMessages(); });
+    if (m_receiver) {
+        try {
+            m_receiver->runGuarded([this] { m_receiver->dropQueuedMessages(); });
+        } catch (const std::exception &error) {
+            report(QString::fromLatin1(error.what()));
+        }
+    }
     // The wait runs from now, unless it had begun already.
     if (m_step == Step::Sending) {
         m_step = Step::Waiting;
         m_stepClock.start();
     }
-    if (m_session.seriesStatistics().counts().stillWaiting > 0)
+    if (stillWaiting() > 0)
         report(QStringLiteral("%1: series stopped; waiting up to %2 s for the answers already due "
                               "(another signal ends the wait)")
                    .arg(name)
@@ -206,14 +240,25 @@ void SeriesRun::startSeries()
     m_session.setReportRequested(SdsCodec::ConsumedReportFlag, m_options.consumedReports);
     m_step = Step::Sending;
     m_stepClock.start();
+    if (m_link) {
+        startLinkTest();
+        return;
+    }
     act([this] { m_session.startSeries(m_options.count, m_options.delayMs); });
 }
 
 bool SeriesRun::seriesDone() const
 {
+    if (m_link)
+        return linkDone();
     const SeriesStatistics::Counts counts = m_session.seriesStatistics().counts();
     const bool allComposed = counts.scheduled == m_options.count || m_stopSignal != 0;
     return allComposed && counts.stillWaiting == 0;
+}
+
+int SeriesRun::exitStatus() const
+{
+    return m_link ? linkExitStatus() : exitStatusFor(m_options, m_session.seriesStatistics());
 }
 
 int SeriesRun::exitStatusFor(const SeriesRunOptions &options, const SeriesStatistics &series)
@@ -260,7 +305,6 @@ bool SeriesRun::outputsWritable()
 
 int SeriesRun::writeOutputs(int status)
 {
-    const SeriesStatistics &series = m_session.seriesStatistics();
     // Each file on its own: one that fails does not keep the other from being written.
     const auto write = [&](const QString &file, const auto &contents) {
         if (file.isEmpty())
@@ -273,11 +317,9 @@ int SeriesRun::writeOutputs(int status)
                 status = ExitUsage;
         }
     };
-    write(m_options.csvFile, [&](const QString &name) {
-        SeriesExport::writeCsvFile(name, SeriesExport::CsvSnapshot(series));
-    });
+    write(m_options.csvFile, [this](const QString &name) { writeCsv(name); });
     write(m_options.jsonFile, [&](const QString &name) {
-        SeriesExport::writeFile(name, SeriesExport::summaryJson(series, runRecord(status)));
+        SeriesExport::writeFile(name, jsonText(runRecord(status)));
     });
     return status;
 }
@@ -304,9 +346,9 @@ void SeriesRun::finish(int status)
         status = ExitSignalBase + m_stopSignal;
     m_endedWallMs = momentNow().wallMs;
     m_ticker->stop();
+    closeLinkRun();
     showProgress(true);
-    std::fputs(SeriesExport::summaryText(m_session.seriesStatistics()).toLocal8Bit().constData(),
-               m_out);
+    std::fputs(summaryText().toLocal8Bit().constData(), m_out);
     std::fflush(m_out);
     QCoreApplication::exit(writeOutputs(status));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/RadioSession.h"
 #include "session/SeriesRunOptions.h"
 
 #include <QElapsedTimer>
@@ -9,8 +10,8 @@
 #include <cstdio>
 #include <functional>
 
+class LinkTest;
 class QTimer;
-class RadioSession;
 class SeriesStatistics;
 
 // Runs one series with a radio session, without a window: it connects,
@@ -36,6 +37,10 @@ public:
     SeriesRun(RadioSession &session, const SeriesRunOptions &options, std::FILE *out,
               std::FILE *err);
 
+    // Makes the run a link test, with the receiving radio's session
+    // (options.receiver names its port). Before start().
+    void setReceiver(RadioSession &receiver);
+
     // Starts the run; the event loop then ends with the exit status.
     void start();
     // A stop signal (SIGINT, SIGTERM): the series stops, messages not yet
@@ -49,9 +54,16 @@ public:
     static int exitStatusFor(const SeriesRunOptions &options, const SeriesStatistics &series);
 
 private:
-    enum class Step { Probing, Registering, Sending, Waiting };
+    enum class Step { Probing, Registering, Identifying, Sending, Waiting };
 
     void followSession();
+    // What the window would show in a box about this radio goes to the
+    // error stream, after `who` ("" for the sender).
+    void reportProblemsOf(RadioSession &radio, const QString &who);
+    RadioSession::MessageFields messageFields(const QByteArray &destination) const;
+    // Sets the radio up as the options say; false when its profile is unknown.
+    bool prepare(RadioSession &radio, const QString &profile, const LineSettings &line);
+    int exitStatus() const;
     void tick();
     void startSeries();
     bool seriesDone() const;
@@ -73,7 +85,30 @@ private:
     // Writes what the window would show in a box.
     void report(const QString &text, const QString &detail = QString());
 
+    // The link test (SeriesRunLink.cpp).
+    bool connectReceiver();
+    // The sender, and the receiver if there is one, are in the state; when
+    // not, which of them is not ("radio" or "receiver").
+    bool allAt(std::uint8_t state) const;
+    QString notAt(std::uint8_t state) const;
+    void registerReceiver();
+    // After the registrations: with messages both ways, the sender's own
+    // identity is asked first.
+    void afterRegistration();
+    void startLinkTest();
+    bool sending() const;
+    int queued() const;
+    bool linkDone() const;
+    int linkExitStatus() const;
+    void closeLinkRun();
+    QString summaryText() const;
+    // Answers still awaited from either radio.
+    int stillWaiting() const;
+    void writeCsv(const QString &fileName) const;
+    QByteArray jsonText(const QJsonObject &run) const;
     RadioSession &m_session;
+    RadioSession *m_receiver = nullptr;
+    LinkTest *m_link = nullptr;
     SeriesRunOptions m_options;
     std::FILE *m_out;
     std::FILE *m_err;

@@ -1,5 +1,6 @@
 #include "session/SeriesRunOptions.h"
 
+#include "files/LogFolder.h"
 #include "pei/MessageTextLimit.h"
 
 #include <QCommandLineOption>
@@ -36,7 +37,12 @@ const char *const HelpText =
     "Example, against the simulated radio on a pseudo-terminal:\n"
     "  corvane-radiosim --report-delay-ms 150   # prints Device: /dev/pts/N\n"
     "  corvane --run --port /dev/pts/N --to 4321 --count 100 --delay 200 \\\n"
-    "          --reports both --csv run.csv";
+    "          --reports both --csv run.csv\n"
+    "Link test: with --receiver, a second radio receives the messages (and\n"
+    "with --both-ways sends every other one back). Each text begins with a tag\n"
+    "(#<run>:<number>) by which arrivals are matched; the summary adds what\n"
+    "arrived, and the exit status is 0 only when every message arrived intact\n"
+    "and once (or --min-delivery of them arrived intact).";
 
 std::optional<qint64> number(const QCommandLineParser &parser, const QString &name, qint64 low,
                              qint64 high, QString &problem)
@@ -85,11 +91,14 @@ QString baudRateList()
     return rates.join(QStringLiteral(", "));
 }
 
-void readLine(const QCommandLineParser &parser, LineSettings &line, QString &problem)
+// The line options of the radio whose option names begin with `prefix`.
+void readLine(const QCommandLineParser &parser, const QString &prefix, LineSettings &line,
+              QString &problem)
 {
-    if (parser.isSet("baud")) {
+    const QString baudName = prefix + QStringLiteral("baud");
+    if (parser.isSet(baudName)) {
         bool found = false;
-        const qint64 baud = parser.value("baud").toLongLong();
+        const qint64 baud = parser.value(baudName).toLongLong();
         for (const TBaudRate rate : offeredBaudRates()) {
             if (qint64(baudRateValue(rate)) == baud) {
                 line.baudRate = rate;
@@ -97,17 +106,57 @@ void readLine(const QCommandLineParser &parser, LineSettings &line, QString &pro
             }
         }
         if (!found && problem.isEmpty())
-            problem = QStringLiteral("--baud takes %1, not '%2'")
-                          .arg(baudRateList(), parser.value("baud"));
+            problem = QStringLiteral("--%1 takes %2, not '%3'")
+                          .arg(baudName, baudRateList(), parser.value(baudName));
     }
-    if (const auto bits = choice(parser, "data-bits", dataBitsChoices, problem))
+    if (const auto bits = choice(parser, prefix + "data-bits", dataBitsChoices, problem))
         line.dataBits = static_cast<TDataBits>(dbEight - *bits);
-    if (const auto parity = choice(parser, "parity", parityChoices, problem))
+    if (const auto parity = choice(parser, prefix + "parity", parityChoices, problem))
         line.parity = static_cast<TParityBits>(prNone + *parity);
-    if (const auto stop = choice(parser, "stop-bits", stopBitsChoices, problem))
+    if (const auto stop = choice(parser, prefix + "stop-bits", stopBitsChoices, problem))
         line.stopBits = *stop == 0 ? sbOneStopBit : sbTwoStopBits;
-    if (const auto flow = choice(parser, "flow", flowChoices, problem))
+    if (const auto flow = choice(parser, prefix + "flow", flowChoices, problem))
         line.rtsCts = *flow == 1;
+}
+
+// The link test's options: the receiver, its line and profile, both ways,
+// the least delivery ratio.
+void readLinkTest(const QCommandLineParser &parser, SeriesRunOptions &options, QString &problem)
+{
+    const QString receiverOption = QStringLiteral("receiver");
+    options.receiver = parser.value(receiverOption);
+    if (options.receiver.isEmpty()) {
+        for (const QString &name : parser.optionNames()) {
+            if ((name.startsWith(QLatin1String("receiver-")) || name == "both-ways" ||
+                 name == "min-delivery") &&
+                problem.isEmpty())
+                problem = QStringLiteral("--%1 needs --receiver").arg(name);
+        }
+        return;
+    }
+    if (options.receiver == options.port && problem.isEmpty())
+        problem = QStringLiteral("--receiver must name another port than --port");
+    readLine(parser, QStringLiteral("receiver-"), options.receiverLine, problem);
+    options.receiverProfile = options.profile;
+    if (parser.isSet("receiver-profile")) {
+        options.receiverProfile = parser.value("receiver-profile").toLower();
+        if (!SeriesRunCommandLine::profiles().contains(options.receiverProfile) &&
+            problem.isEmpty())
+            problem = QStringLiteral("--receiver-profile takes %1, not '%2'")
+                          .arg(SeriesRunCommandLine::profiles().join(", "),
+                               parser.value("receiver-profile"));
+    }
+    options.bothWays = parser.isSet("both-ways");
+    if (parser.isSet("min-delivery")) {
+        bool ok = false;
+        const double ratio = parser.value("min-delivery").toDouble(&ok);
+        if (ok && ratio >= 0 && ratio <= 1)
+            options.minDelivery = ratio;
+        else if (problem.isEmpty())
+            problem = QStringLiteral("--min-delivery takes a share from 0 to 1, such as 0.99, "
+                                     "not '%1'")
+                          .arg(parser.value("min-delivery"));
+    }
 }
 
 } // namespace
@@ -178,6 +227,23 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
          "$XDG_STATE_HOME/corvane or ~/.local/state/corvane).",
          "folder"},
         {"no-log", "Write no log files."},
+        {"receiver",
+         "A link test: the port of the radio that receives the messages: SIM2 (the second "
+         "simulated radio, on one network with SIM), COM1..COM4 or a device path.",
+         "port"},
+        {"receiver-profile", "The receiver's PEI dialect (default: that of --profile).", "name"},
+        {"receiver-baud", "The receiver's line speed, as --baud.", "n"},
+        {"receiver-data-bits", "The receiver's data bits, as --data-bits.", "n"},
+        {"receiver-parity", "The receiver's parity, as --parity.", "p"},
+        {"receiver-stop-bits", "The receiver's stop bits, as --stop-bits.", "n"},
+        {"receiver-flow", "The receiver's flow control, as --flow.", "f"},
+        {"both-ways",
+         "With --receiver: the radios send in turn, the receiver to the sender's own identity "
+         "(asked with AT+CNUMF?)."},
+        {"min-delivery",
+         "With --receiver: the run is good when at least this share of the messages arrives "
+         "intact, from 0 to 1 (default: all of them, each once, with every report).",
+         "ratio"},
     });
     const bool parsed = parser.parse(arguments);
     if (!run && !help && !version) {
@@ -218,7 +284,7 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     QString problem;
     SeriesRunOptions &options = result.options;
     options.port = parser.value("port");
-    readLine(parser, options.line, problem);
+    readLine(parser, QString(), options.line, problem);
     if (parser.isSet("profile")) {
         options.profile = parser.value("profile").toLower();
         if (!SeriesRunCommandLine::profiles().contains(options.profile) && problem.isEmpty())
@@ -262,6 +328,7 @@ SeriesRunCommandLine parseSeriesRunCommandLine(const QStringList &arguments)
     options.writeLogs = !parser.isSet("no-log");
     if (parser.isSet("log-dir") && !options.writeLogs && problem.isEmpty())
         problem = QStringLiteral("--log-dir and --no-log cannot go together");
+    readLinkTest(parser, options, problem);
     // The series timer does not tick with an interval of 0.
     if (options.count > 1 && options.delayMs == 0 && problem.isEmpty())
         problem = QStringLiteral("--delay must be at least 1 ms for more than one message");
@@ -286,20 +353,35 @@ QString textLengthProblem(const QString &text, int protocolId, int userDataBits)
         .arg(userDataBits);
 }
 
+namespace {
+
+// A line's settings in the run record, under names that begin with `prefix`
+// ("baud", or "receiverBaud").
+void addLineJson(QJsonObject &json, const LineSettings &line, const QString &prefix)
+{
+    const auto name = [&prefix](const char *key) {
+        QString text = QString::fromLatin1(key);
+        if (!prefix.isEmpty())
+            text = prefix + text.left(1).toUpper() + text.mid(1);
+        return text;
+    };
+    json.insert(name("baud"), qint64(baudRateValue(line.baudRate)));
+    json.insert(name("dataBits"), dataBitsChoices.at(dbEight - line.dataBits).toInt());
+    json.insert(name("parity"), parityChoices.at(line.parity - prNone));
+    json.insert(name("stopBits"), line.stopBits == sbOneStopBit ? 1 : 2);
+    json.insert(name("flow"), flowChoices.at(line.rtsCts ? 1 : 0));
+}
+
+} // namespace
+
 QJsonObject toJson(const SeriesRunOptions &options)
 {
-    const LineSettings &line = options.line;
     const int reports = (options.receivedReports ? 1 : 0) + (options.consumedReports ? 2 : 0);
     const auto fileName = [](const QString &name) {
         return name.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(name);
     };
-    return QJsonObject{
+    QJsonObject json{
         {"port", options.port},
-        {"baud", qint64(baudRateValue(line.baudRate))},
-        {"dataBits", dataBitsChoices.at(dbEight - line.dataBits).toInt()},
-        {"parity", parityChoices.at(line.parity - prNone)},
-        {"stopBits", line.stopBits == sbOneStopBit ? 1 : 2},
-        {"flow", flowChoices.at(line.rtsCts ? 1 : 0)},
         {"profile", options.profile},
         {"pid", options.protocolId},
         {"to", options.destination},
@@ -314,5 +396,19 @@ QJsonObject toJson(const SeriesRunOptions &options)
         {"reportTimeoutSeconds", options.reportTimeoutSeconds},
         {"csv", fileName(options.csvFile)},
         {"json", fileName(options.jsonFile)},
+        {"logDir", !options.writeLogs ? QJsonValue(QJsonValue::Null)
+                   : options.logFolder.isEmpty() ? QJsonValue(files::defaultLogFolder())
+                                                 : QJsonValue(options.logFolder)},
     };
+    addLineJson(json, options.line, QString());
+    if (!options.receiver.isEmpty()) {
+        json.insert("receiver", options.receiver);
+        json.insert("receiverProfile",
+                    options.receiverProfile.isEmpty() ? options.profile : options.receiverProfile);
+        addLineJson(json, options.receiverLine, QStringLiteral("receiver"));
+        json.insert("bothWays", options.bothWays);
+        json.insert("minDelivery", options.minDelivery ? QJsonValue(*options.minDelivery)
+                                                       : QJsonValue(QJsonValue::Null));
+    }
+    return json;
 }

@@ -36,6 +36,16 @@ struct SeriesRunOptions
     // log folder. No log files at all without writeLogs.
     QString logFolder;
     bool writeLogs = true;
+    // A link test: the receiving radio's port, as `port` names one; empty
+    // for none. Its line, and its profile (empty: the sender's).
+    QString receiver;
+    LineSettings receiverLine;
+    QString receiverProfile;
+    // The receiver sends every other message, to the sender's own identity.
+    bool bothWays = false;
+    // The least share of messages delivered intact for a good link test;
+    // unset: every message delivered intact and once, every report there.
+    std::optional<double> minDelivery;
 };
 
 struct SeriesRunCommandLine

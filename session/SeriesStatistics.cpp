@@ -3,6 +3,7 @@
 #include "files/FileError.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -244,6 +245,13 @@ std::optional<qint64> SeriesStatistics::nextReportExpiryMs(qint64 timeoutMs) con
             return message.writtenAt->monotonicMs + timeoutMs;
     }
     return std::nullopt;
+}
+
+const SeriesMessage *SeriesStatistics::message(int index) const
+{
+    if (index <= m_archived || index > messageCount())
+        return nullptr;
+    return &m_messages[std::size_t(index - m_archived - 1)];
 }
 
 SeriesStatistics::Counts SeriesStatistics::counts() const

@@ -4,6 +4,7 @@
 #include "session/Moment.h"
 #include "session/SlowestPerRun.h"
 #include "session/SpanFigures.h"
+#include "session/TimeFigures.h"
 
 #include <QByteArray>
 #include <QList>
@@ -82,14 +83,7 @@ class SeriesStatistics
 public:
     enum class Span { Completion, ReceivedReport, ConsumedReport };
 
-    struct Figures
-    {
-        int samples = 0;
-        qint64 minMs = 0;
-        qint64 medianMs = 0;
-        qint64 p95Ms = 0;
-        qint64 maxMs = 0;
-    };
+    using Figures = TimeFigures;
 
     struct Counts
     {
@@ -159,6 +153,8 @@ public:
     // The messages in memory, in composing order: the whole series, or its
     // newest messages once older ones went to the archive.
     const std::deque<SeriesMessage> &messages() const { return m_messages; }
+    // The message of that index (from 1), when it is still in memory.
+    const SeriesMessage *message(int index) const;
     // Messages of the series, in memory or archived.
     int messageCount() const { return m_archived + int(m_messages.size()); }
     // The rows of the messages that left memory, oldest first.

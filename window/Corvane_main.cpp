@@ -7,6 +7,7 @@
 #include "pei/MessageTextLimit.h"
 #include "pei/SdsCodec.h"
 #include "serial/Comms.h"
+#include "session/LinkTest.h"
 #include "session/TimeStamp.h"
 #include "session/Timer.h"
 #include "window/ActivityLog.h"
@@ -50,6 +51,7 @@ TForm1::TForm1(const QString &settingsFile, QWidget *parent)
     buildControls();
     buildPortControls();
     buildLogs();
+    buildReceiver();
     // The windowing system places the main window; only its size comes back.
     formstate::setWindowPlacement(this, formstate::WindowPlacement::SystemChooses);
     buildComponents(settingsFile);
@@ -73,6 +75,9 @@ TForm1::~TForm1()
     }
     // Closing the port lets the event thread deliver what it holds; what
     // the session says then must not reach the controls being destroyed.
+    delete m_link;
+    disconnect(m_receiverSession, nullptr, this, nullptr);
+    delete m_receiverSession;
     disconnect(m_session, nullptr, this, nullptr);
     delete m_session;
     // Every line shown is in its file before the window is gone.
@@ -121,7 +126,7 @@ void TForm1::connectHandlers()
 
 void TForm1::followSession()
 {
-    m_session->setMessageSource([this] { return messageFields(); });
+    m_link->setMessageSource(LinkSide::Sender, [this] { return messageFields(); });
     connect(m_session, &RadioSession::messageEntry, this,
             [this](const QByteArray &entry) { showEntry(SessionLogs::Log::Messages, entry); });
     connect(m_session, &RadioSession::peiLogEntry, this,
@@ -264,26 +269,37 @@ RadioSession::MessageFields TForm1::messageFields()
 void TForm1::ConnectButtonClick()
 {
     m_session->setProfile(radioProfile());
-    m_session->connectTo(PortList->pathForText(ComPortComboBox->currentText()));
+    const QString path = PortList->pathForText(ComPortComboBox->currentText());
+    markRadios(path);
+    m_session->connectTo(path);
+    connectReceiver();
 }
 
 void TForm1::RegisterButtonClick()
 {
-    m_session->registerApplication(ProtocolIdentifierEdit->boundedText().toLatin1());
+    const QByteArray protocolIdText = ProtocolIdentifierEdit->boundedText().toLatin1();
+    m_session->registerApplication(protocolIdText);
+    registerReceiver(protocolIdText);
 }
 
 void TForm1::SendButtonClick()
 {
     if (SendButton->text() == stopCaption) {
-        m_session->stopSeries();
+        m_link->stop();
         SendButton->setText(sendCaption);
         return;
     }
+    if (receiverConnected()) {
+        startLinkTest();
+        return;
+    }
+    m_link->end();
     m_session->startSeries(RepititionsEdit->Value(), DelayEdit->Value());
 }
 
 void TForm1::DisconnectButtonClick()
 {
+    disconnectReceiver();
     try {
         m_session->disconnectRadio();
     } catch (...) {

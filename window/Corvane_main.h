@@ -9,6 +9,7 @@
 #include <functional>
 
 class LineStatusStrip;
+class LinkTest;
 class PortSelector;
 namespace formstate {
 class ProfileFile;
@@ -20,6 +21,7 @@ class QPushButton;
 class QSplitter;
 class LogView;
 class QTimer;
+class ReceiverPanel;
 class SeriesPanel;
 class TComPort;
 class TFormEnh;
@@ -44,6 +46,9 @@ public:
     // The dialogue with the radio behind the controls.
     RadioSession &session() { return *m_session; }
     const RadioSession &session() const { return *m_session; }
+    // The receiving radio of a link test, and the test (MainWindowLink.cpp).
+    RadioSession &receiverSession() { return *m_receiverSession; }
+    const LinkTest &linkTest() const { return *m_link; }
 
     // Controls, named as their object names.
     QWidget *Panel1 = nullptr;
@@ -85,6 +90,8 @@ public:
     LogView *CommandLogger_Memo = nullptr;
     // Beside the log panes: the live statistics of the current series.
     SeriesPanel *SeriesPanel1 = nullptr;
+    // At the top of the series panel: the receiver of a link test.
+    ReceiverPanel *ReceiverPanel1 = nullptr;
     // Below the buttons: any AT command, with its own history.
     QWidget *CommandPanel = nullptr;
     QLabel *CommandLabel = nullptr;
@@ -101,6 +108,8 @@ public:
 private:
     // Declared before the names below, which refer into it.
     RadioSession *m_session;
+    RadioSession *m_receiverSession = nullptr;
+    LinkTest *m_link = nullptr;
 
 public:
     // Non-visual components: the session's port and timers, and the window's own.
@@ -223,6 +232,17 @@ private:
     void savePane(const LogView *pane);
 
     SessionLogs *m_logs = nullptr;
+    // The link test (MainWindowLink.cpp).
+    void buildReceiver();
+    void followReceiver();
+    bool receiverConnected() const;
+    // Names both radios in the log panes when a receiver takes part.
+    void markRadios(const QString &senderPath);
+    void connectReceiver();
+    void registerReceiver(const QByteArray &protocolIdText);
+    void startLinkTest();
+    void disconnectReceiver();
+    void showLinkRows();
 
     // The box of a lost connection is open.
     bool m_lossBoxOpen = false;

@@ -20,6 +20,7 @@
 #include "window/ModalBox.h"
 #include "window/PortComboBox.h"
 #include "window/PortSelector.h"
+#include "window/ReceiverPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -126,6 +127,7 @@ void TForm1::setUpPortHandling()
         PortList->refreshInBackground();
     };
     session().setPortEnumerator(PortList->enumerator());
+    ReceiverPanel1->followPorts(*PortList);
 
     session().setReconnectEnabled(ReconnectCheckBox->isChecked());
     connect(ReconnectCheckBox, &QCheckBox::toggled, this,
@@ -255,4 +257,5 @@ void TForm1::resetSessionControls()
     ConnectButton->setEnabled(true);
     ComPortComboBox->setEnabled(true);
     RadioProfileComboBox->setEnabled(true);
+    ReceiverPanel1->setChoiceEnabled(true);
 }

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
+#include <utility>
 
 namespace {
 
@@ -56,6 +57,8 @@ PortSelector::~PortSelector()
 
 void PortSelector::refreshInBackground()
 {
+    if (!m_enumerator)
+        return;
     const quint64 stamp = m_enumerator->changeStamp();
     if (m_listing || (m_listed && stamp == m_stamp))
         return;
@@ -81,6 +84,7 @@ void PortSelector::takeListing(quint64 stamp, const QList<serial::PortInfo> &por
     m_listed = true;
     m_ports = ports;
     rebuild();
+    emit listed(ports);
     // Ports that came or went during the listing are listed at once, so
     // that an open list ends up as the system is.
     refreshInBackground();
@@ -88,7 +92,9 @@ void PortSelector::takeListing(quint64 stamp, const QList<serial::PortInfo> &por
 
 void PortSelector::rebuild()
 {
-    const QList<PortEntry> entries = buildPortList(m_ports, m_typedPath, m_simAvailable());
+    QList<PortEntry> entries = buildPortList(m_ports, m_typedPath, m_simAvailable());
+    if (m_adjust)
+        entries = m_adjust(std::move(entries));
     if (entries == m_entries && m_combo->count() == entries.size())
         return;
     m_entries = entries;
@@ -121,6 +127,19 @@ bool PortSelector::noteConnected(const QString &path)
     return true;
 }
 
+void PortSelector::setListAdjustment(std::function<QList<PortEntry>(QList<PortEntry>)> adjust)
+{
+    m_adjust = std::move(adjust);
+    rebuild();
+}
+
+void PortSelector::followListing(const PortSelector &source)
+{
+    connect(&source, &PortSelector::listed, this,
+            [this](const QList<serial::PortInfo> &ports) { takeListing(m_stamp, ports); });
+    takeListing(m_stamp, source.m_ports);
+}
+
 bool PortSelector::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_combo && event->type() == QEvent::EnabledChange)
@@ -130,6 +149,8 @@ bool PortSelector::eventFilter(QObject *watched, QEvent *event)
 
 void PortSelector::followEnabledState()
 {
+    if (!m_enumerator)
+        return;
     if (m_combo->isEnabled() && !m_timer.isActive())
         m_timer.start();
     else if (!m_combo->isEnabled())

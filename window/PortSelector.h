@@ -18,7 +18,8 @@ class QComboBox;
 // thread of its own and the window takes the result when it is ready: an
 // open list fills in a moment after it opens. The edit text is the user's
 // and survives every refresh; picking an entry puts its path there, so what
-// is shown is what Connect opens.
+// is shown is what Connect opens. A selector without an enumerator lists
+// nothing itself: it follows the listing of another (followListing).
 class PortSelector : public QObject
 {
     Q_OBJECT
@@ -47,6 +48,15 @@ public:
     void setTypedPath(const QString &path);
     // Notes a path that connected; true when it becomes the typed path.
     bool noteConnected(const QString &path);
+    // Changes the list before it is shown, such as for entries of its own.
+    void setListAdjustment(std::function<QList<PortEntry>(QList<PortEntry>)> adjust);
+    // Shows the ports that `source` lists, whenever it lists them; for a
+    // selector made without an enumerator.
+    void followListing(const PortSelector &source);
+
+signals:
+    // The ports were listed.
+    void listed(const QList<serial::PortInfo> &ports);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,6 +71,7 @@ private:
     std::thread m_lister;
     bool m_listing = false;
     std::function<bool()> m_simAvailable;
+    std::function<QList<PortEntry>(QList<PortEntry>)> m_adjust;
     QTimer m_timer;
     quint64 m_stamp = 0;
     bool m_listed = false;

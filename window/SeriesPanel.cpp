@@ -1,10 +1,14 @@
 #include "window/SeriesPanel.h"
 
+#include "files/FileError.h"
+#include "session/LinkExport.h"
+#include "session/LinkResults.h"
 #include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
 #include "window/BackgroundSave.h"
 #include "window/NotSavedBox.h"
 #include "window/SaveDialog.h"
+#include "window/SlowestPoints.h"
 
 #include <QChart>
 #include <QChartView>
@@ -36,6 +40,11 @@ const char *const CountCaptions[] = {
     "Unmatched", "Still waiting"};
 constexpr int CountRows = 5;
 const char *const FigureCaptions[] = {"min", "median", "p95", "max"};
+// Two columns: what became of the link test's messages, then how.
+const char *const LinkCountCaptions[] = {"Delivered", "Lost",          "In transit",
+                                         "Foreign",   "Duplicated",    "Out of order",
+                                         "Corrupted", "Delivery ratio"};
+constexpr int LinkCountRows = 4;
 
 QLabel *valueLabel(QWidget *parent)
 {
@@ -73,14 +82,18 @@ SeriesPanel::SeriesPanel(const SeriesStatistics &series, QWidget *parent)
     m_refusals = new QLabel(this);
     m_refusals->setWordWrap(true);
     column->addWidget(m_refusals);
+    m_linkCountsBox = new QWidget(this);
+    column->addWidget(m_linkCountsBox);
 
     auto *times = new QGridLayout;
     times->setHorizontalSpacing(8);
     times->setVerticalSpacing(0);
     buildTimes(times);
+    buildLinkRows(times);
     column->addLayout(times);
 
     buildPlot();
+    buildDeliveryPlot();
     auto *view = new QChartView(m_chart, this);
     view->setMinimumHeight(120);
     column->addWidget(view, 1);
@@ -166,19 +179,23 @@ void SeriesPanel::refresh()
         m_refresh->stop();
         return;
     }
-    if (m_series.version() == m_drawnVersion) {
+    const quint64 linkVersion = m_link ? m_link->version() : 0;
+    if (m_series.version() == m_drawnVersion && linkVersion == m_drawnLinkVersion) {
         // Nothing to come without a call of the session's, which says so.
         if (!m_waiting)
             m_refresh->stop();
         return;
     }
     m_drawnVersion = m_series.version();
+    m_drawnLinkVersion = linkVersion;
     redraw();
 }
 
 void SeriesPanel::seriesMayHaveChanged()
 {
-    const bool changed = m_series.version() != m_drawnVersion || m_waiting;
+    const quint64 linkVersion = m_link ? m_link->version() : 0;
+    const bool changed = m_series.version() != m_drawnVersion ||
+                         linkVersion != m_drawnLinkVersion || m_waiting;
     if (changed && isVisible() && !m_refresh->isActive())
         m_refresh->start();
 }
@@ -231,14 +248,21 @@ void SeriesPanel::redraw()
         // One replace redraws the plot once, however many points changed.
         m_plots[s]->replace(m_series.plotPoints(Spans[s]));
     }
+    highest = std::max(highest, redrawLink());
     const int runLength = m_series.plotRunLength();
     m_xAxis->setTitleText(runLength > 1
                               ? QStringLiteral("message (slowest of each %1)").arg(runLength)
                               : QStringLiteral("message"));
-    m_xAxis->setRange(0, std::max(10, m_series.messageCount()));
+    const int linkMessages = m_link && m_linkVisible ? int(m_link->messages().size()) : 0;
+    m_xAxis->setRange(0, std::max({10, m_series.messageCount(), linkMessages}));
     m_xAxis->applyNiceNumbers();
     m_yAxis->setRange(0, std::max<qint64>(100, highest + highest / 10));
     m_yAxis->applyNiceNumbers();
+}
+
+int SeriesPanel::messagesPerPoint(std::size_t messages)
+{
+    return int((messages + MaxPlottedPoints - 1) / MaxPlottedPoints);
 }
 
 QString SeriesPanel::countsText() const
@@ -257,6 +281,110 @@ int SeriesPanel::plottedPoints() const
     return points;
 }
 
+void SeriesPanel::buildLinkRows(QGridLayout *times)
+{
+    auto *grid = new QGridLayout(m_linkCountsBox);
+    grid->setContentsMargins(0, 4, 0, 0);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(0);
+    for (std::size_t i = 0; i < m_linkCounts.size(); ++i) {
+        const int row = int(i % LinkCountRows);
+        const int pair = int(i / LinkCountRows) * 2;
+        grid->addWidget(new QLabel(QString::fromLatin1(LinkCountCaptions[i]), m_linkCountsBox), row,
+                        pair);
+        m_linkCounts[i] = valueLabel(m_linkCountsBox);
+        grid->addWidget(m_linkCounts[i], row, pair + 1);
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+
+    const int row = times->rowCount();
+    m_deliveryTimes[0] = new QLabel(QStringLiteral("Delivery"), this);
+    m_deliveryTimes[0]->setToolTip(
+        QStringLiteral("From the end of the write at the sender to the arrival at the receiver"));
+    times->addWidget(m_deliveryTimes[0], row, 0);
+    for (std::size_t f = 1; f < m_deliveryTimes.size(); ++f) {
+        m_deliveryTimes[f] = valueLabel(this);
+        m_deliveryTimes[f]->setText(QStringLiteral("-"));
+        times->addWidget(m_deliveryTimes[f], row, int(f));
+    }
+    setLinkRowsVisible(false);
+}
+
+void SeriesPanel::buildDeliveryPlot()
+{
+    m_deliveryPlot = new QScatterSeries(m_chart);
+    m_deliveryPlot->setName(QStringLiteral("delivery"));
+    m_deliveryPlot->setMarkerSize(MarkerSize);
+    m_deliveryPlot->setPen(Qt::NoPen);
+    m_chart->addSeries(m_deliveryPlot);
+    m_deliveryPlot->attachAxis(m_xAxis);
+    m_deliveryPlot->attachAxis(m_yAxis);
+    m_deliveryPlot->setVisible(m_linkVisible);
+}
+
+void SeriesPanel::setLinkResults(const LinkResults *results)
+{
+    m_link = results;
+    m_drawnLinkVersion = 0;
+}
+
+void SeriesPanel::setLinkRowsVisible(bool visible)
+{
+    m_linkVisible = visible;
+    m_linkCountsBox->setVisible(visible);
+    for (QLabel *label : m_deliveryTimes)
+        label->setVisible(visible);
+    if (m_deliveryPlot)
+        m_deliveryPlot->setVisible(visible);
+    if (isVisible())
+        redraw();
+}
+
+qint64 SeriesPanel::redrawLink()
+{
+    if (!m_link || !m_linkVisible)
+        return 0;
+    const LinkResults::Counts counts = m_link->counts();
+    const int values[] = {counts.delivered,  counts.lost,       counts.inTransit, counts.foreign,
+                          counts.duplicated, counts.outOfOrder, counts.corrupted};
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        m_linkCounts[i]->setNum(values[i]);
+    const std::optional<double> ratio = m_link->deliveryRatio();
+    m_linkCounts.back()->setText(ratio ? QString::number(*ratio, 'f', 3) : QStringLiteral("-"));
+
+    const std::optional<TimeFigures> figures = m_link->deliveryFigures();
+    const qint64 shown[] = {figures ? figures->minMs : 0, figures ? figures->medianMs : 0,
+                            figures ? figures->p95Ms : 0, figures ? figures->maxMs : 0};
+    for (std::size_t f = 0; f < 4; ++f)
+        m_deliveryTimes[f + 1]->setText(figures ? QString::number(shown[f]) : QStringLiteral("-"));
+
+    const std::vector<LinkMessage> &messages = m_link->messages();
+    m_deliveryPlot->replace(
+        slowestPoints(messages.size(), messagesPerPoint(messages.size()),
+                      [&](std::size_t i) -> std::optional<std::pair<int, qint64>> {
+                          const std::optional<qint64> ms = messages[i].deliveryMs();
+                          if (!ms)
+                              return std::nullopt;
+                          return std::make_pair(messages[i].sequence, *ms);
+                      }));
+    return figures ? figures->maxMs : 0;
+}
+
+QString SeriesPanel::linkCountsText() const
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < m_linkCounts.size(); ++i)
+        parts << QString::fromLatin1(LinkCountCaptions[i]) + QLatin1Char(' ') +
+                     m_linkCounts[i]->text();
+    return parts.join(QStringLiteral(", "));
+}
+
+void SeriesPanel::putOnTop(QWidget *widget)
+{
+    static_cast<QVBoxLayout *>(layout())->insertWidget(0, widget);
+}
+
 void SeriesPanel::saveSeries()
 {
     if (!SeriesDialog->Execute(this))
@@ -270,6 +398,21 @@ void SeriesPanel::saveSeries()
 void SeriesPanel::saveSeriesTo(const QString &csvFileName,
                                std::function<void(const std::optional<files::FileError> &)> done)
 {
+    if (m_link && m_linkVisible && m_link->started()) {
+        // The window's link test goes one way: every message is the sender's.
+        // Its results are in memory; only the writing goes to the background.
+        const LinkExport::Series series{&m_series, nullptr};
+        const QByteArray csv = LinkExport::csv(series, *m_link);
+        const QByteArray summary = LinkExport::summaryJson(series, *m_link, false);
+        BackgroundSave::start(
+            this,
+            [csv, summary, csvFileName] {
+                SeriesExport::writeFile(csvFileName, csv);
+                SeriesExport::writeFile(SeriesExport::summaryFileFor(csvFileName), summary);
+            },
+            std::move(done));
+        return;
+    }
     // The series as it is now, taken cheaply; the rows are written in the
     // background while the series goes on.
     const auto rows = std::make_shared<const SeriesExport::CsvSnapshot>(m_series);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class LinkResults;
 class QChart;
 class QGridLayout;
 class QLabel;
@@ -58,6 +59,17 @@ public:
     QString countsText() const;
     int plottedPoints() const;
 
+    // The results of a link test, shown with the series while the link rows
+    // are visible: what the far end received, the delivery times and a
+    // fourth line in the plot.
+    void setLinkResults(const LinkResults *results);
+    void setLinkRowsVisible(bool visible);
+    bool linkRowsVisible() const { return m_linkVisible; }
+    // The link test's counts as the panel shows them.
+    QString linkCountsText() const;
+    // Puts a widget at the top of the panel, above its title.
+    void putOnTop(QWidget *widget);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -66,6 +78,12 @@ private:
     void buildTimes(QGridLayout *grid);
     void buildPlot();
     void redraw();
+    void buildLinkRows(QGridLayout *times);
+    void buildDeliveryPlot();
+    // Draws the link test's rows and plot line; the longest delivery time.
+    qint64 redrawLink();
+    // Messages per point of the delivery line, for the plot's bound.
+    static int messagesPerPoint(std::size_t messages);
 
     const SeriesStatistics &m_series;
     quint64 m_drawnVersion = 0;
@@ -82,4 +100,15 @@ private:
     std::array<QScatterSeries *, 3> m_plots{};
     QValueAxis *m_xAxis = nullptr;
     QValueAxis *m_yAxis = nullptr;
+
+    const LinkResults *m_link = nullptr;
+    bool m_linkVisible = false;
+    quint64 m_drawnLinkVersion = 0;
+    QWidget *m_linkCountsBox = nullptr;
+    // Delivered, lost, in transit, foreign; duplicated, out of order,
+    // corrupted, delivery ratio.
+    std::array<QLabel *, 8> m_linkCounts{};
+    // The delivery row of the times: its caption, min, median, p95, max.
+    std::array<QLabel *, 5> m_deliveryTimes{};
+    QScatterSeries *m_deliveryPlot = nullptr;
 };

@@ -64,6 +64,17 @@ QStringList argumentsFor(const RadioSetup &setup)
     if (setup.statusIntervalMs > 0)
         arguments << QStringLiteral("--status-interval-ms")
                   << QString::number(setup.statusIntervalMs);
+    if (const std::optional<radiosim::NetworkOptions> network = setup.network) {
+        arguments << QStringLiteral("--pair") << QStringLiteral("--net-delay-ms")
+                  << QString::number(network->delayMs) << QStringLiteral("--net-jitter-ms")
+                  << QString::number(network->jitterMs);
+        for (const auto &[name, probability] : {std::pair{"--net-loss", network->loss},
+                                                std::pair{"--net-duplicate", network->duplicate},
+                                                std::pair{"--net-reorder", network->reorder},
+                                                std::pair{"--net-corrupt", network->corrupt}})
+            arguments << QLatin1String(name) << QString::number(probability);
+        arguments << QStringLiteral("--seed") << QString::number(network->seed);
+    }
     if (!setup.reportDelaysMs.isEmpty()) {
         QStringList delays;
         for (const qint64 delay : setup.reportDelaysMs)
@@ -80,10 +91,13 @@ PtyRadio::PtyRadio(const RadioSetup &setup)
       m_program(argumentsFor(setup), m_outputPath)
 {
     // An empty path tells the test that the program did not start.
-    runEventLoopUntil([this] {
+    const int devices = setup.network ? 2 : 1;
+    runEventLoopUntil([this, devices] {
         readLines();
-        return !m_devicePath.isEmpty() || !m_program.running();
+        return m_devicePaths.size() == devices || !m_program.running();
     });
+    if (m_devicePaths.size() < devices)
+        m_devicePaths.clear();
 }
 
 PtyRadio::~PtyRadio() = default;
@@ -103,8 +117,8 @@ void PtyRadio::readLines()
     m_partialLine.remove(0, lastEnd + 1);
     for (const QByteArray &bytes : lines) {
         const QString line = QString::fromLocal8Bit(bytes);
-        if (m_devicePath.isEmpty() && line.startsWith(QLatin1String("Device: ")))
-            m_devicePath = line.mid(8).trimmed();
+        if (line.startsWith(QLatin1String("Device: ")))
+            m_devicePaths.append(line.mid(8).section(QLatin1Char(' '), 0, 0));
         else
             m_log.append(line);
     }
@@ -112,7 +126,12 @@ void PtyRadio::readLines()
 
 QString PtyRadio::portName() const
 {
-    return m_devicePath;
+    return m_devicePaths.value(0);
+}
+
+QString PtyRadio::secondPortName() const
+{
+    return m_devicePaths.value(1);
 }
 
 bool PtyRadio::portOpened()

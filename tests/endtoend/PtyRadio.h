@@ -22,6 +22,8 @@ public:
 
     // The pseudo-terminal's path; empty when the program did not start.
     QString portName() const override;
+    // With a network: the second radio's pseudo-terminal.
+    QString secondPortName() const;
     bool portOpened() override;
     QList<PeerVerdict> peerVerdicts() override;
     QStringList logLines() override;
@@ -37,7 +39,8 @@ private:
     qint64 m_outputRead = 0;
     QByteArray m_partialLine;
     RadioProgram m_program;
-    QString m_devicePath;
+    // "Device: <path>", or "Device: <path> (ISSI <n>)" for each radio of a pair.
+    QStringList m_devicePaths;
     QStringList m_log;
 };
 

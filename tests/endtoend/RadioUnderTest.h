@@ -1,6 +1,7 @@
 #pragma once
 
 #include "radiosim/RadioSim.h"
+#include "radiosim/SimNetwork.h"
 
 #include <QList>
 #include <QString>
@@ -45,6 +46,9 @@ struct RadioSetup
     // ask for an acknowledgement, the "+CTSDSR" form; destinations of either
     // form whatever identity type was selected.
     QByteArray peerIdentity;
+    // The program only: a second radio (ISSI 1235) on a simulated network
+    // with this one, on a pseudo-terminal of its own (--pair).
+    std::optional<radiosim::NetworkOptions> network;
     quint8 peerProtocolId = 130;
     radiosim::TextCoding peerCoding;
     int peerParts = 1;

@@ -1,5 +1,6 @@
 // corvane --run as a user starts it, against corvane-radiosim on a
 // pseudo-terminal: its exit status, its summary and its files.
+#include "tests/endtoend/CorvaneRun.h"
 #include "tests/endtoend/EventLoopWait.h"
 #include "tests/endtoend/PtyRadio.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -20,69 +20,6 @@
 namespace {
 
 constexpr int runTimeoutMs = 60000;
-
-struct RunResult
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// An unattended run needs no display: it starts as on a server, with
-// neither a display nor a platform for windows named.
-void startCorvane(QProcess &corvane, const QStringList &arguments)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    corvane.setProcessEnvironment(environment);
-    corvane.start(QStringLiteral(CORVANE_EXECUTABLE), arguments);
-}
-
-RunResult finishedRun(QProcess &corvane, const QString &errSoFar = QString())
-{
-    RunResult result;
-    if (!corvane.waitForFinished(runTimeoutMs)) {
-        corvane.kill();
-        corvane.waitForFinished();
-        result.err = QStringLiteral("corvane did not finish");
-        return result;
-    }
-    result.exitCode = corvane.exitStatus() == QProcess::NormalExit ? corvane.exitCode() : -1;
-    result.out = QString::fromLocal8Bit(corvane.readAllStandardOutput());
-    result.err = errSoFar + QString::fromLocal8Bit(corvane.readAllStandardError());
-    return result;
-}
-
-RunResult runCorvane(const QStringList &arguments)
-{
-    QProcess corvane;
-    startCorvane(corvane, arguments);
-    return finishedRun(corvane);
-}
-
-// corvane started, and what it wrote to stderr so far.
-struct RunningCorvane
-{
-    explicit RunningCorvane(const QStringList &arguments) { startCorvane(process, arguments); }
-
-    bool errorSays(const QString &text)
-    {
-        err += QString::fromLocal8Bit(process.readAllStandardError());
-        return err.contains(text);
-    }
-    testing::AssertionResult signal(int signalNumber)
-    {
-        const qint64 pid = process.processId();
-        if (pid <= 0 || ::kill(pid_t(pid), signalNumber) != 0)
-            return testing::AssertionFailure() << "corvane could not be signalled";
-        return testing::AssertionSuccess();
-    }
-    RunResult finish() { return finishedRun(process, err); }
-
-    QProcess process;
-    QString err;
-};
 
 // Waits until the radio's log shows this many messages to 4321.
 testing::AssertionResult radioReceived(PtyRadio &radio, int messages)
@@ -277,7 +214,7 @@ TEST(RunModeEndToEnd, SigtermWaitsForAnswersDueUntilASecondSignalThenExits143)
     ASSERT_TRUE(corvane.signal(SIGTERM));
     ASSERT_TRUE(waitUntil([&] { return corvane.errorSays(QStringLiteral("waiting up to 600 s")); },
                           QStringLiteral("word of the wait"), runTimeoutMs))
-        << corvane.err.toStdString();
+        << corvane.errorSoFar().toStdString();
     EXPECT_FALSE(QFile::exists(jsonFile)) << "written before the wait ended";
     ASSERT_TRUE(corvane.signal(SIGTERM));
     const RunResult run = corvane.finish();
