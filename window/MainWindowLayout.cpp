@@ -6,6 +6,7 @@
 #include "pei/RadioProfile.h"
 #include "window/PortComboBox.h"
 #include "window/SeriesPanel.h"
+#include "window/VerticalScroller.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -208,8 +209,12 @@ void TForm1::buildControls()
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({129, 480 - 160 - 129 - 3});
 
-    SeriesPanel1 = named(new SeriesPanel(m_session->seriesStatistics(), beside), "SeriesPanel1");
-    beside->addWidget(SeriesPanel1);
+    // The panel scrolls rather than squeezes its rows together where the
+    // window is too small to show it whole.
+    auto *seriesScroller = new VerticalScroller(beside);
+    SeriesPanel1 = named(new SeriesPanel(m_session->seriesStatistics()), "SeriesPanel1");
+    seriesScroller->setWidget(SeriesPanel1);
+    beside->addWidget(seriesScroller);
     beside->setStretchFactor(0, 1);
     beside->setStretchFactor(1, 0);
     beside->setSizes({680 - 300 - 3, 300});

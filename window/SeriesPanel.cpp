@@ -148,6 +148,12 @@ void SeriesPanel::buildPlot()
     m_chart = new QChart;
     m_chart->setMargins(QMargins(2, 2, 2, 2));
     m_chart->legend()->setAlignment(Qt::AlignBottom);
+    // Four lines' names side by side in a narrow panel: small markers, a
+    // slightly smaller font.
+    m_chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    QFont legendFont = m_chart->legend()->font();
+    legendFont.setPointSizeF(legendFont.pointSizeF() * 0.85);
+    m_chart->legend()->setFont(legendFont);
     // Animations would cost the window thread on every redraw.
     m_chart->setAnimationOptions(QChart::NoAnimation);
     m_xAxis = new QValueAxis(m_chart);
