@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSerialPortInfo>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace serial {
@@ -21,6 +22,16 @@ quint64 modificationStamp(const char *path)
     if (::stat(path, &info) != 0)
         return 0;
     return quint64(info.st_mtim.tv_sec) * 1000000000u + quint64(info.st_mtim.tv_nsec);
+}
+
+// The system's list goes through libudev, whose lazily set up globals are
+// not safe to set up from two threads at once: the port list's thread and
+// a reconnect's look may list together.
+QList<QSerialPortInfo> listedBySystem()
+{
+    static std::mutex listing;
+    std::lock_guard<std::mutex> lock(listing);
+    return QSerialPortInfo::availablePorts();
 }
 
 class SystemPortEnumerator : public PortEnumerator
@@ -42,7 +53,7 @@ public:
             links.insert(QFileInfo(link).canonicalFilePath(), link);
         }
         QList<PortInfo> result;
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        for (const QSerialPortInfo &info : listedBySystem()) {
             PortInfo port;
             port.path = info.systemLocation();
             port.product = info.description();
