@@ -1,8 +1,10 @@
 #include "window/SeriesPanel.h"
 #include "files/FileError.h"
+#include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
 #include "tests/files/SmallTmpfs.h"
 #include "tests/formstate/TestFiles.h"
+#include "tests/window/StallWatch.h"
 #include "window/ModalBox.h"
 #include "window/SaveDialog.h"
 
@@ -108,6 +110,47 @@ TEST_F(SeriesPanelTest, SaveSeriesWritesTheCsvAndTheSummaryBesideIt)
     panel.SaveSeriesButton->click();
     TSaveDialog::setHandler({});
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(SeriesPanelTest, SavingAHundredThousandRowsLeavesTheWindowThreadLive)
+{
+    // As a session leaves a long series: its newest messages in memory,
+    // older ones archived as their rows.
+    constexpr int rows = 100000;
+    series.archiveOlderThan(10000, SeriesExport::csvLine);
+    for (int i = 0; i < rows; ++i) {
+        const Moment written{i, 1'700'000'000'000 + i};
+        const SeriesStatistics::Ticket ticket =
+            series.messageScheduled(quint8(i), "4321", 0x0C, written);
+        series.messageWritten(ticket, written);
+        series.completed(ticket, {i + 3, 1'700'000'000'003 + i});
+        series.reportReceived(quint8(i), "00", {i + 40, 1'700'000'000'040 + i});
+        series.reportReceived(quint8(i), "02", {i + 90, 1'700'000'000'090 + i});
+    }
+    panel.show();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSaveDialog::setHandler([&](const TSaveDialog &) { return dir.filePath("series.csv"); });
+
+    StallWatch watch;
+    panel.SaveSeriesButton->click();
+    TSaveDialog::setHandler({});
+    // Written in the background: the summary comes last.
+    ASSERT_TRUE(
+        waitUntil([&] { return QFile::exists(dir.filePath("series.json")); }, "summary", 120000));
+    EXPECT_TRUE(watch.stayedWithin(50));
+
+    QFile csv(dir.filePath("series.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readLine(), SeriesExport::csvHeader() + "\r\n");
+    int lines = 1;
+    QByteArray last;
+    while (!csv.atEnd()) {
+        last = csv.readLine();
+        ++lines;
+    }
+    EXPECT_EQ(lines, rows + 1);
+    EXPECT_TRUE(last.startsWith(QByteArray::number(rows) + ",")) << last.toStdString();
 }
 
 TEST_F(SeriesPanelTest, SeriesSavedOntoAFullDiskSaysWhyInOneBoxAndKeepsTheEarlierFiles)
