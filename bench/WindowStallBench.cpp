@@ -23,10 +23,11 @@
 #include "serial/DeviceRegistry.h"
 #include "serial/TestDevice.h"
 #include "session/SeriesExport.h"
+#include "tests/serial/FakePorts.h"
+#include "tests/support/LongSeries.h"
 #include "tests/support/StallProbe.h"
 #include "window/Application.h"
 #include "window/ModalBox.h"
-#include "window/PortComboBox.h"
 #include "window/PortSelector.h"
 #include "window/SaveDialog.h"
 #include "window/SeriesPanel.h"
@@ -36,7 +37,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -239,19 +239,8 @@ bool waitForFile(const QString &path)
 Result saveSeries(const char *name)
 {
     Result result(name);
-    // The session's statistics, as a series of 100,000 messages leaves them.
     SeriesStatistics series;
-    series.archiveOlderThan(10000, SeriesExport::csvLine);
-    series.start();
-    for (int i = 0; i < 100000; ++i) {
-        const Moment written{i, 1'700'000'000'000 + i};
-        const SeriesStatistics::Ticket ticket =
-            series.messageScheduled(quint8(i), "4321", 0x0C, written);
-        series.messageWritten(ticket, written);
-        series.completed(ticket, {i + 3, 1'700'000'000'003 + i});
-        series.reportReceived(quint8(i), "00", {i + 40, 1'700'000'000'040 + i});
-        series.reportReceived(quint8(i), "02", {i + 90, 1'700'000'000'090 + i});
-    }
+    fillLongSeries(series, 100000);
     SeriesPanel panel(series);
     panel.show();
     runFor(500);
@@ -332,63 +321,35 @@ Result clearMillionLinePane(const char *name)
     return result;
 }
 
-// Ports as the system lists them, each listing taking as long as one takes
-// after /dev changed; a device appears when told. Shared by the window's
-// enumerator and the scenario.
-class SystemPorts
+// Ports listed as slowly as the system lists them after /dev changed.
+class SlowPortEnumerator : public FakePortEnumerator
 {
 public:
-    static constexpr int ListingMs = 25;
+    static constexpr std::chrono::milliseconds ListingTime{25};
 
-    quint64 changeStamp() const
+    using FakePortEnumerator::FakePortEnumerator;
+    QList<serial::PortInfo> ports() const override
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_stamp;
+        std::this_thread::sleep_for(ListingTime);
+        return FakePortEnumerator::ports();
     }
-    QList<serial::PortInfo> ports() const
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ListingMs));
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_ports;
-    }
-    void deviceAppears()
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_ports.append(
-            {QStringLiteral("/dev/ttyUSB%1").arg(m_ports.size()), "USB UART", "", "", ""});
-        ++m_stamp;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    quint64 m_stamp = 1;
-    QList<serial::PortInfo> m_ports;
-};
-
-class SlowPortEnumerator : public serial::PortEnumerator
-{
-public:
-    explicit SlowPortEnumerator(std::shared_ptr<SystemPorts> ports) : m_ports(std::move(ports)) {}
-    quint64 changeStamp() const override { return m_ports->changeStamp(); }
-    QList<serial::PortInfo> ports() const override { return m_ports->ports(); }
-
-private:
-    std::shared_ptr<SystemPorts> m_ports;
 };
 
 Result portListWhileADeviceAppears(const char *name)
 {
     Result result(name);
-    auto ports = std::make_shared<SystemPorts>();
+    auto ports = std::make_shared<FakePorts>();
     setPortEnumeratorFactory([ports] { return std::make_unique<SlowPortEnumerator>(ports); });
     {
         BenchWindow window(QStringLiteral("COM1"));
         runFor(1000);
         QComboBox *combo = window.form->ComPortComboBox;
         StallProbe probe;
+        QList<serial::PortInfo> present;
         for (int i = 0; i < 20; ++i) {
             const int before = combo->count();
-            ports->deviceAppears();
+            present.append({QStringLiteral("/dev/ttyUSB%1").arg(i), "USB UART", "", "", ""});
+            ports->set(present);
             combo->showPopup();
             runUntil([&] { return combo->count() > before; }, 5000);
             combo->hidePopup();

@@ -4,6 +4,7 @@
 #include "session/SeriesStatistics.h"
 #include "tests/files/SmallTmpfs.h"
 #include "tests/formstate/TestFiles.h"
+#include "tests/support/LongSeries.h"
 #include "tests/window/StallWatch.h"
 #include "window/ModalBox.h"
 #include "window/SaveDialog.h"
@@ -114,19 +115,8 @@ TEST_F(SeriesPanelTest, SaveSeriesWritesTheCsvAndTheSummaryBesideIt)
 
 TEST_F(SeriesPanelTest, SavingAHundredThousandRowsLeavesTheWindowThreadLive)
 {
-    // As a session leaves a long series: its newest messages in memory,
-    // older ones archived as their rows.
     constexpr int rows = 100000;
-    series.archiveOlderThan(10000, SeriesExport::csvLine);
-    for (int i = 0; i < rows; ++i) {
-        const Moment written{i, 1'700'000'000'000 + i};
-        const SeriesStatistics::Ticket ticket =
-            series.messageScheduled(quint8(i), "4321", 0x0C, written);
-        series.messageWritten(ticket, written);
-        series.completed(ticket, {i + 3, 1'700'000'000'003 + i});
-        series.reportReceived(quint8(i), "00", {i + 40, 1'700'000'000'040 + i});
-        series.reportReceived(quint8(i), "02", {i + 90, 1'700'000'000'090 + i});
-    }
+    fillLongSeries(series, rows);
     panel.show();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
