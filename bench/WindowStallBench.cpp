@@ -140,6 +140,10 @@ Result peerAskingForBothReports(const char *name)
         StallProbe probe;
         runFor(8000);
         result.worstMs = probe.takeWorstMs();
+        result.note = QStringLiteral("%1 peer messages shown")
+                          .arg(window.form->MessagesPad_Memo->lines()
+                                   .filter(QStringLiteral(": Message received from "))
+                                   .size());
     }
     serial::unregisterDevice(QStringLiteral("SIM"));
     return result;
