@@ -188,7 +188,6 @@ TEST_F(PortWindowTest, ListShowsComPortsThenTheSystemsPortsWithTheirLinksAndFoll
 
 TEST_F(PortWindowTest, ListOpenedWhileADeviceAppearsShowsItAndNeverHoldsTheWindow)
 {
-    form->show();
     ASSERT_TRUE(waitUntil([&] { return !form->PortList->isListing(); }, "the first listing"));
     ASSERT_EQ(form->ComPortComboBox->count(), 4);
 

@@ -117,7 +117,6 @@ TEST_F(SeriesPanelTest, SavingAHundredThousandRowsLeavesTheWindowThreadLive)
 {
     constexpr int rows = 100000;
     fillLongSeries(series, rows);
-    panel.show();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     TSaveDialog::setHandler([&](const TSaveDialog &) { return dir.filePath("series.csv"); });
