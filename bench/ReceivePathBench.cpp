@@ -18,6 +18,7 @@
 // above that of the first tenth (a backlog that grows means the reader
 // falls behind). Run by hand: the figures depend on the machine's load.
 #include "bench/BenchWindow.h"
+#include "bench/LoadAverage.h"
 #include "serial/Comms.h"
 #include "window/Application.h"
 #include "window/ModalBox.h"
@@ -395,14 +396,6 @@ void print(const char *who, const Step &step)
     std::fflush(stdout);
 }
 
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    return QString::fromLatin1(file.readLine()).section(QLatin1Char(' '), 0, 2);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -422,38 +415,40 @@ int main(int argc, char **argv)
     std::printf("%-12s %6s %8s %8s %8s %9s %9s\n", "reader", "msg/s", "median", "p99", "max",
                 "arrived", "reports");
     std::printf("%-12s %6s %8s %8s %8s\n", "", "", "(ms)", "(ms)", "(ms)");
-    int bareCarried = 0;
-    int windowCarried = 0;
-    std::optional<Step> bareFailed;
-    std::optional<Step> windowFailed;
-    for (int rate = 25; rate <= HighestRate && !(bareFailed && windowFailed); rate *= 2) {
+    struct Reader
+    {
+        const char *name;
+        std::function<Step(int rate, int count)> measure;
+        int carried = 0;
+        std::optional<Step> failed;
+    };
+    Reader readers[] = {{"bare reader", bareReader, 0, std::nullopt},
+                        {"window", window, 0, std::nullopt}};
+    const auto allFailed = [&] {
+        return std::all_of(std::begin(readers), std::end(readers),
+                           [](const Reader &reader) { return reader.failed.has_value(); });
+    };
+    for (int rate = 25; rate <= HighestRate && !allFailed(); rate *= 2) {
         const int count = std::max(50, StepSeconds * rate);
-        if (!bareFailed) {
-            const Step step = bareReader(rate, count);
-            print("bare reader", step);
+        for (Reader &reader : readers) {
+            if (reader.failed)
+                continue;
+            const Step step = reader.measure(rate, count);
+            print(reader.name, step);
             if (step.carried())
-                bareCarried = rate;
+                reader.carried = rate;
             else
-                bareFailed = step;
-        }
-        if (!windowFailed) {
-            const Step step = window(rate, count);
-            print("window", step);
-            if (step.carried())
-                windowCarried = rate;
-            else
-                windowFailed = step;
+                reader.failed = step;
         }
     }
-    const auto verdict = [](const char *who, int carried, const std::optional<Step> &failed) {
-        if (failed)
-            std::printf("%s: carries %d msg/s; at %d msg/s %s\n", who, carried, failed->rate,
-                        qPrintable(failed->why()));
+    for (const Reader &reader : readers) {
+        if (reader.failed)
+            std::printf("%s: carries %d msg/s; at %d msg/s %s\n", reader.name, reader.carried,
+                        reader.failed->rate, qPrintable(reader.failed->why()));
         else
-            std::printf("%s: carries every rate tried, up to %d msg/s\n", who, carried);
-    };
-    verdict("bare reader (baseline)", bareCarried, bareFailed);
-    verdict("window", windowCarried, windowFailed);
+            std::printf("%s: carries every rate tried, up to %d msg/s\n", reader.name,
+                        reader.carried);
+    }
     // Not measured: what a 9600-baud line (8N1, 960 octets/s) could bring.
     std::printf("a 9600-baud line carries at most %.1f of these messages per second\n",
                 960.0 / double(peerMessage(0).size()));

@@ -18,6 +18,7 @@
 // with 1 when a scenario misses the goal. Run by hand: timing depends on
 // the machine's load. Arguments pick the scenarios whose names hold them.
 #include "bench/BenchWindow.h"
+#include "bench/LoadAverage.h"
 #include "controls/LogView.h"
 #include "radiosim/SimDevice.h"
 #include "serial/DeviceRegistry.h"
@@ -69,15 +70,6 @@ double statusMiB(const char *field)
 void resetPeakMemory()
 {
     std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-// "1.52 1.51 1.74": the machine's load over 1, 5 and 15 minutes.
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    return QString::fromLatin1(file.readLine()).section(QLatin1Char(' '), 0, 2);
 }
 
 const char *verdict(double worstMs, double idleMs)
