@@ -8,6 +8,7 @@
 #include "tests/files/OtherUser.h"
 #include "tests/files/SmallTmpfs.h"
 #include "tests/formstate/TestFiles.h"
+#include "tests/window/StallWatch.h"
 #include "window/LineStatusStrip.h"
 
 #include <QCheckBox>
@@ -183,6 +184,37 @@ TEST_F(PortWindowTest, ListShowsComPortsThenTheSystemsPortsWithTheirLinksAndFoll
     fakePorts->set({usbPort()});
     ASSERT_TRUE(listedAgain(6));
     EXPECT_EQ(form->ComPortComboBox->currentText(), "/dev/ttyACM3");
+}
+
+TEST_F(PortWindowTest, ListOpenedWhileADeviceAppearsShowsItAndNeverHoldsTheWindow)
+{
+    ASSERT_TRUE(waitUntil([&] { return !form->PortList->isListing(); }, "the first listing"));
+    ASSERT_EQ(form->ComPortComboBox->count(), 4);
+
+    // A device appears and the list opens while listing takes its time, as
+    // it does after /dev changed on a machine with many serial devices.
+    StallWatch watch;
+    fakePorts->holdListings();
+    fakePorts->set({usbPort()});
+    form->ComPortComboBox->showPopup();
+    ASSERT_TRUE(waitUntil([&] { return fakePorts->listingsUnderWay() == 1; }, "listing under way"));
+    // The window thread goes on with its events meanwhile.
+    const qint64 handled = watch.handled();
+    ASSERT_TRUE(waitUntil([&] { return watch.handled() >= handled + 50; },
+                          "the window thread's events during the listing"));
+    EXPECT_EQ(form->ComPortComboBox->count(), 4);
+
+    // Another device comes before the listing ends: it is listed too.
+    const serial::PortInfo acm{"/dev/ttyACM0", "Radio PEI", "", "", ""};
+    fakePorts->set({usbPort(), acm});
+    fakePorts->releaseListings();
+    ASSERT_TRUE(
+        waitUntil([&] { return items(form->ComPortComboBox).contains("/dev/ttyACM0 (Radio PEI)"); },
+                  "the second device in the open list"));
+    EXPECT_TRUE(items(form->ComPortComboBox).contains("/dev/ttyUSB0 (FT232R USB UART, FTDI)"));
+    EXPECT_TRUE(watch.stayedWithin(50));
+    EXPECT_EQ(fakePorts->listingsOffWindowThread(), fakePorts->listings());
+    form->ComPortComboBox->hidePopup();
 }
 
 TEST_F(PortWindowTest, RefreshStopsWhileARadioIsConnected)

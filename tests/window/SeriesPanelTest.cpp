@@ -1,8 +1,11 @@
 #include "window/SeriesPanel.h"
 #include "files/FileError.h"
+#include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
 #include "tests/files/SmallTmpfs.h"
 #include "tests/formstate/TestFiles.h"
+#include "tests/support/LongSeries.h"
+#include "tests/window/StallWatch.h"
 #include "window/ModalBox.h"
 #include "window/SaveDialog.h"
 
@@ -108,6 +111,35 @@ TEST_F(SeriesPanelTest, SaveSeriesWritesTheCsvAndTheSummaryBesideIt)
     panel.SaveSeriesButton->click();
     TSaveDialog::setHandler({});
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(SeriesPanelTest, SavingAHundredThousandRowsLeavesTheWindowThreadLive)
+{
+    constexpr int rows = 100000;
+    fillLongSeries(series, rows);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSaveDialog::setHandler([&](const TSaveDialog &) { return dir.filePath("series.csv"); });
+
+    StallWatch watch;
+    panel.SaveSeriesButton->click();
+    TSaveDialog::setHandler({});
+    // Written in the background: the summary comes last.
+    ASSERT_TRUE(
+        waitUntil([&] { return QFile::exists(dir.filePath("series.json")); }, "summary", 120000));
+    EXPECT_TRUE(watch.stayedWithin(50));
+
+    QFile csv(dir.filePath("series.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readLine(), SeriesExport::csvHeader() + "\r\n");
+    int lines = 1;
+    QByteArray last;
+    while (!csv.atEnd()) {
+        last = csv.readLine();
+        ++lines;
+    }
+    EXPECT_EQ(lines, rows + 1);
+    EXPECT_TRUE(last.startsWith(QByteArray::number(rows) + ",")) << last.toStdString();
 }
 
 TEST_F(SeriesPanelTest, SeriesSavedOntoAFullDiskSaysWhyInOneBoxAndKeepsTheEarlierFiles)
