@@ -19,6 +19,11 @@
 
 namespace {
 
+// A series writes lines on nearly every turn of the event loop; a redraw of
+// the panes per turn would cost the window several times the CPU of the
+// series itself. Ten redraws a second still read as live.
+constexpr int PaneLayoutIntervalMs = 100;
+
 template <typename T> T *named(T *object, const char *name)
 {
     object->setObjectName(QLatin1String(name));
@@ -57,6 +62,7 @@ LogView *logPane(QWidget *parent, const char *name)
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Log panes stay out of the settings file.
     pane->setProperty("Tag", -1);
+    pane->setLayoutInterval(PaneLayoutIntervalMs);
     return pane;
 }
 
