@@ -15,6 +15,7 @@
 // stall exceeds 50 ms; every line is in the log files. Exits with 1 when a
 // goal is missed.
 //     bench_long_run [seconds]   (default 3600)
+#include "bench/BenchApplication.h"
 #include "bench/BenchWindow.h"
 #include "bench/StallProbe.h"
 #include "controls/LogView.h"
@@ -22,9 +23,7 @@
 #include "radiosim/SimDevice.h"
 #include "serial/DeviceRegistry.h"
 #include "session/EntryLines.h"
-#include "window/Application.h"
 #include "window/Corvane_main.h"
-#include "window/ModalBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -165,16 +164,10 @@ struct Minute
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir state;
     // The window's log files go here, read back at the end.
     qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
-    TApplication app(argc, argv);
-    setModalBoxHandler([](const ModalBoxRequest &request) {
-        std::fprintf(stderr, "box: %s\n", request.text.toLocal8Bit().constData());
-        return 0;
-    });
+    BenchApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(60, std::atoi(argv[1])) : 3600;
     const int minutes = seconds / 60;
 

@@ -9,12 +9,11 @@
 // Prints both, as CPU seconds and as a share of one core, and their ratio.
 // Exits with 1 when the window takes more than 1.5 times the run's CPU.
 //     bench_window_cpu [messages] [delay ms]   (default 10000 10)
+#include "bench/BenchApplication.h"
 #include "bench/BenchWindow.h"
 #include "bench/ChildProcess.h"
 #include "bench/ProcessCpuTime.h"
 #include "bench/PtyRadioProgram.h"
-#include "window/Application.h"
-#include "window/ModalBox.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -139,13 +138,7 @@ void print(const char *name, const Cost &cost)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
-    setModalBoxHandler([](const ModalBoxRequest &request) {
-        std::fprintf(stderr, "box: %s\n", request.text.toLocal8Bit().constData());
-        return 0;
-    });
+    BenchApplication app(argc, argv);
     const int messages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
     const int delayMs = argc > 2 ? std::max(0, std::atoi(argv[2])) : 10;
 
