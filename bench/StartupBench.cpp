@@ -2,10 +2,10 @@
 // beside CuteCom and GtkTerm where they are installed: each program is
 // started in turn on a display of its own (Xvfb), several rounds, and the
 // medians are printed side by side.
-//   - start: from the launch to the mapping of the program's first window
-//     (seen from the X server, so every program is timed alike);
-//   - memory: the resident set one second after that, when the first
-//     paint is done.
+//   - start: from the launch to the first paint into the program's first
+//     window, and to its mapping before that (both seen from the X server,
+//     through the DAMAGE extension, so every program is timed alike);
+//   - memory: the resident set one second after the first paint.
 // Every program starts with a fresh home folder (settings, state and
 // caches), so no run finds the files of another. Without Xvfb it says so
 // and exits 0. With CuteCom, exits 1 when Corvane takes more than 0.6 of
@@ -14,6 +14,7 @@
 #include "bench/ChildProcess.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -98,6 +99,11 @@ public:
         }
         if (!m_name.empty())
             m_display = XOpenDisplay(m_name.c_str());
+        int damageError = 0;
+        if (m_display && !XDamageQueryExtension(m_display, &m_damageEvent, &damageError)) {
+            XCloseDisplay(m_display);
+            m_display = nullptr;
+        }
         if (m_display)
             XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
     }
@@ -120,25 +126,45 @@ public:
         }
     }
 
-    // Waits for a top-level window to be mapped; false on time-out.
-    bool waitForMap(Clock::time_point deadline)
+    struct Shown
+    {
+        Clock::time_point mapped;
+        Clock::time_point painted;
+    };
+
+    // Waits for a top-level window to be mapped and painted into; nullopt
+    // on time-out. Every new top-level window is watched for damage from
+    // its creation, so that no paint goes unseen.
+    std::optional<Shown> waitForFirstPaint(Clock::time_point deadline)
     {
         const int fd = ConnectionNumber(m_display);
+        std::vector<Window> mapped;
+        std::optional<Clock::time_point> mappedAt;
         while (Clock::now() < deadline) {
             while (XPending(m_display) > 0) {
                 XEvent event;
                 XNextEvent(m_display, &event);
-                if (event.type == MapNotify && !event.xmap.override_redirect)
-                    return true;
+                if (event.type == CreateNotify && !event.xcreatewindow.override_redirect) {
+                    XDamageCreate(m_display, event.xcreatewindow.window, XDamageReportNonEmpty);
+                } else if (event.type == MapNotify && !event.xmap.override_redirect) {
+                    mapped.push_back(event.xmap.window);
+                    if (!mappedAt)
+                        mappedAt = Clock::now();
+                } else if (event.type == m_damageEvent + XDamageNotify) {
+                    const auto *damage = reinterpret_cast<XDamageNotifyEvent *>(&event);
+                    if (mappedAt &&
+                        std::find(mapped.begin(), mapped.end(), damage->drawable) != mapped.end())
+                        return Shown{*mappedAt, Clock::now()};
+                }
             }
             pollfd waiting{fd, POLLIN, 0};
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (::poll(&waiting, 1, int(std::max<long long>(0, left.count()))) < 0 &&
                 errno != EINTR)
-                return false;
+                return std::nullopt;
         }
-        return false;
+        return std::nullopt;
     }
 
 private:
@@ -146,12 +172,14 @@ private:
     std::unique_ptr<ChildProcess> m_server;
     std::string m_name;
     Display *m_display = nullptr;
+    int m_damageEvent = 0;
 };
 
 struct Program
 {
     std::string name;
     std::string path;
+    std::vector<double> mapMs;
     std::vector<double> startMs;
     std::vector<double> residentMib;
 };
@@ -168,16 +196,20 @@ bool measureOnce(VirtualDisplay &display, Program &program)
     display.drain();
     const Clock::time_point started = Clock::now();
     ChildProcess child(program.path, {}, home + "/output");
-    const bool mapped = display.waitForMap(started + MapTimeout);
-    const Clock::time_point shown = Clock::now();
-    if (!mapped)
+    const std::optional<VirtualDisplay::Shown> shown =
+        display.waitForFirstPaint(started + MapTimeout);
+    if (!shown)
         return false;
     std::this_thread::sleep_for(SettleAfterMap);
     const std::optional<long> resident = residentKib(child.pid());
     child.stop();
     if (!resident)
         return false;
-    program.startMs.push_back(std::chrono::duration<double, std::milli>(shown - started).count());
+    const auto ms = [started](Clock::time_point at) {
+        return std::chrono::duration<double, std::milli>(at - started).count();
+    };
+    program.mapMs.push_back(ms(shown->mapped));
+    program.startMs.push_back(ms(shown->painted));
     program.residentMib.push_back(double(*resident) / 1024);
     std::filesystem::remove_all(home);
     return true;
@@ -203,14 +235,14 @@ int main(int argc, char **argv)
     }
     VirtualDisplay display(xvfb);
     if (!display.open()) {
-        std::fprintf(stderr, "bench_startup: the Xvfb display did not open\n");
+        std::fprintf(stderr, "bench_startup: the Xvfb display did not open, or has no DAMAGE\n");
         return 2;
     }
     ::setenv("DISPLAY", display.name().c_str(), 1);
     ::unsetenv("QT_QPA_PLATFORM");
     ::unsetenv("WAYLAND_DISPLAY");
 
-    std::vector<Program> programs{{"Corvane", CORVANE_EXECUTABLE, {}, {}}};
+    std::vector<Program> programs{{"Corvane", CORVANE_EXECUTABLE, {}, {}, {}}};
     std::vector<std::string> missing;
     const std::pair<const char *, const char *> others[] = {{"CuteCom", "cutecom"},
                                                             {"GtkTerm", "gtkterm"}};
@@ -219,24 +251,24 @@ int main(int argc, char **argv)
         if (path.empty())
             missing.push_back(name);
         else
-            programs.push_back({name, path, {}, {}});
+            programs.push_back({name, path, {}, {}, {}});
     }
 
     // One start each first, unmeasured, so that every program's files are
     // in the page cache; then the rounds, the programs in turn in each.
     for (int round = -1; round < rounds; ++round) {
         for (Program &program : programs) {
-            Program scratch{program.name, program.path, {}, {}};
+            Program scratch{program.name, program.path, {}, {}, {}};
             if (!measureOnce(display, round < 0 ? scratch : program)) {
-                std::fprintf(stderr, "bench_startup: %s showed no window within %lld s\n",
+                std::fprintf(stderr, "bench_startup: %s painted no window within %lld s\n",
                              program.name.c_str(), static_cast<long long>(MapTimeout.count()));
                 return 2;
             }
         }
     }
 
-    std::printf("Start to the first window shown, and resident memory 1 s after, "
-                "median of %d starts under Xvfb\n",
+    std::printf("Start to the first window mapped and to its first paint, and resident memory "
+                "1 s after; median of %d starts under Xvfb\n",
                 rounds);
     const Program &corvane = programs.front();
     const Program *cutecom = nullptr;
@@ -245,8 +277,8 @@ int main(int argc, char **argv)
             cutecom = &program;
     }
     for (const Program &program : programs) {
-        std::printf("  %-8s %7.0f ms %7.1f MiB", program.name.c_str(), median(program.startMs),
-                    median(program.residentMib));
+        std::printf("  %-8s mapped %5.0f ms, painted %5.0f ms, %6.1f MiB", program.name.c_str(),
+                    median(program.mapMs), median(program.startMs), median(program.residentMib));
         if (&program != &corvane)
             std::printf("   Corvane / %s: %.2fx time, %.2fx memory", program.name.c_str(),
                         median(corvane.startMs) / median(program.startMs),
