@@ -15,13 +15,9 @@
 #include "bench/ProcessCpuTime.h"
 #include "bench/PtyRadioProgram.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QPaintEvent>
-#include <QScrollBar>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 
@@ -74,53 +70,10 @@ std::optional<Cost> windowMode(int messages, int delayMs)
     QElapsedTimer wall;
     wall.start();
     const auto before = processCpuTime();
-    struct PaintCounter : QObject
-    {
-        std::map<QString, int> counts;
-        bool eventFilter(QObject *o, QEvent *e) override
-        {
-            if (e->type() == QEvent::Paint && qobject_cast<QScrollBar *>(o))
-                counts[QString("scrollbar ") +
-                       (static_cast<QScrollBar *>(o)->orientation() == Qt::Horizontal ? "h "
-                                                                                      : "v ") +
-                       QString::number(static_cast<QPaintEvent *>(e)->rect().width()) + "x" +
-                       QString::number(static_cast<QPaintEvent *>(e)->rect().height())]++;
-            if (e->type() == QEvent::Paint)
-                counts[QString::fromLatin1(o->metaObject()->className()) + "/" + o->objectName() +
-                       "/" +
-                       (o->parent() ? QString::fromLatin1(o->parent()->metaObject()->className())
-                                    : QString())]++;
-            if (e->type() == QEvent::UpdateRequest)
-                counts["UpdateRequest"]++;
-            return false;
-        }
-    } counter;
-    qApp->installEventFilter(&counter);
-    auto threads = [] {
-        std::map<QString, double> t;
-        for (const QString &task :
-             QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile f("/proc/self/task/" + task + "/stat");
-            f.open(QIODevice::ReadOnly);
-            const QByteArray line = f.readAll();
-            const int close = line.lastIndexOf(')');
-            const QByteArray name = line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1);
-            const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-            t[task + " " + name] = (fields[11].toLong() + fields[12].toLong()) / 100.0;
-        }
-        return t;
-    };
-    const auto threadsBefore = threads();
     window.sendSeries(messages, delayMs, true);
     const bool done =
         runUntil([&] { return window.seriesDone(messages); }, messages * delayMs * 10 + 60000);
     const auto used = processCpuTime() - before;
-    qApp->removeEventFilter(&counter);
-    for (auto &[k, v] : threads())
-        std::printf("thread %-30s %.2f\n", qPrintable(k),
-                    v - (threadsBefore.count(k) ? threadsBefore.at(k) : 0));
-    for (auto &[k, v] : counter.counts)
-        std::printf("%6d %s\n", v, qPrintable(k));
     const SeriesStatistics::Counts counts = window.form->seriesStatistics().counts();
     if (!done || counts.completed != messages || counts.receivedReports != messages ||
         counts.consumedReports != messages)
