@@ -21,8 +21,9 @@ namespace {
 
 // A series writes lines on nearly every turn of the event loop; a redraw of
 // the panes per turn would cost the window several times the CPU of the
-// series itself. Ten redraws a second still read as live.
-constexpr int PaneLayoutIntervalMs = 100;
+// series itself. Five redraws a second still read as live, and a line after a
+// quiet spell shows at once.
+constexpr int PaneLayoutIntervalMs = 200;
 
 template <typename T> T *named(T *object, const char *name)
 {
