@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
@@ -39,20 +40,22 @@ public:
         posix_spawn_file_actions_t actions;
         if (posix_spawn_file_actions_init(&actions) != 0)
             throw std::runtime_error("posix_spawn_file_actions_init failed");
-        posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        const int failure =
-            posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        int failure = posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(),
+                                                       O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (failure == 0)
+            failure = posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (failure == 0)
+            failure = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (failure != 0)
             throw std::runtime_error("cannot start " + program);
     }
+    // A child still running is asked to end and waited for.
     ~ChildProcess()
     {
         if (m_pid > 0) {
             ::kill(m_pid, SIGTERM);
-            wait();
+            reap();
         }
     }
     ChildProcess(const ChildProcess &) = delete;
@@ -63,6 +66,23 @@ public:
     // Waits until the child has ended.
     Ended wait()
     {
+        const std::optional<Ended> ended = reap();
+        if (!ended)
+            throw std::runtime_error("wait4 failed");
+        return *ended;
+    }
+
+    // Asks the child to end (SIGTERM) and waits for it.
+    Ended stop()
+    {
+        if (::kill(m_pid, SIGTERM) != 0)
+            throw std::runtime_error("kill failed");
+        return wait();
+    }
+
+private:
+    std::optional<Ended> reap()
+    {
         int status = 0;
         rusage usage{};
         pid_t ended = -1;
@@ -71,7 +91,7 @@ public:
         while (ended < 0 && errno == EINTR);
         m_pid = -1;
         if (ended < 0)
-            throw std::runtime_error("wait4 failed");
+            return std::nullopt;
         Ended result;
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         result.cpu = std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -79,13 +99,5 @@ public:
         return result;
     }
 
-    // Asks the child to end (SIGTERM) and waits for it.
-    Ended stop()
-    {
-        ::kill(m_pid, SIGTERM);
-        return wait();
-    }
-
-private:
     pid_t m_pid = -1;
 };

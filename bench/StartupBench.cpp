@@ -55,13 +55,30 @@ std::string findOnPath(const std::string &name)
     return {};
 }
 
-std::string makeTempFolder()
+// A folder of its own in /tmp, removed with everything in it.
+class TempFolder
 {
-    char name[] = "/tmp/bench_startup.XXXXXX";
-    if (!::mkdtemp(name))
-        throw std::runtime_error("mkdtemp failed");
-    return name;
-}
+public:
+    TempFolder()
+    {
+        char name[] = "/tmp/bench_startup.XXXXXX";
+        if (!::mkdtemp(name))
+            throw std::runtime_error("mkdtemp failed");
+        m_path = name;
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+
+    const std::string &path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
 
 // Resident set of a process, in KiB; nullopt when it cannot be read.
 std::optional<long> residentKib(pid_t pid)
@@ -79,16 +96,16 @@ std::optional<long> residentKib(pid_t pid)
 class VirtualDisplay
 {
 public:
-    explicit VirtualDisplay(const std::string &xvfb) : m_folder(makeTempFolder())
+    explicit VirtualDisplay(const std::string &xvfb)
     {
         // -displayfd 1: the server writes its display number to its output.
         m_server = std::make_unique<ChildProcess>(
             xvfb,
             std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten",
                                      "tcp"},
-            m_folder + "/xvfb.out");
+            m_folder.path() + "/xvfb.out");
         for (int i = 0; i < 1000 && m_name.empty(); ++i) {
-            std::ifstream output(m_folder + "/xvfb.out");
+            std::ifstream output(m_folder.path() + "/xvfb.out");
             std::string line;
             while (std::getline(output, line)) {
                 if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos)
@@ -168,7 +185,7 @@ public:
     }
 
 private:
-    std::string m_folder;
+    TempFolder m_folder;
     std::unique_ptr<ChildProcess> m_server;
     std::string m_name;
     Display *m_display = nullptr;
@@ -187,7 +204,8 @@ struct Program
 // One start of the program with a fresh home; false when no window came.
 bool measureOnce(VirtualDisplay &display, Program &program)
 {
-    const std::string home = makeTempFolder();
+    const TempFolder folder;
+    const std::string &home = folder.path();
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (home + "/.local/state").c_str(), 1);
@@ -211,7 +229,6 @@ bool measureOnce(VirtualDisplay &display, Program &program)
     program.mapMs.push_back(ms(shown->mapped));
     program.startMs.push_back(ms(shown->painted));
     program.residentMib.push_back(double(*resident) / 1024);
-    std::filesystem::remove_all(home);
     return true;
 }
 
