@@ -1,13 +1,14 @@
 # Corvane: two commands for a fresh machine.
 #   make run   install what the programs need, build them, start Corvane
 #   make test  install what the tests need, build everything, run every test
+#   make soak  ten minutes of a busy window: memory, stalls and log files
 BUILD_DIR ?= build
 RUN_DIR ?= build-run
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: deps deps-run deps-fuzz programs build run install uninstall test format clean
+.PHONY: deps deps-run deps-fuzz programs build run install uninstall test soak format clean
 
 # The package sets of scripts/install-deps: "test" (the default) builds everything.
 deps:
@@ -39,6 +40,14 @@ build: deps
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# A series at 100 messages a second and a peer, through the window, for ten
+# minutes (bench/LongRunBench.cpp); give SOAK_SECONDS for another length.
+SOAK_SECONDS ?= 600
+soak: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target bench_long_run
+	./$(BUILD_DIR)/bench/bench_long_run $(SOAK_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

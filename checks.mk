@@ -3,7 +3,7 @@
 #   make check-tsan      serial and end-to-end tests under ThreadSanitizer
 #   make fuzz            every fuzz target for FUZZ_SECONDS each
 #   make stress-test     make test beside two busy loops, STRESS_ROUNDS times
-#   make soak            a long series through the window against the radio program
+#   make soak-series     a long series through the window against the radio program
 #   make coverage        line and branch coverage per folder
 SANITIZE_DIR ?= build-sanitize
 TSAN_DIR ?= build-tsan
@@ -25,7 +25,7 @@ export CCACHE_NOHASHDIR ?= 1
 CLANG_CONFIGURE = CC=clang CXX=clang++ cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     $(CCACHE_LAUNCHER) -DCORVANE_BENCH=OFF
 
-.PHONY: check-sanitize sanitize-build check-tsan fuzz stress-test soak coverage clean-checks
+.PHONY: check-sanitize sanitize-build check-tsan fuzz stress-test soak-series coverage clean-checks
 
 # The fuzz targets are built in the same folder: one instrumented compile
 # serves the tests and the fuzzers.
@@ -53,7 +53,7 @@ fuzz: sanitize-build
 stress-test: build
 	bash scripts/stress-test $(BUILD_DIR) $(STRESS_ROUNDS) $(STRESS_EXCLUDE)
 
-soak: build
+soak-series: build
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target corvane_soak corvane-radiosim
 	SOAK_MESSAGES=$(SOAK_MESSAGES) ./$(BUILD_DIR)/tests/soak/corvane_soak
 

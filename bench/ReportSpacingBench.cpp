@@ -8,12 +8,11 @@
 // the loaded run's median is 50 ms or more, its p99 200 ms or more, or its
 // last minute's median more than 20 ms above its first.
 //     bench_report_spacing [seconds]   (default 300)
+#include "bench/BenchApplication.h"
 #include "controls/Getdata.h"
 #include "radiosim/SimDevice.h"
 #include "serial/DeviceRegistry.h"
-#include "window/Application.h"
 #include "window/Corvane_main.h"
-#include "window/ModalBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -154,13 +153,7 @@ void print(const char *name, const Figures &f)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
-    setModalBoxHandler([](const ModalBoxRequest &request) {
-        std::fprintf(stderr, "box: %s\n", request.text.toLocal8Bit().constData());
-        return 0;
-    });
+    BenchApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
 
     const std::optional<Figures> baseline = measure(seconds, false);

@@ -293,6 +293,11 @@ void THistComboBox::AddTextToHistory()
     if (first == end)
         return;
     const QString entry = text.mid(first, end - first);
+    const int kept = std::max(m_maxHistoryLength, 1);
+    // Already the chosen first entry, as for every message of a series:
+    // nothing changes, so nothing is redrawn.
+    if (text == entry && currentIndex() == 0 && itemText(0) == entry && count() <= kept)
+        return;
 
     insertItem(0, entry);
     setCurrentIndex(0);
@@ -300,7 +305,6 @@ void THistComboBox::AddTextToHistory()
         if (itemText(index) == entry)
             removeItem(index);
     }
-    const int kept = std::max(m_maxHistoryLength, 1);
     while (count() > kept)
         removeItem(count() - 1);
 }

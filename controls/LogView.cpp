@@ -70,6 +70,8 @@ LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
     m_releaseTimer.setSingleShot(true);
     m_releaseTimer.setInterval(0);
     connect(&m_releaseTimer, &QTimer::timeout, this, &LogView::releaseSome);
+    m_layoutTimer.setSingleShot(true);
+    connect(&m_layoutTimer, &QTimer::timeout, this, &LogView::layoutPending);
 
     updateMetrics();
 }
@@ -176,6 +178,12 @@ void LogView::scheduleLayout()
         return;
     m_layoutScheduled = true;
     m_followAfterLayout = isFollowing();
+    const qint64 wait =
+        m_sinceLayout.isValid() ? qint64(m_layoutIntervalMs) - m_sinceLayout.elapsed() : qint64(0);
+    if (wait > 0) {
+        m_layoutTimer.start(int(wait));
+        return;
+    }
     // Not layoutAppended itself: something may have laid out in between.
     QMetaObject::invokeMethod(this, &LogView::layoutPending, Qt::QueuedConnection);
 }
@@ -183,6 +191,8 @@ void LogView::scheduleLayout()
 void LogView::layoutAppended()
 {
     m_layoutScheduled = false;
+    m_layoutTimer.stop();
+    m_sinceLayout.start();
     // The rows shown stay on the same lines while lines leave the front.
     const qint64 shifted = qint64(verticalScrollBar()->value()) -
                            (m_lines.droppedCount() - m_laidOutDropped) +

@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
@@ -18,7 +19,8 @@ class QMenu;
 // A read-only log pane that scales to millions of lines: the lines are kept
 // compactly (LogLines) and only the visible ones are drawn, in a fixed-width
 // font so that a column is found without measuring text. Appends made in one
-// turn of the event loop are laid out together. The pane follows new lines
+// turn of the event loop are laid out together, and with a layout interval
+// at most once per interval. The pane follows new lines
 // unless the user has scrolled away from the end. Text can be selected with
 // the mouse, copied, searched and cleared from the context menu; Tab moves
 // the focus on.
@@ -89,6 +91,12 @@ public:
     // setLines ends a search still running, without findFinished.
     void find(const QString &text);
     bool isFinding() const { return m_search.has_value(); }
+
+    // Lines appended within `ms` of the last layout wait for the interval
+    // to end, so that a busy log redraws the pane a few times a second
+    // instead of on every turn of the event loop. The first line after a
+    // quiet spell still shows at the next turn. 0 (the default): every turn.
+    void setLayoutInterval(int ms) { m_layoutIntervalMs = ms; }
 
     // True while the last line is shown and new lines will be followed.
     bool isFollowing() const;
@@ -162,6 +170,9 @@ private:
     // as others leave the front.
     qint64 m_laidOutDropped = 0;
     int m_laidOutNoteRows = 0;
+    int m_layoutIntervalMs = 0;
+    QElapsedTimer m_sinceLayout;
+    QTimer m_layoutTimer;
     QString m_noteFormat = QStringLiteral("%1 earlier lines are in the log file");
     std::optional<LogSearch> m_search;
     QTimer m_findTimer;

@@ -210,6 +210,8 @@ private:
     void showPortLost(const QString &message);
     void resetSessionControls();
     void afterHandler();
+    // Enables the command line once it has stayed allowed for a moment.
+    void enableCommandLineIfAllowed();
     void showModemLines();
     void notePortOpened(const QString &path);
     // Saves the settings file; the sentences of what could not be saved.
@@ -244,6 +246,10 @@ private:
     void disconnectReceiver();
     void showLinkRows();
 
+    // Puts off enabling the command line: a series allows it between the
+    // answer to one message and the next message, a hundred times a second,
+    // and a redraw each time costs the window more than the series.
+    QTimer *m_commandLineEnabling = nullptr;
     // The box of a lost connection is open.
     bool m_lossBoxOpen = false;
     // Closing saved the settings, and the window has not been shown since.

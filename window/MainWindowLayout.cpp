@@ -20,6 +20,12 @@
 
 namespace {
 
+// A series writes lines on nearly every turn of the event loop; a redraw of
+// the panes per turn would cost the window several times the CPU of the
+// series itself. Five redraws a second still read as live, and a line after a
+// quiet spell shows at once.
+constexpr int PaneLayoutIntervalMs = 200;
+
 template <typename T> T *named(T *object, const char *name)
 {
     object->setObjectName(QLatin1String(name));
@@ -58,6 +64,7 @@ LogView *logPane(QWidget *parent, const char *name)
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Log panes stay out of the settings file.
     pane->setProperty("Tag", -1);
+    pane->setLayoutInterval(PaneLayoutIntervalMs);
     return pane;
 }
 

@@ -30,12 +30,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString simName = QStringLiteral("SIM");
 const QString typedPathKey = QStringLiteral("TypedPath");
+// Longer than the pause between the messages of a quick series.
+constexpr int CommandLineEnableDelayMs = 200;
 
 // A stored typed path is used only when it looks like one: absolute, one
 // line, printable.
@@ -72,6 +75,10 @@ void TForm1::buildPortControls()
     CommandLine_Edit->lineEdit()->setPlaceholderText(
         QStringLiteral("AT+CNUMF?, AT+CSQ?, AT+CREG? ... then Enter"));
     CommandLine_Edit->setEnabled(false);
+    m_commandLineEnabling = new QTimer(this);
+    m_commandLineEnabling->setSingleShot(true);
+    m_commandLineEnabling->setInterval(CommandLineEnableDelayMs);
+    connect(m_commandLineEnabling, &QTimer::timeout, this, &TForm1::enableCommandLineIfAllowed);
     commandRow->addWidget(CommandLabel);
     commandRow->addWidget(CommandLine_Edit, 1);
     windowLayout->insertWidget(1, CommandPanel);
@@ -213,10 +220,21 @@ void TForm1::showModemLines()
 
 void TForm1::afterHandler()
 {
-    const bool allowed = commandLineAllowed();
-    if (CommandLine_Edit->isEnabled() != allowed)
-        CommandLine_Edit->setEnabled(allowed);
+    // Disabled at once; enabled when still allowed a moment later.
+    if (!commandLineAllowed()) {
+        m_commandLineEnabling->stop();
+        if (CommandLine_Edit->isEnabled())
+            CommandLine_Edit->setEnabled(false);
+    } else if (!CommandLine_Edit->isEnabled() && !m_commandLineEnabling->isActive()) {
+        m_commandLineEnabling->start();
+    }
     LineStatus->showOutputs(ComPort->DtrSet(), ComPort->RtsSet());
+}
+
+void TForm1::enableCommandLineIfAllowed()
+{
+    if (commandLineAllowed())
+        CommandLine_Edit->setEnabled(true);
 }
 
 void TForm1::CommandLineEnter()

@@ -54,6 +54,18 @@ QLabel *valueLabel(QWidget *parent)
     return label;
 }
 
+// Makes the axis reach `needed`, in nice numbers, when it is too short or
+// more than twice as long (a new series). A range set anew lays the chart
+// out anew, its labels and every point: most redraws of a running series
+// leave it alone.
+void fitAxis(QValueAxis *axis, qreal needed)
+{
+    if (needed <= axis->max() && needed * 2 > axis->max())
+        return;
+    axis->setRange(0, needed);
+    axis->applyNiceNumbers();
+}
+
 } // namespace
 
 SeriesPanel::SeriesPanel(const SeriesStatistics &series, QWidget *parent)
@@ -186,22 +198,25 @@ void SeriesPanel::refresh()
         return;
     }
     const quint64 linkVersion = m_link ? m_link->version() : 0;
-    if (m_series.version() == m_drawnVersion && linkVersion == m_drawnLinkVersion) {
-        // Nothing to come without a call of the session's, which says so.
-        if (!m_waiting)
-            m_refresh->stop();
+    if (m_series.version() != m_drawnVersion || linkVersion != m_drawnLinkVersion) {
+        m_drawnVersion = m_series.version();
+        m_drawnLinkVersion = linkVersion;
+        redraw();
         return;
     }
-    m_drawnVersion = m_series.version();
-    m_drawnLinkVersion = linkVersion;
-    redraw();
+    // At rest: the plot catches up at once.
+    if (m_plotBehind)
+        redrawPlot();
+    // Nothing to come without a call of the session's, which says so.
+    if (!m_waiting && !m_plotBehind)
+        m_refresh->stop();
 }
 
 void SeriesPanel::seriesMayHaveChanged()
 {
     const quint64 linkVersion = m_link ? m_link->version() : 0;
-    const bool changed = m_series.version() != m_drawnVersion ||
-                         linkVersion != m_drawnLinkVersion || m_waiting;
+    const bool changed =
+        m_series.version() != m_drawnVersion || linkVersion != m_drawnLinkVersion || m_waiting;
     if (changed && isVisible() && !m_refresh->isActive())
         m_refresh->start();
 }
@@ -250,20 +265,44 @@ void SeriesPanel::redraw()
             m_times[s][f]->setText(figures ? QString::number(shown[f]) : QStringLiteral("-"));
         if (figures)
             highest = std::max(highest, figures->maxMs);
-
-        // One replace redraws the plot once, however many points changed.
-        m_plots[s]->replace(m_series.plotPoints(Spans[s]));
     }
-    highest = std::max(highest, redrawLink());
+    m_highestMs = std::max(highest, redrawLink());
+    if (plotDue())
+        redrawPlot();
+    else
+        m_plotBehind = true;
+}
+
+bool SeriesPanel::plotDue() const
+{
+    return !m_sincePlot.isValid() || m_sincePlot.elapsed() >= PlotIntervalMs;
+}
+
+void SeriesPanel::redrawPlot()
+{
+    m_plotBehind = false;
+    m_sincePlot.start();
+    // One replace redraws a line once, however many points changed.
+    for (std::size_t s = 0; s < Spans.size(); ++s)
+        m_plots[s]->replace(m_series.plotPoints(Spans[s]));
+    if (m_link && m_linkVisible) {
+        const std::vector<LinkMessage> &messages = m_link->messages();
+        m_deliveryPlot->replace(
+            slowestPoints(messages.size(), messagesPerPoint(messages.size()),
+                          [&](std::size_t i) -> std::optional<std::pair<int, qint64>> {
+                              const std::optional<qint64> ms = messages[i].deliveryMs();
+                              if (!ms)
+                                  return std::nullopt;
+                              return std::make_pair(messages[i].sequence, *ms);
+                          }));
+    }
     const int runLength = m_series.plotRunLength();
     m_xAxis->setTitleText(runLength > 1
                               ? QStringLiteral("message (slowest of each %1)").arg(runLength)
                               : QStringLiteral("message"));
     const int linkMessages = m_link && m_linkVisible ? int(m_link->messages().size()) : 0;
-    m_xAxis->setRange(0, std::max({10, m_series.messageCount(), linkMessages}));
-    m_xAxis->applyNiceNumbers();
-    m_yAxis->setRange(0, std::max<qint64>(100, highest + highest / 10));
-    m_yAxis->applyNiceNumbers();
+    fitAxis(m_xAxis, std::max({10, m_series.messageCount(), linkMessages}));
+    fitAxis(m_yAxis, qreal(std::max<qint64>(100, m_highestMs + m_highestMs / 10)));
 }
 
 int SeriesPanel::messagesPerPoint(std::size_t messages)
@@ -364,16 +403,6 @@ qint64 SeriesPanel::redrawLink()
                             figures ? figures->p95Ms : 0, figures ? figures->maxMs : 0};
     for (std::size_t f = 0; f < 4; ++f)
         m_deliveryTimes[f + 1]->setText(figures ? QString::number(shown[f]) : QStringLiteral("-"));
-
-    const std::vector<LinkMessage> &messages = m_link->messages();
-    m_deliveryPlot->replace(
-        slowestPoints(messages.size(), messagesPerPoint(messages.size()),
-                      [&](std::size_t i) -> std::optional<std::pair<int, qint64>> {
-                          const std::optional<qint64> ms = messages[i].deliveryMs();
-                          if (!ms)
-                              return std::nullopt;
-                          return std::make_pair(messages[i].sequence, *ms);
-                      }));
     return figures ? figures->maxMs : 0;
 }
 

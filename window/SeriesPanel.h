@@ -4,6 +4,7 @@
 
 #include "files/FileError.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -22,6 +23,8 @@ class TSaveDialog;
 // The live view of a series: its counts, its response times and a plot of
 // them per message. It redraws from the statistics on a timer, and only when
 // they changed and the panel can be seen, so the series never waits for it.
+// While the statistics change the plot is redrawn less often than the
+// figures, as it costs the most to draw; it catches up once they rest.
 // The timer runs only while the series may change: it stops once nothing
 // changed and nothing waits for the radio, until seriesMayHaveChanged().
 class SeriesPanel : public QWidget
@@ -30,6 +33,7 @@ class SeriesPanel : public QWidget
 
 public:
     static constexpr int RefreshIntervalMs = 250;
+    static constexpr int PlotIntervalMs = 1000;
     // Points per line of the plot at most: a longer series shows the
     // slowest of each run of consecutive messages, so outliers stay in view
     // and drawing stays cheap however long the series.
@@ -78,9 +82,12 @@ private:
     void buildTimes(QGridLayout *grid);
     void buildPlot();
     void redraw();
+    // The plot was last drawn long enough ago to be drawn again.
+    bool plotDue() const;
+    void redrawPlot();
     void buildLinkRows(QGridLayout *times);
     void buildDeliveryPlot();
-    // Draws the link test's rows and plot line; the longest delivery time.
+    // Draws the link test's rows; the longest delivery time.
     qint64 redrawLink();
     // Messages per point of the delivery line, for the plot's bound.
     static int messagesPerPoint(std::size_t messages);
@@ -90,6 +97,11 @@ private:
     // Messages waited for the radio at the last redraw.
     bool m_waiting = false;
     QTimer *m_refresh = nullptr;
+    // The plot shows older figures than the labels.
+    bool m_plotBehind = false;
+    QElapsedTimer m_sincePlot;
+    // The longest time the figures show, for the plot's scale.
+    qint64 m_highestMs = 0;
     // Sent, queued, completed, refused, no answer; received, consumed,
     // other, unmatched, waiting.
     std::array<QLabel *, 10> m_counts{};

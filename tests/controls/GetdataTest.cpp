@@ -748,6 +748,21 @@ TEST_F(THistComboBoxTest, ReusedTextMovesToTheTopWithoutGrowth)
     EXPECT_EQ(entries(), (QStringList{"b", "e", "d", "c", "a"}));
 }
 
+TEST_F(THistComboBoxTest, TheSameTextAgainChangesNothing)
+{
+    add("a");
+    add("series");
+    int changes = 0;
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        QObject::connect(m_box.model(), signal, &m_box, [&changes] { ++changes; });
+    add("series");
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(entries(), (QStringList{"series", "a"}));
+    // With blanks around it, the field is still trimmed.
+    add(" series ");
+    EXPECT_EQ(m_box.currentText(), "series");
+}
+
 TEST_F(THistComboBoxTest, EntriesAreCaseSensitive)
 {
     add("Hello");

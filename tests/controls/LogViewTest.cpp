@@ -81,6 +81,38 @@ TEST_F(LogViewTest, AppendsOfOneTurnAreLaidOutTogetherAfterIt)
     EXPECT_GT(m_view->verticalScrollBar()->maximum(), 900);
 }
 
+TEST_F(LogViewTest, WithALayoutIntervalLinesSoonAfterALayoutWaitForItsEnd)
+{
+    // A scroll bar that comes or goes resizes the pane, which lays out
+    // everything at once: here they stay.
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    settle();
+    // Far longer than the test: what waits has not been laid out by the clock.
+    m_view->setLayoutInterval(3'600'000);
+    appendNumbered(100);
+    settle();
+    const int firstMaximum = m_view->verticalScrollBar()->maximum();
+    EXPECT_GT(firstMaximum, 50) << "the first lines after a quiet spell at the next turn";
+    appendNumbered(100);
+    settle();
+    EXPECT_EQ(m_view->verticalScrollBar()->maximum(), firstMaximum) << "within the interval";
+    EXPECT_EQ(m_view->lineCount(), 201) << "the lines themselves are there at once";
+    // What needs rows and lines to agree lays out at once.
+    EXPECT_TRUE(findAndWait("line 99"));
+    EXPECT_GT(m_view->verticalScrollBar()->maximum(), firstMaximum + 50);
+
+    // A short interval ends on its own.
+    m_view->setLayoutInterval(20);
+    appendNumbered(100);
+    settle();
+    const int secondMaximum = m_view->verticalScrollBar()->maximum();
+    appendNumbered(100);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return m_view->verticalScrollBar()->maximum() >= secondMaximum + 100; }, 10000));
+    EXPECT_TRUE(m_view->isFollowing());
+}
+
 TEST_F(LogViewTest, FollowsNewLinesUnlessScrolledUp)
 {
     appendNumbered(500);

@@ -77,6 +77,28 @@ TEST_F(SeriesPanelTest, HiddenPanelDrawsNothing)
     EXPECT_EQ(panel.plottedPoints(), 2);
 }
 
+TEST_F(SeriesPanelTest, WhileTheFiguresChangeThePlotWaitsItsIntervalAndCatchesUpAtRest)
+{
+    panel.show();
+    completeMessages(2, [](int) { return 5; });
+    panel.refresh();
+    EXPECT_EQ(panel.plottedPoints(), 2);
+
+    // A third message, drawn microseconds after the plot, well within its
+    // interval of a second: the figures show it, the plot not yet.
+    const Moment written{1000, 1000};
+    const SeriesStatistics::Ticket ticket = series.messageScheduled(2, "4321", 0, written);
+    series.messageWritten(ticket, written);
+    series.completed(ticket, {1007, 1007});
+    panel.refresh();
+    EXPECT_TRUE(panel.countsText().contains("Sent 3, Queued 0, Completed 3"))
+        << panel.countsText().toStdString();
+    EXPECT_EQ(panel.plottedPoints(), 2);
+    // Nothing changed since: the plot catches up.
+    panel.refresh();
+    EXPECT_EQ(panel.plottedPoints(), 3);
+}
+
 TEST_F(SeriesPanelTest, LongSeriesPlotsTheSlowestOfEachRun)
 {
     // 1200 messages: runs of four, the shortest that keep 500 points at
