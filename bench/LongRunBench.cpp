@@ -17,7 +17,7 @@
 //     bench_long_run [seconds]   (default 3600)
 #include "bench/BenchApplication.h"
 #include "bench/BenchWindow.h"
-#include "bench/StallProbe.h"
+#include "tests/support/StallProbe.h"
 #include "controls/LogView.h"
 #include "formstate/ProfileFile.h"
 #include "radiosim/SimDevice.h"
