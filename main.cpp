@@ -3,8 +3,8 @@
 #include "session/RadioSession.h"
 #include "session/SeriesRun.h"
 #include "session/SeriesRunOptions.h"
-#include "session/StopSignals.h"
 #include "session/SessionLogs.h"
+#include "session/StopSignals.h"
 #include "window/Application.h"
 #include "window/Corvane_main.h"
 

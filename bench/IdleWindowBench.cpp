@@ -101,8 +101,7 @@ int main(int argc, char **argv)
     const double connected = idlePercent(idleTime);
     window.ComPort->Close();
 
-    std::printf("idle CPU over %lld s, %% of one core\n",
-                static_cast<long long>(idleTime.count()));
+    std::printf("idle CPU over %lld s, %% of one core\n", static_cast<long long>(idleTime.count()));
     std::printf("  baseline, bare open port:           %.3f%%\n", baseline);
     std::printf("  window disconnected (port list):    %.3f%%  (limit %.2f%%)\n", disconnected,
                 DisconnectedLimitPercent);

@@ -17,12 +17,12 @@
 //     bench_long_run [seconds]   (default 3600)
 #include "bench/BenchApplication.h"
 #include "bench/BenchWindow.h"
-#include "tests/support/StallProbe.h"
 #include "controls/LogView.h"
 #include "formstate/ProfileFile.h"
 #include "radiosim/SimDevice.h"
 #include "serial/DeviceRegistry.h"
 #include "session/EntryLines.h"
+#include "tests/support/StallProbe.h"
 #include "window/Corvane_main.h"
 
 #include <QCheckBox>

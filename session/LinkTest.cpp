@@ -110,8 +110,9 @@ QString LinkTest::start(int count, int delayMs, bool bothWays, const QByteArray 
 void LinkTest::startReverse()
 {
     try {
-        m_receiver.runGuarded([this] { m_receiver.startSeries(m_count / 2, 2 * m_delayMs,
-                                                         RadioSession::SeriesMemory::Whole); });
+        m_receiver.runGuarded([this] {
+            m_receiver.startSeries(m_count / 2, 2 * m_delayMs, RadioSession::SeriesMemory::Whole);
+        });
     } catch (const std::exception &error) {
         emit failed(QString::fromLatin1(error.what()));
     }

@@ -15,8 +15,8 @@
 
 #include <QDateTime>
 #include <QTimer>
-#include <limits>
 #include <algorithm>
+#include <limits>
 #include <utility>
 #include <vector>
 

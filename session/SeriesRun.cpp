@@ -4,8 +4,8 @@
 #include "pei/SdsCodec.h"
 #include "ports/PortMessages.h"
 #include "serial/OpenFailure.h"
-#include "session/RadioSession.h"
 #include "session/LinkTest.h"
+#include "session/RadioSession.h"
 #include "session/SeriesExport.h"
 #include "session/SeriesStatistics.h"
 #include "session/StopSignals.h"
@@ -318,9 +318,8 @@ int SeriesRun::writeOutputs(int status)
         }
     };
     write(m_options.csvFile, [this](const QString &name) { writeCsv(name); });
-    write(m_options.jsonFile, [&](const QString &name) {
-        SeriesExport::writeFile(name, jsonText(runRecord(status)));
-    });
+    write(m_options.jsonFile,
+          [&](const QString &name) { SeriesExport::writeFile(name, jsonText(runRecord(status))); });
     return status;
 }
 

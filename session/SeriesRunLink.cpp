@@ -179,12 +179,13 @@ QString SeriesRun::summaryText() const
 void SeriesRun::writeCsv(const QString &fileName) const
 {
     if (!m_link) {
-        SeriesExport::writeCsvFile(fileName, SeriesExport::CsvSnapshot(m_session.seriesStatistics()));
+        SeriesExport::writeCsvFile(fileName,
+                                   SeriesExport::CsvSnapshot(m_session.seriesStatistics()));
         return;
     }
-    SeriesExport::writeFile(fileName, LinkExport::csv({&m_session.seriesStatistics(),
-                                                       &m_receiver->seriesStatistics()},
-                                                      m_link->results()));
+    SeriesExport::writeFile(
+        fileName, LinkExport::csv({&m_session.seriesStatistics(), &m_receiver->seriesStatistics()},
+                                  m_link->results()));
 }
 
 QByteArray SeriesRun::jsonText(const QJsonObject &run) const

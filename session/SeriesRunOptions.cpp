@@ -396,7 +396,7 @@ QJsonObject toJson(const SeriesRunOptions &options)
         {"reportTimeoutSeconds", options.reportTimeoutSeconds},
         {"csv", fileName(options.csvFile)},
         {"json", fileName(options.jsonFile)},
-        {"logDir", !options.writeLogs ? QJsonValue(QJsonValue::Null)
+        {"logDir", !options.writeLogs            ? QJsonValue(QJsonValue::Null)
                    : options.logFolder.isEmpty() ? QJsonValue(files::defaultLogFolder())
                                                  : QJsonValue(options.logFolder)},
     };

@@ -123,7 +123,9 @@ RadioProfile ReceiverPanel::profile() const
 void ReceiverPanel::followPorts(PortSelector &ports)
 {
     ReceiverPorts->followListing(ports);
-    static_cast<PortComboBox *>(ReceiverComboBox)->OnPopup = [&ports] { ports.refreshInBackground(); };
+    static_cast<PortComboBox *>(ReceiverComboBox)->OnPopup = [&ports] {
+        ports.refreshInBackground();
+    };
 }
 
 void ReceiverPanel::setChoiceEnabled(bool enabled)

@@ -17,8 +17,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
-#include <utility>
 #include <deque>
+#include <utility>
 #include <vector>
 
 namespace {
