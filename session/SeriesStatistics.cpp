@@ -224,13 +224,26 @@ void SeriesStatistics::expireReports(qint64 nowMonotonicMs, qint64 timeoutMs)
         if (message.waitsForReports()) {
             if (message.writtenAt->monotonicMs + timeoutMs > nowMonotonicMs)
                 return;
+            // Off the order before changed(), which trims its front.
+            m_reportExpiry.pop_front();
             count(m_counts, message, -1);
             for (SeriesMessage::Report *report : {&message.receivedReport, &message.consumedReport})
                 report->missing = awaited(*report);
             count(m_counts, message, 1);
             stopWaitingForReports(index);
             changed();
+            continue;
         }
+        m_reportExpiry.pop_front();
+    }
+}
+
+void SeriesStatistics::dropAnsweredFromReportExpiry()
+{
+    while (!m_reportExpiry.empty()) {
+        const std::size_t index = m_reportExpiry.front();
+        if (index >= std::size_t(m_archived) && at(index).waitsForReports())
+            return;
         m_reportExpiry.pop_front();
     }
 }
@@ -358,6 +371,7 @@ void SeriesStatistics::touch(const Moment &at)
 void SeriesStatistics::changed()
 {
     ++m_version;
+    dropAnsweredFromReportExpiry();
     archiveDone();
 }
 

@@ -195,6 +195,10 @@ private:
     SeriesMessage::Report *slotFor(SeriesMessage &message, const QByteArray &status) const;
     void touch(const Moment &at);
     void changed();
+    // Messages whose reports all came leave the front of the expiry order
+    // at once, so that its length and the look for the next expiry stay
+    // small however long the series and however busy the session.
+    void dropAnsweredFromReportExpiry();
 
     quint64 m_series = 0;
     std::deque<SeriesMessage> m_messages;
