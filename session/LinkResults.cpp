@@ -38,6 +38,7 @@ void LinkResults::start(quint16 runId)
         byArrival.clear();
     m_highestArrived = {};
     m_foreign = 0;
+    m_deliveries.clear();
     ++m_version;
 }
 
@@ -67,7 +68,10 @@ LinkMessage *LinkResults::find(LinkSide from, int seriesIndex)
 void LinkResults::messageWritten(LinkSide from, int seriesIndex, Moment at)
 {
     if (LinkMessage *message = find(from, seriesIndex)) {
+        const bool firstWrite = !message->writtenAt;
         message->writtenAt = at;
+        if (firstWrite && message->arrivedAt)
+            m_deliveries.add(*message->deliveryMs());
         ++m_version;
     }
 }
@@ -94,6 +98,8 @@ LinkResults::Verdict LinkResults::messageArrived(LinkSide at, quint64 number,
     if (message.arrivals > 1)
         return Verdict::Matched;
     message.arrivedAt = when;
+    if (const std::optional<qint64> deliveryMs = message.deliveryMs())
+        m_deliveries.add(*deliveryMs);
     message.lost = false;
     message.reportsRequested = reportsRequested;
     m_byArrival[sideIndex(at)][number] = found->second;
@@ -162,13 +168,7 @@ std::optional<double> LinkResults::deliveryRatio() const
 
 std::optional<TimeFigures> LinkResults::deliveryFigures() const
 {
-    std::vector<qint64> samples;
-    samples.reserve(m_messages.size());
-    for (const LinkMessage &message : m_messages) {
-        if (const std::optional<qint64> ms = message.deliveryMs())
-            samples.push_back(*ms);
-    }
-    return TimeFigures::of(std::move(samples));
+    return m_deliveries.figures();
 }
 
 bool LinkResults::settled() const

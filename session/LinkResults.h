@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/Moment.h"
+#include "session/SpanFigures.h"
 #include "session/TimeFigures.h"
 
 #include <QByteArray>
@@ -109,6 +110,8 @@ private:
     bool m_started = false;
     quint16 m_runId = 0;
     std::vector<LinkMessage> m_messages;
+    // The delivery time of every message that arrived, kept as each comes.
+    SpanFigures m_deliveries;
     std::unordered_map<int, std::size_t> m_bySequence;
     // Per side, by series index.
     std::array<std::unordered_map<int, std::size_t>, 2> m_bySeriesIndex;

@@ -340,16 +340,7 @@ std::optional<qint64> SeriesStatistics::spanMs(const SeriesMessage &message, Spa
 
 std::optional<SeriesStatistics::Figures> SeriesStatistics::figures(Span span) const
 {
-    const SpanFigures &kept = m_figures[std::size_t(span)];
-    if (kept.count() == 0)
-        return std::nullopt;
-    Figures figures;
-    figures.samples = int(kept.count());
-    figures.minMs = kept.min();
-    figures.medianMs = kept.median();
-    figures.p95Ms = kept.p95();
-    figures.maxMs = kept.max();
-    return figures;
+    return m_figures[std::size_t(span)].figures();
 }
 
 QList<QPointF> SeriesStatistics::plotPoints(Span span) const

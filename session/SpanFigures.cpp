@@ -10,6 +10,19 @@ void SpanFigures::add(qint64 ms)
     m_p95.follow(m_counts, m_count, ms);
 }
 
+std::optional<TimeFigures> SpanFigures::figures() const
+{
+    if (m_count == 0)
+        return std::nullopt;
+    TimeFigures figures;
+    figures.samples = int(m_count);
+    figures.minMs = min();
+    figures.medianMs = median();
+    figures.p95Ms = p95();
+    figures.maxMs = max();
+    return figures;
+}
+
 void SpanFigures::clear()
 {
     m_counts.clear();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "session/TimeFigures.h"
+
 #include <QtGlobal>
 #include <map>
+#include <optional>
 
 // Exact nearest-rank figures of a growing set of whole-millisecond times,
 // kept up to date as each time comes: the times are counted per value, so
@@ -20,6 +23,8 @@ public:
     qint64 max() const { return m_count ? m_counts.rbegin()->first : 0; }
     qint64 median() const { return m_median.value(); }
     qint64 p95() const { return m_p95.value(); }
+    // All of them at once; nothing for an empty set.
+    std::optional<TimeFigures> figures() const;
 
 private:
     using Counts = std::map<qint64, qint64>;
