@@ -37,6 +37,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -60,6 +61,15 @@ double residentMib()
             resident = fields.at(1).toLong();
     }
     return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// What the program holds on the heap: growing with the resident size means
+// something is kept; a resident size that grows alone is the allocator's
+// fragmentation.
+double heapInUseMib()
+{
+    const struct mallinfo2 info = ::mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
 }
 
 // Every line the session gives one pane, in a file of the benchmark's own,
@@ -189,6 +199,7 @@ private:
 struct Minute
 {
     double residentMib = 0;
+    double heapInUseMib = 0;
     double worstStallMs = 0;
     double idleThreadStallMs = 0;
     int completed = 0;
@@ -245,8 +256,8 @@ int main(int argc, char **argv)
     std::printf("Long run: a series of %d messages at %d a second with both reports, a peer "
                 "message a second; panes bound at %d lines\n",
                 messages, MessagesPerSecond, PaneLineBound);
-    std::printf("%7s %10s %16s %18s %10s %s\n", "minute", "RSS MiB", "worst stall ms",
-                "idle thread's ms", "completed", "panes at their bound");
+    std::printf("%7s %10s %10s %16s %18s %10s %s\n", "minute", "RSS MiB", "heap MiB",
+                "worst stall ms", "idle thread's ms", "completed", "panes at their bound");
     std::fflush(stdout);
     std::vector<Minute> figures;
     {
@@ -259,14 +270,15 @@ int main(int argc, char **argv)
             runUntil([&] { return clock.elapsed() >= qint64(minute) * 60000; }, 61000);
             Minute now;
             now.residentMib = residentMib();
+            now.heapInUseMib = heapInUseMib();
             now.worstStallMs = probe.takeWorstMs();
             now.idleThreadStallMs = baseline.takeWorstMs();
             now.completed = form->seriesStatistics().counts().completed;
             now.panesBounded = form->MessagesPad_Memo->droppedLineCount() > 0 &&
                                form->CommandLogger_Memo->droppedLineCount() > 0;
             figures.push_back(now);
-            std::printf("%7d %10.1f %16.1f %18.1f %10d %s\n", minute, now.residentMib,
-                        now.worstStallMs, now.idleThreadStallMs, now.completed,
+            std::printf("%7d %10.1f %10.1f %16.1f %18.1f %10d %s\n", minute, now.residentMib,
+                        now.heapInUseMib, now.worstStallMs, now.idleThreadStallMs, now.completed,
                         now.panesBounded ? "yes" : "no");
             std::fflush(stdout);
         }

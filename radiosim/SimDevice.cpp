@@ -49,6 +49,8 @@ public:
                     return true;
                 });
         }
+        // The simulated radio takes every write through the hook.
+        m_line->setKeepOutput(false);
         m_line->setWriteHook([this](const QByteArray &bytes) {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_sim.receive(bytes, m_clock.elapsed());

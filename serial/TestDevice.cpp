@@ -74,6 +74,12 @@ void TestLine::raiseEvents(uint32_t evMask)
     raiseEventsLocked(evMask);
 }
 
+void TestLine::setKeepOutput(bool keep)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keepOutput = keep;
+}
+
 void TestLine::setHoldWrites(bool hold)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -355,7 +361,8 @@ int TestDevice::write(const char *buffer, uint32_t size, uint32_t &done)
             return err;
         if (m_line->m_holdWrites)
             return 0;
-        m_line->m_output.append(block);
+        if (m_line->m_keepOutput)
+            m_line->m_output.append(block);
         if (size > 0)
             m_line->raiseEventsLocked(EV_TXEMPTY); // nothing stays queued here
         hook = m_line->m_writeHook;

@@ -45,6 +45,10 @@ public:
     void setFailure(Op op, int err); // every call fails until set again with 0
     void hangUp();                   // the device vanished: every later call fails with EIO
     void setHoldWrites(bool hold);   // writes accept nothing until released
+    // Whether written octets are kept for output() (they are at first). A
+    // far end that takes them through its hook for hours turns it off, or
+    // the record alone grows without bound.
+    void setKeepOutput(bool keep);
     // Line events: any set of EV_ bits at once. Input raises EV_RXCHAR by
     // itself (with EV_RXFLAG when the event character is among the bytes,
     // EV_RX80FULL when the input passes 80% of the input queue size), an
@@ -87,6 +91,7 @@ private:
     bool m_rts = false;
     bool m_hungUp = false;
     bool m_holdWrites = false;
+    bool m_keepOutput = true;
     bool m_open = false;
     int m_openCount = 0;
     QByteArray m_input;

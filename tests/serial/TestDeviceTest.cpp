@@ -102,6 +102,21 @@ TEST_F(TestDeviceTest, OutputIsCapturedAndHandedToTheHook)
     EXPECT_EQ(stat.cbInQue, 4u);
 }
 
+TEST_F(TestDeviceTest, AFarEndThatTakesTheOutputLeavesNoRecordOfIt)
+{
+    QByteArray hooked;
+    line->setWriteHook([&](const QByteArray &block) { hooked += block; });
+    line->setKeepOutput(false);
+    uint32_t done = 0;
+    ASSERT_EQ(device.write("AT\r", 3, done), 0);
+    EXPECT_EQ(done, 3u);
+    EXPECT_EQ(hooked, "AT\r");
+    EXPECT_TRUE(line->output().isEmpty());
+    line->setKeepOutput(true);
+    ASSERT_EQ(device.write("ATE0\r", 5, done), 0);
+    EXPECT_EQ(line->output(), "ATE0\r");
+}
+
 TEST_F(TestDeviceTest, SignalsAreRecordedInOrder)
 {
     line->setCts(false);
