@@ -86,13 +86,24 @@ QString runIdText(const LinkResults &link)
 
 } // namespace
 
-QByteArray csv(const Series &series, const LinkResults &link)
+CsvSnapshot::CsvSnapshot(const Series &series, const LinkResults &link)
 {
-    QByteArray out = SeriesExport::csvHeader() + ',' + LinkColumns + "\r\n";
-    for (const LinkMessage *message : inSequence(link))
-        out += SeriesExport::csvRow(seriesMessage(series, *message)) + ',' + linkFields(*message) +
-               "\r\n";
-    return out;
+    const std::vector<const LinkMessage *> ordered = inSequence(link);
+    m_rows.reserve(ordered.size());
+    for (const LinkMessage *message : ordered)
+        m_rows.push_back({seriesMessage(series, *message), *message});
+}
+
+bool CsvSnapshot::write(const std::function<bool(QByteArrayView)> &take) const
+{
+    if (!take(SeriesExport::csvHeader() + ',' + LinkColumns + "\r\n"))
+        return false;
+    SeriesExport::PieceGatherer pieces(take);
+    for (const Row &row : m_rows) {
+        if (!pieces.add(SeriesExport::csvRow(row.series) + ',' + linkFields(row.link) + "\r\n"))
+            return false;
+    }
+    return pieces.finish();
 }
 
 QByteArray summaryJson(const Series &series, const LinkResults &link, bool bothWays,

@@ -150,34 +150,44 @@ CsvSnapshot::CsvSnapshot(const SeriesStatistics &series)
       m_messages(series.messages().begin(), series.messages().end())
 {}
 
+bool PieceGatherer::add(QByteArrayView line)
+{
+    m_piece += line;
+    if (m_piece.size() < files::SpoolFile::Snapshot::PieceSize)
+        return true;
+    const bool taken = m_take(m_piece);
+    m_piece.resize(0);
+    return taken;
+}
+
+bool PieceGatherer::finish()
+{
+    return m_piece.isEmpty() || m_take(m_piece);
+}
+
 bool CsvSnapshot::write(const std::function<bool(QByteArrayView)> &take) const
 {
     if (!take(csvHeader() + "\r\n") || !m_archived.read(take))
         return false;
-    // Rows gathered into pieces, so that a long series makes few writes.
-    QByteArray piece;
+    PieceGatherer pieces(take);
     for (const SeriesMessage &message : m_messages) {
-        piece += csvLine(message);
-        if (piece.size() >= files::SpoolFile::Snapshot::PieceSize) {
-            if (!take(piece))
-                return false;
-            piece.resize(0);
-        }
+        if (!pieces.add(csvLine(message)))
+            return false;
     }
-    return piece.isEmpty() || take(piece);
+    return pieces.finish();
 }
 
-QByteArray csv(const SeriesStatistics &series)
+QByteArray wholeCsv(const CsvRows &rows)
 {
     QByteArray out;
-    CsvSnapshot(series).write([&out](QByteArrayView piece) {
+    rows.write([&out](QByteArrayView piece) {
         out += piece;
         return true;
     });
     return out;
 }
 
-void writeCsvFile(const QString &fileName, const CsvSnapshot &rows)
+void writeCsvFile(const QString &fileName, const CsvRows &rows)
 {
     files::AtomicFile file(fileName);
     rows.write([&file](QByteArrayView piece) {

@@ -24,18 +24,42 @@ QByteArray csvRow(const SeriesMessage &message);
 // The line of one message, ending with CR LF.
 QByteArray csvLine(const SeriesMessage &message);
 
+// A CSV as it was at one moment, made into text where it is written.
+class CsvRows
+{
+public:
+    virtual ~CsvRows() = default;
+    // Hands the CSV to `take` in pieces; stops at the first piece refused
+    // and returns false. Raises files::FileError when what it was taken
+    // from cannot be read.
+    virtual bool write(const std::function<bool(QByteArrayView)> &take) const = 0;
+};
+
+// Lines gathered into pieces of about the archive's piece size before they
+// are handed on, so that a long CSV makes few writes.
+class PieceGatherer
+{
+public:
+    explicit PieceGatherer(const std::function<bool(QByteArrayView)> &take) : m_take(take) {}
+    // False once a piece was refused.
+    bool add(QByteArrayView line);
+    // Hands on what is left; false when it was refused.
+    bool finish();
+
+private:
+    const std::function<bool(QByteArrayView)> &m_take;
+    QByteArray m_piece;
+};
+
 // The CSV of a series as it is at one moment: the header line, then one
 // line per message in writing order, every line ending with CR LF. The rows
 // of archived messages are read from the archive, the messages in memory
 // copied: cheap to take, and written on any thread while the series goes on.
-class CsvSnapshot
+class CsvSnapshot : public CsvRows
 {
 public:
     explicit CsvSnapshot(const SeriesStatistics &series);
-    // Hands the CSV to `take` in pieces; stops at the first piece refused
-    // and returns false. Raises files::FileError when the archive cannot
-    // be read.
-    bool write(const std::function<bool(QByteArrayView)> &take) const;
+    bool write(const std::function<bool(QByteArrayView)> &take) const override;
 
 private:
     files::SpoolFile::Snapshot m_archived;
@@ -43,10 +67,10 @@ private:
 };
 
 // The whole CSV in memory.
-QByteArray csv(const SeriesStatistics &series);
+QByteArray wholeCsv(const CsvRows &rows);
 // Writes the CSV to a file, replacing it whole, without holding it in
 // memory. Throws files::FileError as writeFile does.
-void writeCsvFile(const QString &fileName, const CsvSnapshot &rows);
+void writeCsvFile(const QString &fileName, const CsvRows &rows);
 // run: what an unattended run records of itself (its options, when it
 // started and ended, ...), under the key "run"; left out when empty.
 QByteArray summaryJson(const SeriesStatistics &series, const QJsonObject &run = QJsonObject());

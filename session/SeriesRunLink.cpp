@@ -183,9 +183,9 @@ void SeriesRun::writeCsv(const QString &fileName) const
                                    SeriesExport::CsvSnapshot(m_session.seriesStatistics()));
         return;
     }
-    SeriesExport::writeFile(
-        fileName, LinkExport::csv({&m_session.seriesStatistics(), &m_receiver->seriesStatistics()},
-                                  m_link->results()));
+    SeriesExport::writeCsvFile(fileName, LinkExport::CsvSnapshot({&m_session.seriesStatistics(),
+                                                                  &m_receiver->seriesStatistics()},
+                                                                 m_link->results()));
 }
 
 QByteArray SeriesRun::jsonText(const QJsonObject &run) const

@@ -433,25 +433,19 @@ void SeriesPanel::saveSeries()
 void SeriesPanel::saveSeriesTo(const QString &csvFileName,
                                std::function<void(const std::optional<files::FileError> &)> done)
 {
+    // The series (or link test) as it is now, taken cheaply; the rows are
+    // made and written in the background while the series goes on.
+    std::shared_ptr<const SeriesExport::CsvRows> rows;
+    QByteArray summary;
     if (m_link && m_linkVisible && m_link->started()) {
         // The window's link test goes one way: every message is the sender's.
-        // Its results are in memory; only the writing goes to the background.
         const LinkExport::Series series{&m_series, nullptr};
-        const QByteArray csv = LinkExport::csv(series, *m_link);
-        const QByteArray summary = LinkExport::summaryJson(series, *m_link, false);
-        BackgroundSave::start(
-            this,
-            [csv, summary, csvFileName] {
-                SeriesExport::writeFile(csvFileName, csv);
-                SeriesExport::writeFile(SeriesExport::summaryFileFor(csvFileName), summary);
-            },
-            std::move(done));
-        return;
+        rows = std::make_shared<const LinkExport::CsvSnapshot>(series, *m_link);
+        summary = LinkExport::summaryJson(series, *m_link, false);
+    } else {
+        rows = std::make_shared<const SeriesExport::CsvSnapshot>(m_series);
+        summary = SeriesExport::summaryJson(m_series);
     }
-    // The series as it is now, taken cheaply; the rows are written in the
-    // background while the series goes on.
-    const auto rows = std::make_shared<const SeriesExport::CsvSnapshot>(m_series);
-    const QByteArray summary = SeriesExport::summaryJson(m_series);
     BackgroundSave::start(
         this,
         [rows, summary, csvFileName] {

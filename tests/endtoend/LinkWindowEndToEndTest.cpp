@@ -7,11 +7,14 @@
 #include "tests/endtoend/EndToEndWindow.h"
 #include "tests/endtoend/EventLoopWait.h"
 #include "window/ReceiverPanel.h"
+#include "window/SaveDialog.h"
 #include "window/SeriesPanel.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -104,6 +107,26 @@ TEST_P(LinkWindowEndToEnd, ATwentyMessageLinkTestIsCountedInTheSeriesPanel)
         messages);
     EXPECT_EQ(window->messageEntriesStartingWith(QStringLiteral(" SIM: Send command completed")),
               messages);
+
+    // "Save series..." writes the link test: a row per message with the link columns.
+    QTemporaryDir folder;
+    const QString csvFile = folder.filePath(QStringLiteral("link.csv"));
+    TSaveDialog::setHandler([&](const TSaveDialog &) { return csvFile; });
+    form().SeriesPanel1->SaveSeriesButton->click();
+    TSaveDialog::setHandler({});
+    // Written in the background; the summary comes last.
+    ASSERT_TRUE(
+        waitUntil([&] { return QFile::exists(folder.filePath(QStringLiteral("link.json"))); },
+                  QStringLiteral("the saved link test")));
+    QFile csv(csvFile);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_EQ(lines.size(), messages + 2);
+    EXPECT_TRUE(lines.first().contains(",link_tag,sent_by,arrival_time,delivery_ms,"));
+    for (int i = 1; i <= messages; ++i)
+        EXPECT_TRUE(lines.at(i).startsWith(QByteArray::number(i) + ',') &&
+                    lines.at(i).contains(",delivered,2,2\r"))
+            << lines.at(i).constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProfiles, LinkWindowEndToEnd,

@@ -206,7 +206,8 @@ TEST(LinkExportTest, TheCsvAddsTheLinkColumnsAtTheEndAndTheJsonTheRatio)
     run.link.reportSent(LinkSide::Receiver, run.arrivals);
     run.link.closeRun();
 
-    const QList<QByteArray> lines = LinkExport::csv({&series, nullptr}, run.link).split('\n');
+    const QList<QByteArray> lines =
+        SeriesExport::wholeCsv(LinkExport::CsvSnapshot({&series, nullptr}, run.link)).split('\n');
     ASSERT_EQ(lines.size(), 4) << "a header, two rows and the last line end";
     EXPECT_TRUE(lines[0].startsWith(SeriesExport::csvHeader() + ",link_tag,sent_by,"));
     const QList<QByteArray> first = lines[1].trimmed().split(',');
@@ -231,3 +232,43 @@ TEST(LinkExportTest, TheCsvAddsTheLinkColumnsAtTheEndAndTheJsonTheRatio)
 }
 
 } // namespace
+
+TEST(LinkExportTest, TheSnapshotKeepsItsMomentAndIsWrittenInPiecesInSequenceOrder)
+{
+    // Rows enough for several pieces.
+    constexpr int count = 3000;
+    SeriesStatistics series;
+    series.start();
+    LinkRun run(count);
+    for (int i = 1; i <= count; ++i) {
+        const SeriesStatistics::Ticket ticket =
+            series.messageScheduled(quint8(i), "1235", 0, at(900 + 100 * i));
+        series.messageWritten(ticket, at(900 + 100 * i));
+    }
+    // Arrivals in reverse: the rows still come in sequence order.
+    for (int i = count; i > count / 2; --i)
+        run.arrive(textOf(i), 1000 + 100 * i + 30);
+    const LinkExport::CsvSnapshot snapshot({&series, nullptr}, run.link);
+    run.arrive(textOf(1), 1050);
+
+    QList<qsizetype> pieces;
+    QByteArray whole;
+    ASSERT_TRUE(snapshot.write([&](QByteArrayView piece) {
+        pieces.append(piece.size());
+        whole += piece;
+        return true;
+    }));
+    EXPECT_GT(pieces.size(), 2) << "a long link test is written in pieces";
+    const QList<QByteArray> lines = whole.split('\n');
+    ASSERT_EQ(lines.size(), count + 2) << "a header, a row per message and the last line end";
+    for (int i = 1; i <= count; ++i) {
+        const QList<QByteArray> fields = lines[i].trimmed().split(',');
+        ASSERT_EQ(fields.first(), QByteArray::number(i));
+        EXPECT_EQ(fields.at(fields.size() - 3), i > count / 2 ? "delivered" : "in transit")
+            << "row " << i << ": what had arrived when the snapshot was taken";
+    }
+
+    int offered = 0;
+    EXPECT_FALSE(snapshot.write([&](QByteArrayView) { return ++offered < 2; }));
+    EXPECT_EQ(offered, 2) << "nothing more is offered once a piece was refused";
+}

@@ -78,7 +78,8 @@ TEST(SeriesExportTimeTest, LocalTimeWithMillisecondsAndOffset)
 
 TEST(SeriesExportCsvTest, OneRowPerMessageWithEveryOutcome)
 {
-    const QList<QByteArray> lines = SeriesExport::csv(fourMessages()).split('\n');
+    const QList<QByteArray> lines =
+        SeriesExport::wholeCsv(SeriesExport::CsvSnapshot(fourMessages())).split('\n');
     ASSERT_EQ(lines.size(), 6) << "header, four rows, nothing after the last line end";
     EXPECT_EQ(lines.at(0), QByteArray("index,reference,destination,write_time,completion_time,"
                                       "completion_result,received_report_time,"
@@ -110,7 +111,8 @@ TEST(SeriesExportCsvTest, AnswersThatNeverCameAreNamed)
     series.noAnswer(silent);
     series.messageNotSent(unwritten);
     series.expireReports(at(morningMs).monotonicMs + 60000, 60000);
-    const QList<QByteArray> lines = SeriesExport::csv(series).split('\n');
+    const QList<QByteArray> lines =
+        SeriesExport::wholeCsv(SeriesExport::CsvSnapshot(series)).split('\n');
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines.at(1).contains(",no answer,,not requested,,missing,")) << lines.at(1).data();
     EXPECT_TRUE(lines.at(2).contains(",,,not sent,")) << lines.at(2).data();
@@ -225,7 +227,7 @@ TEST(SeriesExportFileTest, FileOntoAFullDiskGivesTheReasonAndKeepsTheEarlierOne)
         ASSERT_EQ(fileContent(path), QByteArray("earlier\r\n"));
     }
     ASSERT_GT(disk.fill("filler"), 0);
-    const QByteArray later = SeriesExport::csv(fourMessages());
+    const QByteArray later = SeriesExport::wholeCsv(SeriesExport::CsvSnapshot(fourMessages()));
     for (const QString name : {"run.csv", "run.json"}) {
         const QString path = disk.filePath(name);
         try {
