@@ -39,6 +39,7 @@ void LinkResults::start(quint16 runId)
     m_highestArrived = {};
     m_foreign = 0;
     m_deliveries.clear();
+    m_deliveryPlot.clear();
     ++m_version;
 }
 
@@ -55,6 +56,7 @@ void LinkResults::messageScheduled(int sequence, LinkSide from, int seriesIndex,
     m_bySequence[sequence] = m_messages.size();
     m_bySeriesIndex[sideIndex(from)][seriesIndex] = m_messages.size();
     m_messages.push_back(message);
+    m_deliveryPlot.setMessages(sequence);
     ++m_version;
 }
 
@@ -65,13 +67,20 @@ LinkMessage *LinkResults::find(LinkSide from, int seriesIndex)
     return found == bySeriesIndex.end() ? nullptr : &m_messages[found->second];
 }
 
+void LinkResults::deliveryKnown(const LinkMessage &message)
+{
+    const qint64 ms = *message.deliveryMs();
+    m_deliveries.add(ms);
+    m_deliveryPlot.add(message.sequence, ms);
+}
+
 void LinkResults::messageWritten(LinkSide from, int seriesIndex, Moment at)
 {
     if (LinkMessage *message = find(from, seriesIndex)) {
         const bool firstWrite = !message->writtenAt;
         message->writtenAt = at;
         if (firstWrite && message->arrivedAt)
-            m_deliveries.add(*message->deliveryMs());
+            deliveryKnown(*message);
         ++m_version;
     }
 }
@@ -98,8 +107,8 @@ LinkResults::Verdict LinkResults::messageArrived(LinkSide at, quint64 number,
     if (message.arrivals > 1)
         return Verdict::Matched;
     message.arrivedAt = when;
-    if (const std::optional<qint64> deliveryMs = message.deliveryMs())
-        m_deliveries.add(*deliveryMs);
+    if (message.writtenAt)
+        deliveryKnown(message);
     message.lost = false;
     message.reportsRequested = reportsRequested;
     m_byArrival[sideIndex(at)][number] = found->second;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "session/Moment.h"
+#include "session/SeriesStatistics.h"
+#include "session/SlowestPerRun.h"
 #include "session/SpanFigures.h"
 #include "session/TimeFigures.h"
 
@@ -98,6 +100,9 @@ public:
     std::optional<double> deliveryRatio() const;
     // Nearest-rank figures of the delivery times; nothing before the first.
     std::optional<TimeFigures> deliveryFigures() const;
+    // The slowest delivery of each run of messages by sequence number, as
+    // the series plots its times (SlowestPerRun).
+    QList<QPointF> deliveryPlotPoints() const { return m_deliveryPlot.points(); }
     // True when every written message has arrived or is lost.
     bool settled() const;
 
@@ -106,12 +111,15 @@ public:
 
 private:
     LinkMessage *find(LinkSide from, int seriesIndex);
+    // The message has been written and has arrived: its delivery time counts.
+    void deliveryKnown(const LinkMessage &message);
 
     bool m_started = false;
     quint16 m_runId = 0;
     std::vector<LinkMessage> m_messages;
     // The delivery time of every message that arrived, kept as each comes.
     SpanFigures m_deliveries;
+    SlowestPerRun m_deliveryPlot{SeriesStatistics::MaxPlotPoints};
     std::unordered_map<int, std::size_t> m_bySequence;
     // Per side, by series index.
     std::array<std::unordered_map<int, std::size_t>, 2> m_bySeriesIndex;

@@ -8,7 +8,6 @@
 #include "window/BackgroundSave.h"
 #include "window/NotSavedBox.h"
 #include "window/SaveDialog.h"
-#include "window/SlowestPoints.h"
 
 #include <QChart>
 #include <QChartView>
@@ -285,17 +284,8 @@ void SeriesPanel::redrawPlot()
     // One replace redraws a line once, however many points changed.
     for (std::size_t s = 0; s < Spans.size(); ++s)
         m_plots[s]->replace(m_series.plotPoints(Spans[s]));
-    if (m_link && m_linkVisible) {
-        const std::vector<LinkMessage> &messages = m_link->messages();
-        m_deliveryPlot->replace(
-            slowestPoints(messages.size(), messagesPerPoint(messages.size()),
-                          [&](std::size_t i) -> std::optional<std::pair<int, qint64>> {
-                              const std::optional<qint64> ms = messages[i].deliveryMs();
-                              if (!ms)
-                                  return std::nullopt;
-                              return std::make_pair(messages[i].sequence, *ms);
-                          }));
-    }
+    if (m_link && m_linkVisible)
+        m_deliveryPlot->replace(m_link->deliveryPlotPoints());
     const int runLength = m_series.plotRunLength();
     m_xAxis->setTitleText(runLength > 1
                               ? QStringLiteral("message (slowest of each %1)").arg(runLength)
@@ -303,11 +293,6 @@ void SeriesPanel::redrawPlot()
     const int linkMessages = m_link && m_linkVisible ? int(m_link->messages().size()) : 0;
     fitAxis(m_xAxis, std::max({10, m_series.messageCount(), linkMessages}));
     fitAxis(m_yAxis, qreal(std::max<qint64>(100, m_highestMs + m_highestMs / 10)));
-}
-
-int SeriesPanel::messagesPerPoint(std::size_t messages)
-{
-    return int((messages + MaxPlottedPoints - 1) / MaxPlottedPoints);
 }
 
 QString SeriesPanel::countsText() const

@@ -89,8 +89,6 @@ private:
     void buildDeliveryPlot();
     // Draws the link test's rows; the longest delivery time.
     qint64 redrawLink();
-    // Messages per point of the delivery line, for the plot's bound.
-    static int messagesPerPoint(std::size_t messages);
 
     const SeriesStatistics &m_series;
     quint64 m_drawnVersion = 0;

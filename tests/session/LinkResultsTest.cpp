@@ -182,6 +182,31 @@ TEST(LinkResultsTest, EachDirectionKeepsItsOwnOrder)
     EXPECT_EQ(counts.deliveredIntact, 4);
 }
 
+TEST(LinkResultsTest, TheDeliveryPlotKeepsTheSlowestOfEachRunAsTheSeriesDoes)
+{
+    // Twice the plot's points: runs of two messages.
+    const int count = 2 * SeriesStatistics::MaxPlotPoints;
+    LinkRun run(count);
+    for (int sequence = 1; sequence <= count; ++sequence) {
+        // Message 777 is the outlier; its run's other message is quick.
+        const qint64 deliveryMs = sequence == 777 ? 900 : 20 + sequence % 2;
+        run.arrive(textOf(sequence), 900 + 100 * sequence + deliveryMs);
+    }
+    const QList<QPointF> points = run.link.deliveryPlotPoints();
+    ASSERT_EQ(points.size(), SeriesStatistics::MaxPlotPoints);
+    EXPECT_EQ(points.at(388), QPointF(777, 900)) << "the outlier stays in view";
+    EXPECT_EQ(points.at(0), QPointF(1, 21)) << "the slower of messages 1 and 2";
+
+    SeriesStatistics series;
+    series.start();
+    for (int i = 1; i <= count; ++i)
+        series.messageScheduled(quint8(i), "1235", 0, at(900 + 100 * i));
+    EXPECT_EQ(series.plotRunLength(), 2) << "the same runs as the series' plot";
+
+    run.link.start(runId);
+    EXPECT_TRUE(run.link.deliveryPlotPoints().isEmpty()) << "a new run starts a new plot";
+}
+
 TEST(LinkResultsTest, NothingCountsBeforeARunStarts)
 {
     LinkResults link;
@@ -231,8 +256,6 @@ TEST(LinkExportTest, TheCsvAddsTheLinkColumnsAtTheEndAndTheJsonTheRatio)
     EXPECT_EQ(linkSummary["runId"].toString(), QStringLiteral("7f3a"));
 }
 
-} // namespace
-
 TEST(LinkExportTest, TheSnapshotKeepsItsMomentAndIsWrittenInPiecesInSequenceOrder)
 {
     // Rows enough for several pieces.
@@ -272,3 +295,5 @@ TEST(LinkExportTest, TheSnapshotKeepsItsMomentAndIsWrittenInPiecesInSequenceOrde
     EXPECT_FALSE(snapshot.write([&](QByteArrayView) { return ++offered < 2; }));
     EXPECT_EQ(offered, 2) << "nothing more is offered once a piece was refused";
 }
+
+} // namespace
